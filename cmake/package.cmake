@@ -1,0 +1,29 @@
+# The package the setup carries: one content file of the product.
+#
+# By default the build embeds a deterministic stand-in for vdq2.cok (the real
+# file is the product's data). -DVESPODAR_PACKAGE_FILE=/path/to/file embeds
+# any other file instead.
+set(VESPODAR_PACKAGE_FILE "" CACHE FILEPATH "content file to embed (empty: the stand-in)")
+set(VESPODAR_PACKAGE_NAME "vdq2" CACHE STRING "resource name and base name of the installed file")
+set(VESPODAR_PACKAGE_TYPE "cok" CACHE STRING "resource type and extension of the installed file")
+set(VESPODAR_PACKAGE_VERSION "1" CACHE STRING "version number of the package")
+# UTF-8; the quoted title followed by the word for version and a blank.
+set(VESPODAR_PACKAGE_TITLE "\"Тарвелин\" версии " CACHE STRING "title of the content pack")
+# The setup's own version, as Explorer shows it.
+set(VESPODAR_SETUP_VERSION "1.0.0.1" CACHE STRING "version of the setup executable (a.b.c.d)")
+
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+if(VESPODAR_PACKAGE_FILE)
+  set(VESPODAR_PACKAGE_PATH "${VESPODAR_PACKAGE_FILE}")
+else()
+  set(VESPODAR_PACKAGE_PATH "${CMAKE_BINARY_DIR}/package/${VESPODAR_PACKAGE_NAME}.${VESPODAR_PACKAGE_TYPE}")
+  add_custom_command(
+    OUTPUT "${VESPODAR_PACKAGE_PATH}"
+    COMMAND ${CMAKE_COMMAND} -E make_directory "${CMAKE_BINARY_DIR}/package"
+    COMMAND Python3::Interpreter "${CMAKE_SOURCE_DIR}/tools/make_stand_in_package.py"
+            "${VESPODAR_PACKAGE_PATH}" --version ${VESPODAR_PACKAGE_VERSION}
+    DEPENDS "${CMAKE_SOURCE_DIR}/tools/make_stand_in_package.py"
+    COMMENT "Making the stand-in package")
+endif()
+add_custom_target(vespodar_package DEPENDS "${VESPODAR_PACKAGE_PATH}")

@@ -1,0 +1,59 @@
+#include "discovery/installed_size_win.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "discovery/folders.h"
+#include "discovery/installed_size.h"
+#include "setup/win_text.h"
+
+namespace {
+
+// FindExInfoBasic skips the 8.3 short name and FIND_FIRST_EX_LARGE_FETCH asks
+// for many entries per call; both are Windows 7 and later. Older systems
+// refuse them with ERROR_INVALID_PARAMETER and get the plain enumeration.
+const int kFindExInfoBasic = 1;
+const DWORD kFindFirstExLargeFetch = 2;
+
+HANDLE FindFirst(const std::wstring& pattern, WIN32_FIND_DATAW* data) {
+  static bool basicWorks = true;
+  if (basicWorks) {
+    HANDLE find = FindFirstFileExW(pattern.c_str(), static_cast<FINDEX_INFO_LEVELS>(kFindExInfoBasic),
+                                   data, FindExSearchNameMatch, nullptr, kFindFirstExLargeFetch);
+    if (find != INVALID_HANDLE_VALUE || GetLastError() != ERROR_INVALID_PARAMETER) return find;
+    basicWorks = false;
+  }
+  return FindFirstFileW(pattern.c_str(), data);
+}
+
+}  // namespace
+
+std::int32_t DirectorySizeKb(const std::string& path) {
+  if (path.empty()) return -1;
+  std::string root = path;
+  AddTrailingBackslash(root);
+  const std::wstring start = Widen(ExtendedLengthPath(root));
+  const DWORD attributes = GetFileAttributesW(start.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return -1;
+
+  std::uint64_t total = 0;
+  // Breadth-first; the order does not change the sum.
+  std::vector<std::wstring> pending(1, start);
+  for (std::size_t next = 0; next < pending.size(); ++next) {
+    const std::wstring directory = pending[next];
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirst(directory + L"*", &data);
+    if (find == INVALID_HANDLE_VALUE) continue;
+    do {
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (IsDirectoryToWalk(data.dwFileAttributes, data.cFileName))
+          pending.push_back(directory + data.cFileName + L"\\");
+      } else {
+        total += (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+      }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  return KibFromBytes(total);
+}

@@ -1,0 +1,15 @@
+#ifndef VESPODAR_DISCOVERY_WINDOWS_VERSION_WIN_H_
+#define VESPODAR_DISCOVERY_WINDOWS_VERSION_WIN_H_
+
+#include <string>
+
+// Describes the running Windows in one line ("Microsoft Windows 7 64-bit
+// Service Pack 1"). Sets *is64BitWindows to whether the description contains
+// " 64" when a description could be made; leaves it alone otherwise.
+std::string DescribeWindows(bool includeVersion, bool* is64BitWindows);
+
+// Runs command through %ComSpec% without a window; returns what it printed,
+// as UTF-8. Empty when no command interpreter is configured.
+std::string RunConsoleCommand(const std::string& command);
+
+#endif  // VESPODAR_DISCOVERY_WINDOWS_VERSION_WIN_H_

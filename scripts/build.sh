@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds the three trees: the setup (build/win32), the Win32 tests
+# (build/win32-tests) and the native unit tests (build/native).
+# Extra arguments go to the setup's configure step, e.g.
+#   scripts/build.sh -DVESPODAR_PACKAGE_FILE=/path/to/vdq2.cok
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+
+cmake -S "$root" -B "$root/build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+      -DMINGW_THREADS=win32 "$@" > "$root/build/configure-win32.log" 2>&1 ||
+  { cat "$root/build/configure-win32.log"; exit 1; }
+cmake --build "$root/build/win32" -j"$jobs"
+
+if [[ "${VESPODAR_SETUP_ONLY:-0}" != 1 ]]; then
+  cmake -S "$root" -B "$root/build/win32-tests" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+        -DMINGW_THREADS=posix > "$root/build/configure-win32-tests.log" 2>&1 ||
+    { cat "$root/build/configure-win32-tests.log"; exit 1; }
+  cmake --build "$root/build/win32-tests" -j"$jobs"
+
+  cmake -S "$root" -B "$root/build/native" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
+        > "$root/build/configure-native.log" 2>&1 ||
+    { cat "$root/build/configure-native.log"; exit 1; }
+  cmake --build "$root/build/native" -j"$jobs"
+fi
+echo "The setup: $root/build/win32/VespodarUpdate.exe"

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on a Debian 12 machine, and
+# nothing when it is all there already.
+set -euo pipefail
+
+packages=(cmake g++ make python3 python3-pytest googletest libgtest-dev clang
+          g++-mingw-w64-i686 binutils-mingw-w64-i686
+          wine wine32:i386 wine64 xvfb xauth osslsigncode locales)
+locales=(en_US.UTF-8 ru_RU.UTF-8 uk_UA.UTF-8)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  # wine32 is an i386 package; the 64-bit machine must know that architecture.
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  apt-get update -q
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# Wine maps file names through the locale's character set: a locale that is
+# not generated makes every non-ASCII file name invisible to the program.
+have=$(locale -a 2>/dev/null | tr 'A-Z' 'a-z' | sed 's/utf-8/utf8/')
+generate=0
+for name in "${locales[@]}"; do
+  short=$(echo "$name" | tr 'A-Z' 'a-z' | sed 's/utf-8/utf8/')
+  if ! grep -qx "$short" <<<"$have"; then
+    sed -i "s/^# *\(${name} UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^${name} UTF-8" /etc/locale.gen || echo "${name} UTF-8" >> /etc/locale.gen
+    generate=1
+  fi
+done
+if ((generate)); then locale-gen; fi

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs every test: the unit tests (Linux, ASan and UBSan), the Win32 tests
+# (under Wine) and the end-to-end tests (the real setup under Wine and Xvfb).
+# Installs what is missing first.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+"$root/scripts/install-deps.sh"
+"$root/scripts/build.sh"
+
+status=0
+
+echo "== Unit tests"
+(cd "$root/build/native" && ctest --output-on-failure -j"$(nproc)") || status=1
+
+echo "== Win32 tests under Wine"
+export WINEDEBUG=-all WINEARCH=win32
+export WINEPREFIX="$root/build/wine-unit"
+if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+  rm -rf "$WINEPREFIX"
+  wineboot -i > "$root/build/wineboot-unit.log" 2>&1
+fi
+# One wineserver for the whole run; each start would otherwise pay for its own.
+wineserver -p 60
+(cd "$root/build/win32-tests" &&
+  xvfb-run -a -s '-screen 0 1024x768x24' ctest --output-on-failure) || status=1
+wineserver -k || true
+unset WINEPREFIX WINEARCH
+
+echo "== End-to-end tests under Wine"
+"$root/tests/e2e/run_e2e.sh" "$root/build/win32" || status=1
+
+exit $status

@@ -1,0 +1,27 @@
+#ifndef VESPODAR_SETUP_EXIT_CODES_H_
+#define VESPODAR_SETUP_EXIT_CODES_H_
+
+// The setup's exit codes: the one table. Administrators who deploy the update
+// silently read nothing else, so every way a run can end has its own code, and
+// no failure ends with 0. The values follow the Windows Installer codes that
+// deployment tools already know.
+enum ExitCode : int {
+  // The package was written and its size recorded, whatever the user answered
+  // to the launch question.
+  kExitSuccess = 0,
+  // The user may not change machine-wide settings.
+  kExitNoRights = 5,
+  // The install question was not answered Yes; nothing was written.
+  kExitUserDeclined = 1602,
+  // Any other failure: a registry error, the package not written, the size not
+  // recorded.
+  kExitFailure = 1603,
+  // The product's executable is not in its directory: nothing to update.
+  kExitProductMissing = 1605,
+  // The setup's own file cannot be read to check it.
+  kExitOwnFileUnreadable = 1619,
+  // The setup's own file is not intact.
+  kExitOwnFileDistorted = 1620,
+};
+
+#endif  // VESPODAR_SETUP_EXIT_CODES_H_

@@ -1,0 +1,76 @@
+#include "setup/product_win.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "setup/win_text.h"
+
+namespace {
+
+const wchar_t kMarkerName[] = L"vespodar_memfile";
+
+// How long the setup waits for a product it told to quit. A product that has
+// not ended by then is left alone; the write then reports the file as busy.
+const DWORD kQuitWaitMs = 10000;
+const DWORD kQuitProbeMs = 100;
+
+// The start: the product is given about 4 seconds to create its marker and
+// another 11 to show its main window.
+const int kMarkerPasses = 8;
+const DWORD kMarkerPassMs = 512;
+const int kWindowPasses = 11;
+const DWORD kWindowPassMs = 1024;
+
+HWND FindMainWindow(const std::string& mainWindowClass) {
+  return FindWindowW(Widen(mainWindowClass).c_str(), nullptr);
+}
+
+}  // namespace
+
+bool ProductNotRunning() {
+  HANDLE mapping =
+      CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, kMarkerName);
+  const DWORD error = GetLastError();
+  if (mapping) CloseHandle(mapping);
+  return !(mapping && error == ERROR_ALREADY_EXISTS);
+}
+
+bool CloseRunningProduct(const std::string& mainWindowClass) {
+  HWND window = FindMainWindow(mainWindowClass);
+  // Without a window there is nobody to tell; waiting would only delay.
+  if (!window) return false;
+  PostMessageW(window, WM_QUIT, 0, 0);
+  for (DWORD waited = 0; waited < kQuitWaitMs; waited += kQuitProbeMs) {
+    if (ProductNotRunning()) return true;
+    Sleep(kQuitProbeMs);
+  }
+  return ProductNotRunning();
+}
+
+void StartProduct(const std::string& installDir, const std::string& executable) {
+  const std::wstring directory = Widen(installDir);
+  SetCurrentDirectoryW(directory.c_str());
+  // The absolute path: an elevated setup must never start a namesake found in
+  // whatever directory it was started from.
+  const std::wstring path = Widen(installDir + executable);
+  ShellExecuteW(nullptr, L"open", path.c_str(), L"", directory.c_str(), SW_SHOWNORMAL);
+}
+
+void StartProductAndWait(const std::string& installDir, const std::string& executable,
+                         const std::string& mainWindowClass) {
+  StartProduct(installDir, executable);
+  bool started = false;
+  for (int pass = 0; pass < kMarkerPasses && !started; ++pass) {
+    Sleep(kMarkerPassMs);
+    started = !ProductNotRunning();
+  }
+  if (!started) return;
+  HWND window = nullptr;
+  for (int pass = 0; pass < kWindowPasses && !window; ++pass) {
+    Sleep(kWindowPassMs);
+    window = FindMainWindow(mainWindowClass);
+  }
+  if (!window) return;
+  ShowWindow(window, SW_SHOWNORMAL);
+  SetForegroundWindow(window);
+}

@@ -1,0 +1,22 @@
+#ifndef VESPODAR_SETUP_PRODUCT_WIN_H_
+#define VESPODAR_SETUP_PRODUCT_WIN_H_
+
+#include <string>
+
+// The handshake with the installed product: its single-instance marker (a
+// named file mapping it holds while it runs) and its main window's class.
+
+// True when no running product holds the marker.
+bool ProductNotRunning();
+// Posts WM_QUIT to the product's main window, when it has one, and waits until
+// its marker is gone (about 10 seconds at most): a product still running holds
+// its data file open. True when the product is gone.
+bool CloseRunningProduct(const std::string& mainWindowClass);
+// Starts installDir + executable with installDir as its working directory.
+void StartProduct(const std::string& installDir, const std::string& executable);
+// Starts the product, waits for its marker and then its main window, and
+// brings that window to the front.
+void StartProductAndWait(const std::string& installDir, const std::string& executable,
+                         const std::string& mainWindowClass);
+
+#endif  // VESPODAR_SETUP_PRODUCT_WIN_H_

@@ -1,0 +1,36 @@
+#include "setup/startup_win.h"
+
+#include <windows.h>
+
+#include "discovery/windows_version_win.h"
+#include "setup/registry_win.h"
+#include "setup/setup_context.h"
+#include "setup/startup.h"
+#include "setup/win_text.h"
+
+void InitStartupEnvironment(SetupContext& context) {
+  LARGE_INTEGER counter;
+  if (QueryPerformanceCounter(&counter))
+    SeedRandom(static_cast<std::uint32_t>(counter.LowPart));
+  else
+    SeedRandom(GetTickCount());
+
+  context.russianUi = IsCyrillicLocale(GetUserDefaultLCID());
+
+  // The description itself is not kept; only its 64-bit flag decides the
+  // registry view, so it must come before the accessor.
+  DescribeWindows(false, &context.is64BitWindows);
+  context.registry =
+      CreateRegistryAccessor(context.is64BitWindows ? kAllAccess64Mask : kAllAccessMask);
+
+  OSVERSIONINFOW version = {};
+  version.dwOSVersionInfoSize = sizeof(version);
+  if (GetVersionExW(&version)) context.ntPlatform = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+
+  std::vector<std::string> items = SplitCommandLine(Narrow(GetCommandLineW()));
+  if (!items.empty()) items.erase(items.begin());
+  context.arguments = items;
+  context.firstArgument = items.empty() ? std::string() : LowerAscii(items[0]);
+}
+
+void ReleaseStartupEnvironment(SetupContext& context) { context.registry.reset(); }

@@ -1,0 +1,290 @@
+#include "setup/update_flow.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "setup/fake_registry_test.h"
+#include "setup/setup_context.h"
+
+namespace {
+
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vespodar";
+const char kWindowsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+
+// Records every step the flow takes and answers boxes from a script.
+class FakeSteps : public UpdateSteps {
+ public:
+  std::vector<MessageBoxSpec> boxes;
+  std::deque<int> answers;
+  std::vector<std::string> calls;
+  bool productRunning = false;
+  OwnFileState ownFile = OwnFileState::kIntact;
+  bool productExists = true;
+  bool installSucceeds = true;
+  std::int32_t sizeKb = 4431;
+  std::string installedTarget;
+
+  int ShowMessageBox(const MessageBoxSpec& box) override {
+    boxes.push_back(box);
+    if (answers.empty()) return 0;
+    int answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  bool ProductNotRunning() override { return !productRunning; }
+  void CloseRunningProduct() override { calls.push_back("close"); }
+  OwnFileState CheckOwnFile() override {
+    calls.push_back("verify");
+    return ownFile;
+  }
+  bool FileExists(const std::string& path) override {
+    calls.push_back("exists " + path);
+    return productExists;
+  }
+  bool InstallPackageFile(const std::string& name, const std::string& type,
+                          const std::string& target, bool guardVersions) override {
+    calls.push_back("install " + name + "." + type + (guardVersions ? " guarded" : ""));
+    installedTarget = target;
+    return installSucceeds;
+  }
+  std::int32_t DirectorySizeKb(const std::string& path) override {
+    calls.push_back("size " + path);
+    return sizeKb;
+  }
+  void StartProductAndWait() override { calls.push_back("start"); }
+
+  bool Called(const std::string& prefix) const {
+    for (const std::string& call : calls)
+      if (call.compare(0, prefix.size(), prefix) == 0) return true;
+    return false;
+  }
+};
+
+class UpdateFlowTest : public ::testing::Test {
+ protected:
+  UpdateFlowTest() {
+    auto registry = std::make_unique<FakeRegistry>();
+    fake = registry.get();
+    context.registry = std::move(registry);
+    fake->AddText(RegistryRoot::kLocalMachine, kWindowsKey, "ProgramFilesDir",
+                  "C:\\Program Files");
+    fake->AddText(RegistryRoot::kLocalMachine, kUninstallKey, "UninstallString",
+                  "C:\\Games\\Vespodar\\uninst.exe");
+    SetPackageConstants(context);
+  }
+
+  ExitCode Run(std::vector<std::string> arguments = {}) {
+    context.arguments = arguments;
+    context.firstArgument = arguments.empty() ? "" : arguments[0];
+    for (char& c : context.firstArgument) c = static_cast<char>(tolower(c));
+    return RunUpdate(context, steps);
+  }
+
+  std::int32_t RecordedSize() {
+    auto& values = fake->Integers(RegistryRoot::kLocalMachine, kUninstallKey);
+    auto found = values.find("EstimatedSize");
+    return found == values.end() ? -1 : found->second;
+  }
+
+  SetupContext context;
+  FakeRegistry* fake;
+  FakeSteps steps;
+};
+
+const char kInstallQuestionEn[] =
+    "Would you like to setup\r\nVespodar update -\r\n\"Тарвелин\" версии 1?";
+const char kLaunchQuestion[] =
+    "На Ваш компьютер установлено\r\nОбновление программы \"Весподар\" -\r\n"
+    "\"Тарвелин\" версии 1\r\n\r\nЗапустить программу?";
+
+TEST_F(UpdateFlowTest, BothQuestionsYesInstallsRecordsAndStarts) {
+  steps.answers = {kAnswerYes, kAnswerYes};
+  EXPECT_EQ(kExitSuccess, Run());
+  ASSERT_EQ(2u, steps.boxes.size());
+  EXPECT_EQ((MessageBoxSpec{"Sound question", kInstallQuestionEn, kQuestionBoxStyle, 0}),
+            steps.boxes[0]);
+  EXPECT_EQ((MessageBoxSpec{"Vespodar update", kLaunchQuestion, kQuestionBoxStyle, 0x19}),
+            steps.boxes[1]);
+  EXPECT_EQ("C:\\Games\\Vespodar\\vdq2.cok", steps.installedTarget);
+  EXPECT_TRUE(steps.Called("exists C:\\Games\\Vespodar\\Vespodar.exe"));
+  EXPECT_TRUE(steps.Called("install vdq2.cok"));
+  EXPECT_FALSE(steps.Called("install vdq2.cok guarded"));
+  EXPECT_TRUE(steps.Called("size C:\\Games\\Vespodar\\"));
+  EXPECT_EQ(4431, RecordedSize());
+  EXPECT_EQ("start", steps.calls.back());
+  EXPECT_FALSE(fake->KeyOpen());
+}
+
+TEST_F(UpdateFlowTest, RussianUserGetsRussianInstallQuestionAndTheSameLaunchQuestion) {
+  context.russianUi = true;
+  steps.answers = {kAnswerYes, 7};
+  EXPECT_EQ(kExitSuccess, Run());
+  ASSERT_EQ(2u, steps.boxes.size());
+  EXPECT_EQ((MessageBoxSpec{"Резонный вопрос",
+                            "Вы действительно хотите установить\r\nОбновление программы "
+                            "\"Весподар\" -\r\n\"Тарвелин\" версии 1?",
+                            kQuestionBoxStyle, 0x19}),
+            steps.boxes[0]);
+  EXPECT_EQ(kLaunchQuestion, steps.boxes[1].text);
+  EXPECT_EQ("Vespodar update", steps.boxes[1].caption);
+  EXPECT_FALSE(steps.Called("start"));
+}
+
+TEST_F(UpdateFlowTest, AnythingButYesToInstallWritesNothing) {
+  for (int answer : {7, 0, 2}) {
+    FakeSteps fresh;
+    fresh.answers = {answer};
+    EXPECT_EQ(kExitUserDeclined, RunUpdate(context, fresh)) << answer;
+    EXPECT_EQ(1u, fresh.boxes.size());
+    EXPECT_FALSE(fresh.Called("install"));
+    EXPECT_FALSE(fresh.Called("size"));
+  }
+  EXPECT_EQ(-1, RecordedSize());
+}
+
+TEST_F(UpdateFlowTest, ModestAsksNothingAndStartsOnlyWithRunApp) {
+  EXPECT_EQ(kExitSuccess, Run({"MODEST"}));
+  EXPECT_TRUE(steps.boxes.empty());
+  EXPECT_TRUE(steps.Called("install"));
+  EXPECT_FALSE(steps.Called("start"));
+
+  steps = FakeSteps();
+  EXPECT_EQ(kExitSuccess, Run({"modest", "RunApp"}));
+  EXPECT_TRUE(steps.boxes.empty());
+  EXPECT_EQ("start", steps.calls.back());
+
+  steps = FakeSteps();
+  EXPECT_EQ(kExitSuccess, Run({"modest", "later"}));
+  EXPECT_FALSE(steps.Called("start"));
+}
+
+TEST_F(UpdateFlowTest, RunAppAloneOrModestSecondStillAsks) {
+  for (auto arguments : std::vector<std::vector<std::string>>{{"runapp"}, {"x", "modest"}}) {
+    steps = FakeSteps();
+    steps.answers = {kAnswerYes, 7};
+    EXPECT_EQ(kExitSuccess, Run(arguments));
+    EXPECT_EQ(2u, steps.boxes.size());
+    EXPECT_FALSE(steps.Called("start"));
+  }
+}
+
+TEST_F(UpdateFlowTest, ProductMissingStopsBeforeAnyWrite) {
+  // No entry at all: the default location is looked at, and no key is made.
+  fake = new FakeRegistry();
+  context.registry.reset(fake);
+  fake->AddText(RegistryRoot::kLocalMachine, kWindowsKey, "ProgramFilesDir", "C:\\Program Files");
+  steps.productExists = false;
+  EXPECT_EQ(kExitProductMissing, Run({"modest"}));
+  ASSERT_EQ(1u, steps.boxes.size());
+  EXPECT_EQ(kErrorBoxStyle, steps.boxes[0].style);
+  EXPECT_EQ("Vespodar update", steps.boxes[0].caption);
+  EXPECT_EQ(
+      "There's no subject of update - the Vespodar installed.\r\nPlease, install the program at "
+      "first.",
+      steps.boxes[0].text);
+  EXPECT_TRUE(steps.Called("exists C:\\Program Files\\Vespodar\\Vespodar.exe"));
+  EXPECT_FALSE(steps.Called("install"));
+  EXPECT_FALSE(fake->HasKey(RegistryRoot::kLocalMachine, kUninstallKey));
+}
+
+TEST_F(UpdateFlowTest, NoRightsStopsWithItsOwnCode) {
+  fake->Deny(RegistryRoot::kLocalMachine, kWindowsKey);
+  context.russianUi = true;
+  EXPECT_EQ(kExitNoRights, Run({"modest"}));
+  ASSERT_EQ(1u, steps.boxes.size());
+  EXPECT_EQ((MessageBoxSpec{"Обновление программы \"Весподар\"",
+                            "У Вас нет права устанавливать программы!", kErrorBoxStyle, 0x19}),
+            steps.boxes[0]);
+  EXPECT_FALSE(steps.Called("verify"));
+}
+
+TEST_F(UpdateFlowTest, OwnFileFailuresStopWithTheirMessagesAfterTheProductWasToldToQuit) {
+  struct Case {
+    OwnFileState state;
+    ExitCode code;
+    const char* text;
+  } cases[] = {
+      {OwnFileState::kUnreadable, kExitOwnFileUnreadable, "Failed to check up the package file!"},
+      {OwnFileState::kDistorted, kExitOwnFileDistorted,
+       "The package file has been distorted!\r\nVirus?"},
+  };
+  for (const Case& c : cases) {
+    steps = FakeSteps();
+    steps.productRunning = true;
+    steps.ownFile = c.state;
+    EXPECT_EQ(c.code, Run({"modest"}));
+    ASSERT_EQ(1u, steps.boxes.size());
+    EXPECT_EQ(c.text, steps.boxes[0].text);
+    EXPECT_EQ("close", steps.calls.front());
+    EXPECT_FALSE(steps.Called("install"));
+  }
+}
+
+TEST_F(UpdateFlowTest, RunningProductIsClosedOnlyWhenRunning) {
+  EXPECT_EQ(kExitSuccess, Run({"modest"}));
+  EXPECT_FALSE(steps.Called("close"));
+  steps = FakeSteps();
+  steps.productRunning = true;
+  EXPECT_EQ(kExitSuccess, Run({"modest"}));
+  EXPECT_EQ("close", steps.calls.front());
+}
+
+TEST_F(UpdateFlowTest, FailedWriteStillRecordsSizeAndOffersLaunchButFails) {
+  steps.installSucceeds = false;
+  steps.answers = {kAnswerYes, kAnswerYes};
+  EXPECT_EQ(kExitFailure, Run());
+  EXPECT_EQ(4431, RecordedSize());
+  EXPECT_EQ("start", steps.calls.back());
+}
+
+TEST_F(UpdateFlowTest, UnrecordableSizeShowsRegistryErrorThenOffersLaunch) {
+  fake->FailWrites();
+  steps.answers = {kAnswerYes, 0, kAnswerYes};
+  EXPECT_EQ(kExitFailure, Run());
+  ASSERT_EQ(3u, steps.boxes.size());
+  EXPECT_EQ("No access to system registry", steps.boxes[1].text);
+  EXPECT_EQ(kLaunchQuestion, steps.boxes[2].text);
+  EXPECT_EQ("start", steps.calls.back());
+  EXPECT_FALSE(fake->KeyOpen());
+}
+
+TEST_F(UpdateFlowTest, UninstallKeyThatCannotBeOpenedIsARegistryError) {
+  fake->Deny(RegistryRoot::kLocalMachine, kUninstallKey);
+  EXPECT_EQ(kExitFailure, Run({"modest"}));
+  ASSERT_EQ(1u, steps.boxes.size());
+  EXPECT_EQ("No access to system registry", steps.boxes[0].text);
+  EXPECT_FALSE(steps.Called("size"));
+}
+
+TEST_F(UpdateFlowTest, SizeUnknownWritesNoValueAndFails) {
+  steps.sizeKb = -1;
+  EXPECT_EQ(kExitFailure, Run({"modest"}));
+  EXPECT_TRUE(steps.boxes.empty());
+  EXPECT_EQ(-1, RecordedSize());
+}
+
+TEST_F(UpdateFlowTest, EntryFoundOnlyInThe32BitBranchGetsItsSizeInTheMainBranch) {
+  fake = new FakeRegistry();
+  context.registry.reset(fake);
+  fake->AddText(RegistryRoot::kLocalMachine, kWindowsKey, "ProgramFilesDir", "C:\\Program Files");
+  fake->AddText(RegistryRoot::kLocalMachine,
+                "Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vespodar",
+                "UninstallString", "D:\\Old\\Vespodar\\uninst.exe");
+  EXPECT_EQ(kExitSuccess, Run({"modest"}));
+  EXPECT_EQ("D:\\Old\\Vespodar\\vdq2.cok", steps.installedTarget);
+  EXPECT_TRUE(fake->HasKey(RegistryRoot::kLocalMachine, kUninstallKey));
+  EXPECT_EQ(4431, RecordedSize());
+}
+
+TEST_F(UpdateFlowTest, RegistryErrorDuringDiscoveryStopsEverything) {
+  fake->AddNonText(RegistryRoot::kLocalMachine, kUninstallKey, "UninstallString");
+  EXPECT_EQ(kExitFailure, Run({"modest"}));
+  ASSERT_EQ(1u, steps.boxes.size());
+  EXPECT_EQ("No access to system registry", steps.boxes[0].text);
+  EXPECT_TRUE(steps.calls.empty());
+}
+
+}  // namespace

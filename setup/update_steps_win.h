@@ -1,0 +1,25 @@
+#ifndef VESPODAR_SETUP_UPDATE_STEPS_WIN_H_
+#define VESPODAR_SETUP_UPDATE_STEPS_WIN_H_
+
+#include "setup/update_flow.h"
+
+// The real steps of the main flow, on Win32.
+class Win32UpdateSteps : public UpdateSteps {
+ public:
+  explicit Win32UpdateSteps(const SetupContext& context) : context_(context) {}
+
+  int ShowMessageBox(const MessageBoxSpec& box) override;
+  bool ProductNotRunning() override;
+  void CloseRunningProduct() override;
+  OwnFileState CheckOwnFile() override;
+  bool FileExists(const std::string& path) override;
+  bool InstallPackageFile(const std::string& name, const std::string& type,
+                          const std::string& target, bool guardVersions) override;
+  std::int32_t DirectorySizeKb(const std::string& path) override;
+  void StartProductAndWait() override;
+
+ private:
+  const SetupContext& context_;
+};
+
+#endif  // VESPODAR_SETUP_UPDATE_STEPS_WIN_H_
