@@ -1,1 +1,110 @@
+#include "install/package_writer_win.h"
+
+#include <windows.h>
+
 #include <gtest/gtest.h>
+
+#include "setup/setup_context.h"
+#include "setup/win32_test_support_test.h"
+
+namespace {
+
+const std::string kPackage("Vespodar test package\r\n\x00\x01\x02\x03" "end", 30);
+
+DWORD WINAPI ReleaseLater(void* handle) {
+  Sleep(1000);
+  CloseHandle(static_cast<HANDLE>(handle));
+  return 0;
+}
+
+class PackageWriterWinTest : public ::testing::Test {
+ protected:
+  PackageWriterWinTest() {
+    context.productCaptionEn = "Vespodar update";
+    context.productCaptionRu = "Обновление программы \"Весподар\"";
+  }
+  bool Install(const std::string& target) {
+    return InstallPackageFile(context, shower, "testpkg", "cok", target, false);
+  }
+  SetupContext context;
+  RecordingShower shower;
+  ScratchDirectory scratch{"writer-Весподар"};
+};
+
+TEST_F(PackageWriterWinTest, WritesTheResourceBytesAndReplacesAnOldFile) {
+  const std::string target = scratch.path + "vdq2.cok";
+  ASSERT_TRUE(Install(target));
+  EXPECT_EQ(kPackage, ReadWholeFile(target));
+
+  ASSERT_TRUE(WriteWholeFile(target, std::string(100000, 'o')));
+  ASSERT_TRUE(Install(target));
+  EXPECT_EQ(kPackage, ReadWholeFile(target));
+  EXPECT_TRUE(shower.boxes.empty());
+  // Nothing but the target is left in the directory.
+  EXPECT_EQ("vdq2.cok\n", scratch.Listing());
+}
+
+TEST_F(PackageWriterWinTest, FailuresShowTheTargetAndLeaveNothingBehind) {
+  const std::string missingDir = scratch.path + "missing\\vdq2.cok";
+  EXPECT_FALSE(Install(missingDir));
+  ASSERT_EQ(1u, shower.boxes.size());
+  EXPECT_EQ("Can't install file " + missingDir, shower.boxes[0].text);
+  EXPECT_EQ("Vespodar update", shower.boxes[0].caption);
+
+  context.russianUi = true;
+  const std::string directory = scratch.path + "vdq2.cok";
+  ASSERT_TRUE(CreateDirectoryW(Widen(directory).c_str(), nullptr));
+  EXPECT_FALSE(Install(directory));
+  ASSERT_EQ(2u, shower.boxes.size());
+  EXPECT_EQ("Не удается установить файл " + directory, shower.boxes[1].text);
+  EXPECT_EQ("vdq2.cok\n", scratch.Listing());
+}
+
+TEST_F(PackageWriterWinTest, MissingResourceIsAnInstallFailure) {
+  const std::string target = scratch.path + "vdq2.cok";
+  ASSERT_TRUE(WriteWholeFile(target, "old"));
+  EXPECT_FALSE(InstallPackageFile(context, shower, "nosuch", "cok", target, false));
+  ASSERT_EQ(1u, shower.boxes.size());
+  EXPECT_EQ("Can't install file " + target, shower.boxes[0].text);
+  EXPECT_EQ("old", ReadWholeFile(target));
+}
+
+TEST_F(PackageWriterWinTest, TargetHeldOpenKeepsTheOldFileWhole) {
+  const std::string target = scratch.path + "vdq2.cok";
+  ASSERT_TRUE(WriteWholeFile(target, "old content"));
+  HANDLE holder = CreateFileW(Widen(target).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+  EXPECT_FALSE(Install(target));
+  CloseHandle(holder);
+  EXPECT_EQ("old content", ReadWholeFile(target));
+  EXPECT_EQ("vdq2.cok\n", scratch.Listing());
+  EXPECT_EQ(1u, shower.boxes.size());
+}
+
+TEST_F(PackageWriterWinTest, TargetReleasedWhileRetryingIsReplaced) {
+  const std::string target = scratch.path + "vdq2.cok";
+  ASSERT_TRUE(WriteWholeFile(target, "old content"));
+  HANDLE holder = CreateFileW(Widen(target).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+  // A scanner that lets go after a second.
+  HANDLE releaser = CreateThread(nullptr, 0, ReleaseLater, holder, 0, nullptr);
+  EXPECT_TRUE(Install(target));
+  WaitForSingleObject(releaser, INFINITE);
+  CloseHandle(releaser);
+  EXPECT_EQ(kPackage, ReadWholeFile(target));
+  EXPECT_TRUE(shower.boxes.empty());
+}
+
+TEST_F(PackageWriterWinTest, TargetPastTheClassicPathLimit) {
+  std::string deep = scratch.path;
+  while (deep.size() < 280) {
+    deep += std::string(50, 'p') + "\\";
+    ASSERT_TRUE(CreateDirectoryW(Widen("\\\\?\\" + deep).c_str(), nullptr));
+  }
+  ASSERT_TRUE(Install(deep + "vdq2.cok"));
+  EXPECT_EQ(kPackage, ReadWholeFile(deep + "vdq2.cok"));
+}
+
+}  // namespace

@@ -20,12 +20,16 @@ if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
   rm -rf "$WINEPREFIX"
   wineboot -i > "$root/build/wineboot-unit.log" 2>&1
 fi
-# One wineserver for the whole run; each start would otherwise pay for its own.
-wineserver -p 60
+# Windows need a display; one wineserver, started under it, serves the whole
+# run (each start would otherwise pay for its own).
 (cd "$root/build/win32-tests" &&
-  xvfb-run -a -s '-screen 0 1024x768x24' ctest --output-on-failure) || status=1
-wineserver -k || true
+  xvfb-run -a -s '-screen 0 1024x768x24' \
+    bash -c 'wineserver -p 60 && ctest --output-on-failure; rc=$?; wineserver -k; exit $rc') ||
+  status=1
 unset WINEPREFIX WINEARCH
+
+echo "== Build checks of the setup (imports, no extra DLL, reproducible bytes)"
+(cd "$root/build/win32" && ctest --output-on-failure) || status=1
 
 echo "== End-to-end tests under Wine"
 "$root/tests/e2e/run_e2e.sh" "$root/build/win32" || status=1
