@@ -1,0 +1,71 @@
+#ifndef VESPODAR_SETUP_INTEGRITY_H_
+#define VESPODAR_SETUP_INTEGRITY_H_
+
+// The integrity stamp of the setup's own executable.
+//
+// After linking, the build writes a SHA-256 digest of the executable into a
+// block of its own section (".vdstamp"). The digest covers the whole file
+// except what Authenticode leaves out of its own digest (the PE checksum, the
+// certificate table's directory entry, the certificate table) and except the
+// stamp block itself. So signing the setup afterwards keeps it intact, and any
+// other change, including bytes appended after the end, does not.
+//
+// This file holds that rule, once, for the stamping tool and for the check
+// in the setup alike. The hash itself comes from the platform: OpenSSL on the
+// build machine, CryptoAPI in the setup.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+constexpr char kStampSectionName[] = ".vdstamp";
+// The block's first bytes; the rest is the stamped length, the state and the
+// digest.
+constexpr unsigned char kStampMagic[16] = {'V', 'e', 's', 'p', 'o', 'd', 'a', 'r',
+                                           'S', 't', 'a', 'm', 'p', 0, 0, 1};
+constexpr std::size_t kStampSize = 56;  // magic, length (4), state (4), digest (32)
+constexpr std::uint32_t kStampStateStamped = 1;
+
+using Digest = std::array<std::uint8_t, 32>;
+
+// An incremental SHA-256: Update with each covered range, in order, then the
+// digest. Returns false when the platform's hash failed.
+using HashRanges = std::function<bool(const std::vector<std::pair<const std::uint8_t*, std::size_t>>&,
+                                      Digest* digest)>;
+
+struct ByteRange {
+  std::size_t offset;
+  std::size_t size;
+};
+
+// What the PE headers say about the fields that the digest leaves out.
+struct ImageLayout {
+  std::size_t checksumOffset = 0;    // 4 bytes
+  std::size_t certEntryOffset = 0;   // 8 bytes: the certificate table's directory entry
+  std::size_t certTableOffset = 0;   // 0 when unsigned
+  std::size_t certTableSize = 0;
+  std::size_t stampOffset = 0;       // the stamp block inside the stamp section
+};
+
+// Reads the layout from a PE32 image; false when it is none, or has no stamp
+// section that begins with the magic.
+bool ParseImageLayout(const std::uint8_t* image, std::size_t size, ImageLayout* layout);
+
+// The ranges of [0, length) that the digest covers, in file order.
+std::vector<ByteRange> CoveredRanges(const ImageLayout& layout, std::size_t length);
+
+enum class StampCheck { kIntact, kDistorted, kHashFailed };
+
+// Checks a stamped image: its stamp, its size against the stamped length (an
+// unsigned file must end there, a signed one may only add the 8-byte padding
+// and the certificate table at its end), and the digest.
+StampCheck CheckImageStamp(const std::uint8_t* image, std::size_t size, const HashRanges& hash);
+
+// Writes the stamp into an unsigned image in place. False with a reason when
+// the image cannot be stamped.
+bool StampImage(std::uint8_t* image, std::size_t size, const HashRanges& hash, std::string* error);
+
+#endif  // VESPODAR_SETUP_INTEGRITY_H_

@@ -1,0 +1,194 @@
+#include "setup/integrity.h"
+
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include <cstring>
+#include <numeric>
+
+namespace {
+
+bool Sha256(const std::vector<std::pair<const std::uint8_t*, std::size_t>>& parts, Digest* digest) {
+  EVP_MD_CTX* context = EVP_MD_CTX_new();
+  EVP_DigestInit_ex(context, EVP_sha256(), nullptr);
+  for (const auto& part : parts) EVP_DigestUpdate(context, part.first, part.second);
+  unsigned int size = 0;
+  EVP_DigestFinal_ex(context, digest->data(), &size);
+  EVP_MD_CTX_free(context);
+  return true;
+}
+
+void Put16(std::vector<std::uint8_t>& image, std::size_t at, std::uint32_t value) {
+  image[at] = value & 0xFF;
+  image[at + 1] = (value >> 8) & 0xFF;
+}
+void Put32(std::vector<std::uint8_t>& image, std::size_t at, std::uint32_t value) {
+  Put16(image, at, value & 0xFFFF);
+  Put16(image, at + 2, value >> 16);
+}
+
+// A minimal PE32 image: headers, a ".text" section at 0x200 and the stamp
+// section at 0x400, 0x600 bytes in all.
+const std::size_t kPe = 0x40, kOptional = kPe + 24, kSections = kOptional + 224;
+const std::size_t kChecksum = kOptional + 64, kCertEntry = kOptional + 96 + 32;
+const std::size_t kText = 0x200, kStamp = 0x400, kImageSize = 0x600;
+
+std::vector<std::uint8_t> MakeImage() {
+  std::vector<std::uint8_t> image(kImageSize, 0);
+  image[0] = 'M';
+  image[1] = 'Z';
+  Put32(image, 60, kPe);
+  std::memcpy(&image[kPe], "PE\0\0", 4);
+  Put16(image, kPe + 6, 2);      // sections
+  Put16(image, kPe + 20, 224);   // optional header size
+  Put16(image, kOptional, 0x10B);
+  Put32(image, kOptional + 92, 16);
+  const char* names[] = {".text", kStampSectionName};
+  const std::size_t raw[] = {kText, kStamp};
+  for (int i = 0; i < 2; ++i) {
+    std::size_t header = kSections + 40 * i;
+    std::memcpy(&image[header], names[i], std::strlen(names[i]));
+    Put32(image, header + 16, 0x200);
+    Put32(image, header + 20, raw[i]);
+  }
+  for (std::size_t i = kText; i < kStamp; ++i) image[i] = static_cast<std::uint8_t>(i * 7);
+  std::memcpy(&image[kStamp], kStampMagic, sizeof(kStampMagic));
+  return image;
+}
+
+std::vector<std::uint8_t> Stamped() {
+  std::vector<std::uint8_t> image = MakeImage();
+  std::string error;
+  EXPECT_TRUE(StampImage(image.data(), image.size(), Sha256, &error)) << error;
+  return image;
+}
+
+// What a signing tool does: set the checksum, pad to 8 bytes, append the
+// certificate table and point the directory entry at it.
+void Sign(std::vector<std::uint8_t>& image, std::size_t certificateSize = 64) {
+  Put32(image, kChecksum, 0x12345678);
+  while (image.size() % 8) image.push_back(0);
+  const std::size_t table = image.size();
+  image.resize(table + certificateSize, 0xC5);
+  Put32(image, kCertEntry, static_cast<std::uint32_t>(table));
+  Put32(image, kCertEntry + 4, static_cast<std::uint32_t>(certificateSize));
+}
+
+StampCheck Check(const std::vector<std::uint8_t>& image) {
+  return CheckImageStamp(image.data(), image.size(), Sha256);
+}
+
+TEST(IntegrityTest, LayoutAndCoveredRangesLeaveOutExactlyTheThreeFields) {
+  const std::vector<std::uint8_t> image = MakeImage();
+  ImageLayout layout;
+  ASSERT_TRUE(ParseImageLayout(image.data(), image.size(), &layout));
+  EXPECT_EQ(kChecksum, layout.checksumOffset);
+  EXPECT_EQ(kCertEntry, layout.certEntryOffset);
+  EXPECT_EQ(kStamp, layout.stampOffset);
+
+  const std::vector<ByteRange> ranges = CoveredRanges(layout, image.size());
+  std::vector<bool> covered(image.size(), false);
+  for (const ByteRange& range : ranges)
+    for (std::size_t i = range.offset; i < range.offset + range.size; ++i) {
+      ASSERT_FALSE(covered[i]) << "covered twice: " << i;
+      covered[i] = true;
+    }
+  for (std::size_t i = 0; i < image.size(); ++i) {
+    const bool leftOut = (i >= kChecksum && i < kChecksum + 4) ||
+                         (i >= kCertEntry && i < kCertEntry + 8) ||
+                         (i >= kStamp && i < kStamp + kStampSize);
+    ASSERT_EQ(!leftOut, covered[i]) << i;
+  }
+  // A length that ends inside a left-out field stops there.
+  EXPECT_EQ(kChecksum + 0, CoveredRanges(layout, kChecksum + 2).back().offset +
+                               CoveredRanges(layout, kChecksum + 2).back().size);
+}
+
+TEST(IntegrityTest, StampedImageIsIntactAndEveryCoveredByteMatters) {
+  const std::vector<std::uint8_t> stamped = Stamped();
+  ASSERT_EQ(StampCheck::kIntact, Check(stamped));
+  for (std::size_t at : {std::size_t(0), std::size_t(2), kPe + 6, kSections + 3, kText,
+                         kText + 0x1FF, kStamp + kStampSize, kImageSize - 1}) {
+    std::vector<std::uint8_t> changed = stamped;
+    changed[at] ^= 0x01;
+    EXPECT_EQ(StampCheck::kDistorted, Check(changed)) << at;
+  }
+  // The checksum is left out: a tool that fixes it keeps the file intact.
+  std::vector<std::uint8_t> checksummed = stamped;
+  checksummed[kChecksum + 1] ^= 0xFF;
+  EXPECT_EQ(StampCheck::kIntact, Check(checksummed));
+  // The stamp's digest and its length are not free to change.
+  for (std::size_t at : {kStamp + 24, kStamp + 16, kStamp + 20, kStamp + 3}) {
+    std::vector<std::uint8_t> changed = stamped;
+    changed[at] ^= 0x01;
+    EXPECT_EQ(StampCheck::kDistorted, Check(changed)) << at;
+  }
+}
+
+TEST(IntegrityTest, SignedImageStaysIntactButNothingMayBeAdded) {
+  std::vector<std::uint8_t> image = Stamped();
+  image.push_back(0);  // an odd length, so that signing pads
+  image.pop_back();
+  std::vector<std::uint8_t> signedImage = image;
+  Sign(signedImage);
+  EXPECT_EQ(StampCheck::kIntact, Check(signedImage));
+
+  std::vector<std::uint8_t> appended = signedImage;
+  appended.push_back(0);
+  EXPECT_EQ(StampCheck::kDistorted, Check(appended));
+
+  std::vector<std::uint8_t> unsignedAppended = image;
+  unsignedAppended.insert(unsignedAppended.end(), {'x', 'y'});
+  EXPECT_EQ(StampCheck::kDistorted, Check(unsignedAppended));
+
+  std::vector<std::uint8_t> flipped = signedImage;
+  flipped[kText + 5] ^= 0x80;
+  EXPECT_EQ(StampCheck::kDistorted, Check(flipped));
+  // A certificate table bigger than what follows it.
+  std::vector<std::uint8_t> lying = signedImage;
+  Put32(lying, kCertEntry + 4, 65);
+  EXPECT_EQ(StampCheck::kDistorted, Check(lying));
+}
+
+TEST(IntegrityTest, SignedImageWithPaddingToEightBytes) {
+  std::vector<std::uint8_t> image = MakeImage();
+  image.resize(kImageSize + 3, 0x5A);  // stamped length not a multiple of 8
+  std::string error;
+  ASSERT_TRUE(StampImage(image.data(), image.size(), Sha256, &error));
+  std::vector<std::uint8_t> signedImage = image;
+  Sign(signedImage);
+  EXPECT_EQ(kImageSize + 8 + 64, signedImage.size());
+  EXPECT_EQ(StampCheck::kIntact, Check(signedImage));
+  // The padding must be zeros.
+  signedImage[kImageSize + 4] = 1;
+  EXPECT_EQ(StampCheck::kDistorted, Check(signedImage));
+}
+
+TEST(IntegrityTest, UnstampedSignedTwiceOrNotAnImageIsRefused) {
+  EXPECT_EQ(StampCheck::kDistorted, Check(MakeImage()));
+
+  std::vector<std::uint8_t> signedImage = MakeImage();
+  Sign(signedImage);
+  std::string error;
+  EXPECT_FALSE(StampImage(signedImage.data(), signedImage.size(), Sha256, &error));
+  EXPECT_NE(std::string::npos, error.find("signed"));
+
+  std::vector<std::uint8_t> noMagic = MakeImage();
+  noMagic[kStamp] = 'v';
+  EXPECT_FALSE(StampImage(noMagic.data(), noMagic.size(), Sha256, &error));
+  EXPECT_EQ(StampCheck::kDistorted, Check(noMagic));
+
+  for (std::size_t size : {std::size_t(0), std::size_t(2), std::size_t(63), kPe + 4, kSections}) {
+    std::vector<std::uint8_t> cut = Stamped();
+    cut.resize(size);
+    EXPECT_EQ(StampCheck::kDistorted, Check(cut)) << size;
+  }
+  std::vector<std::uint8_t> badOffset = Stamped();
+  Put32(badOffset, 60, 0xFFFFFFF0);
+  EXPECT_EQ(StampCheck::kDistorted, Check(badOffset));
+  std::vector<std::uint8_t> manySections = Stamped();
+  Put16(manySections, kPe + 6, 0xFFFF);
+  EXPECT_EQ(StampCheck::kDistorted, Check(manySections));
+}
+
+}  // namespace
