@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "setup/desktop_shell_win.h"
+#include "setup/product.h"
 #include "setup/win_text.h"
 
 namespace {
@@ -47,12 +49,22 @@ bool CloseRunningProduct(const std::string& mainWindowClass) {
   return ProductNotRunning();
 }
 
+unsigned RunningMajorVersion() {
+  OSVERSIONINFOW version = {};
+  version.dwOSVersionInfoSize = sizeof(version);
+  return GetVersionExW(&version) ? version.dwMajorVersion : 0;
+}
+
 void StartProduct(const std::string& installDir, const std::string& executable) {
   const std::wstring directory = Widen(installDir);
   SetCurrentDirectoryW(directory.c_str());
   // The absolute path: an elevated setup must never start a namesake found in
   // whatever directory it was started from.
   const std::wstring path = Widen(installDir + executable);
+  if (ChooseLaunchRoute(RunningMajorVersion(), IsProcessElevated()) ==
+          LaunchRoute::kThroughDesktopShell &&
+      OpenThroughDesktopShell(path, directory))
+    return;
   ShellExecuteW(nullptr, L"open", path.c_str(), L"", directory.c_str(), SW_SHOWNORMAL);
 }
 
