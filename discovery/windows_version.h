@@ -1,0 +1,81 @@
+#ifndef VESPODAR_DISCOVERY_WINDOWS_VERSION_H_
+#define VESPODAR_DISCOVERY_WINDOWS_VERSION_H_
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+// Which version record the system gave: the extended one carries the suite
+// mask and product type; with only the basic one the edition comes from the
+// registry; with neither there is nothing to describe.
+enum class VersionRecord { kNone, kBasic, kExtended };
+
+constexpr std::uint32_t kPlatformWin9x = 1;  // VER_PLATFORM_WIN32_WINDOWS
+constexpr std::uint32_t kPlatformNt = 2;     // VER_PLATFORM_WIN32_NT
+
+constexpr std::uint8_t kProductWorkstation = 1;        // VER_NT_WORKSTATION
+constexpr std::uint8_t kProductDomainController = 2;   // VER_NT_DOMAIN_CONTROLLER
+constexpr std::uint8_t kProductServer = 3;             // VER_NT_SERVER
+
+constexpr std::uint16_t kSuiteEnterprise = 0x0002;
+constexpr std::uint16_t kSuiteEmbeddedNt = 0x0040;
+constexpr std::uint16_t kSuiteDatacenter = 0x0080;
+constexpr std::uint16_t kSuitePersonal = 0x0200;
+constexpr std::uint16_t kSuiteBlade = 0x0400;
+constexpr std::uint16_t kSuiteStorageServer = 0x2000;
+constexpr std::uint16_t kSuiteComputeServer = 0x4000;
+
+constexpr std::uint16_t kArchitectureX86 = 0;      // PROCESSOR_ARCHITECTURE_INTEL
+constexpr std::uint16_t kArchitectureItanium = 6;  // PROCESSOR_ARCHITECTURE_IA64
+constexpr std::uint16_t kArchitectureX64 = 9;      // PROCESSOR_ARCHITECTURE_AMD64
+
+// What the running system reported about itself, as UTF-8. The registry
+// reads and the "ver" run are callbacks because only some releases need
+// them, and the ProductName key's open asks for rights that a plain user
+// lacks: each is called at most once per description, and only where the
+// description depends on it.
+struct WindowsFacts {
+  VersionRecord record = VersionRecord::kNone;
+  std::uint32_t major = 0;
+  std::uint32_t minor = 0;
+  std::uint32_t build = 0;  // the whole field; 9x keeps more than the number in its high word
+  std::uint32_t platformId = 0;
+  std::string servicePack;
+  std::uint16_t suiteMask = 0;   // 0 with the basic record
+  std::uint8_t productType = 0;  // 0 with the basic record
+  std::uint16_t architecture = kArchitectureX86;  // native, not the process's own
+  bool tabletPc = false;     // SM_TABLETPC
+  bool mediaCenter = false;  // SM_MEDIACENTER
+  bool starter = false;      // SM_STARTER
+  bool serverR2 = false;     // SM_SERVERR2
+
+  // HKLM ...\Windows NT\CurrentVersion "ProductName"; nullopt when the key
+  // does not open or the value is missing or not a text.
+  std::function<std::optional<std::string>()> productName;
+  // HKLM ...\Control\ProductOptions "ProductType"; nullopt when the key does
+  // not open, the read fails or the value is not REG_SZ.
+  std::function<std::optional<std::string>()> productOptionsType;
+  // Whether the NT 4 hotfix key Q246009 (Service Pack 6a) opens.
+  std::function<bool()> hasHotfixQ246009;
+  // What the command interpreter's "ver" prints; empty without one.
+  std::function<std::string()> verOutput;
+};
+
+// Fills the three parts of the description from the facts; false when the
+// system cannot be described (no version record, or neither the 9x nor the
+// NT platform). The outputs are cleared first.
+bool GetWindowsVersionParts(const WindowsFacts& facts, std::string& osName,
+                            std::string& osVersion, std::string& osServicePack);
+
+// The one-line description, or "unknown". *is64BitWindows is set to whether
+// the description contains " 64" when one could be made, else left alone.
+std::string DescribeWindows(const WindowsFacts& facts, bool includeVersion,
+                            bool* is64BitWindows);
+
+// A console program's redirected output as the description reads it: each
+// line (ended by CR LF, LF or a lone CR) followed by CR LF. At least one line
+// is taken, so an empty output gives a single CR LF.
+std::string JoinConsoleLines(const std::string& output);
+
+#endif  // VESPODAR_DISCOVERY_WINDOWS_VERSION_H_
