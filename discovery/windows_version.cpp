@@ -1,6 +1,7 @@
 #include "discovery/windows_version.h"
 
-#include <cstdio>
+#include "setup/number_text.h"
+
 
 namespace {
 
@@ -21,10 +22,8 @@ std::string TextFromUpTo(const std::string& text, long p, long q) {
 }
 
 std::string Number(std::uint32_t major, std::uint32_t minor, std::uint32_t build) {
-  char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%d.%d.%d", static_cast<int>(major),
-                static_cast<int>(minor), static_cast<int>(build & 0xFFFF));
-  return buffer;
+  return DecimalText(static_cast<int>(major)) + "." + DecimalText(static_cast<int>(minor)) + "." +
+         DecimalText(build & 0xFFFF);
 }
 
 bool IsBlank(const std::string& text) {
@@ -158,12 +157,8 @@ std::string ServerEdition52(const WindowsFacts& f) {
       if (suite & kSuiteDatacenter) return "Datacenter x64";
       if (suite & kSuiteEnterprise) return "Enterprise x64";
       return "Standard x64";
-    default: {
-      char buffer[48];
-      std::snprintf(buffer, sizeof buffer, "Unknown on Architecture 0x%X",
-                    static_cast<unsigned>(f.architecture));
-      return buffer;
-    }
+    default:
+      return "Unknown on Architecture 0x" + UpperHexText(f.architecture);
   }
 }
 

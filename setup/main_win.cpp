@@ -24,6 +24,14 @@ void HardenDllSearch() {
 
 }  // namespace
 
+// An exception that escapes anyway ends the process quietly with a failure
+// code. The runtime's own handler would print the exception's demangled type
+// to a console the setup does not have, and it costs a C++ demangler in the
+// executable.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { ExitProcess(kExitFailure); }
+}  // namespace __gnu_cxx
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   HardenDllSearch();
   int exitCode = kExitFailure;

@@ -4,6 +4,7 @@
 
 #include "discovery/folders.h"
 #include "package_constants.h"
+#include "setup/number_text.h"
 #include "setup/setup_context.h"
 #include "setup/startup.h"
 
@@ -61,7 +62,7 @@ ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps) {
   // Both captions come first: every error box takes its title from them.
   context.productCaptionRu = "Обновление программы \"Весподар\"";
   context.productCaptionEn = "Vespodar update";
-  context.packageDisplayName = context.packageTitle + std::to_string(context.packageVersion);
+  context.packageDisplayName = context.packageTitle + DecimalText(context.packageVersion);
 
   if (!DiscoverFolders(context, steps)) return kExitFailure;
 
