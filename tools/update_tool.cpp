@@ -1,15 +1,18 @@
-// Build-time tool: writes the integrity stamp into the linked setup, or checks
-// a setup executable.
+// Build-time tool of the product team: writes the integrity stamp into the
+// linked setup, and tells whether a setup is intact and what it carries.
 //
-//   stamp_setup stamp FILE    stamp FILE in place (before any signing)
-//   stamp_setup check FILE    exit 0 when FILE is intact, 1 when not
+//   update_tool stamp FILE    stamp FILE in place (before any signing)
+//   update_tool check FILE    print whether FILE is intact and its package;
+//                             exit 0 when intact, 1 when not
 //
 // The covered bytes are decided by setup/integrity.cpp, the same code the
 // setup runs when it checks itself; only the hash differs (OpenSSL here).
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <iomanip>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include "setup/integrity.h"
+#include "tools/pe_resources.h"
 
 namespace {
 
@@ -38,11 +42,42 @@ bool ReadFile(const std::string& path, std::vector<std::uint8_t>* data) {
   return !in.bad();
 }
 
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+  return text;
+}
+
+// The package is the one resource of a named type: everything else a setup
+// carries (manifest, version information) has a numeric type.
+void PrintPackage(const std::vector<std::uint8_t>& image) {
+  std::vector<ResourceEntry> resources;
+  if (!ListResources(image.data(), image.size(), &resources)) {
+    std::cout << "package: the resource directory cannot be read\n";
+    return;
+  }
+  for (const ResourceEntry& entry : resources) {
+    if (entry.type.empty() || entry.type[0] == '#') continue;
+    const std::uint8_t* bytes = image.data() + entry.fileOffset;
+    Digest digest;
+    Sha256({{bytes, entry.size}}, &digest);
+    std::cout << "package: " << Lower(entry.name) << "." << Lower(entry.type) << " (language 0x"
+              << std::hex << std::setw(4) << std::setfill('0') << entry.language << std::dec
+              << ")\n";
+    std::cout << "size: " << entry.size << " bytes\n";
+    std::cout << "sha256: ";
+    for (std::uint8_t b : digest) std::cout << std::hex << std::setw(2) << std::setfill('0') << int(b);
+    std::cout << std::dec << "\n";
+    return;
+  }
+  std::cout << "package: none\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3 || (std::string(argv[1]) != "stamp" && std::string(argv[1]) != "check")) {
-    std::cerr << "usage: stamp_setup stamp|check FILE\n";
+    std::cerr << "usage: update_tool stamp|check FILE\n";
     return 2;
   }
   const std::string mode = argv[1], path = argv[2];
@@ -54,6 +89,7 @@ int main(int argc, char** argv) {
   if (mode == "check") {
     const StampCheck result = CheckImageStamp(image.data(), image.size(), Sha256);
     std::cout << path << ": " << (result == StampCheck::kIntact ? "intact" : "not intact") << "\n";
+    PrintPackage(image);
     return result == StampCheck::kIntact ? 0 : 1;
   }
   std::string error;

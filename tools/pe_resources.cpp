@@ -1,0 +1,116 @@
+#include "tools/pe_resources.h"
+
+#include <cstring>
+
+namespace {
+
+struct Image {
+  const std::uint8_t* data;
+  std::size_t size;
+  struct Section {
+    std::uint32_t rva, virtualSize, raw, rawSize;
+  };
+  std::vector<Section> sections;
+  std::size_t resourceOffset = 0;  // file offset of the root directory
+  std::size_t resourceSize = 0;
+
+  bool Has(std::size_t offset, std::size_t count) const {
+    return offset <= size && size - offset >= count;
+  }
+  std::uint32_t U16(std::size_t offset) const { return data[offset] | (data[offset + 1] << 8); }
+  std::uint32_t U32(std::size_t offset) const {
+    return U16(offset) | (static_cast<std::uint32_t>(U16(offset + 2)) << 16);
+  }
+  bool FileOffset(std::uint32_t rva, std::size_t* offset) const {
+    for (const Section& s : sections) {
+      const std::uint32_t extent = s.virtualSize > s.rawSize ? s.virtualSize : s.rawSize;
+      if (rva >= s.rva && rva - s.rva < extent) {
+        *offset = s.raw + (rva - s.rva);
+        return true;
+      }
+    }
+    return false;
+  }
+};
+
+// Directory names are UTF-16; the names a resource compiler writes are ASCII,
+// anything else is kept as '?'.
+bool NameOf(const Image& image, std::uint32_t field, std::string* name) {
+  if (!(field & 0x80000000u)) {
+    *name = "#" + std::to_string(field & 0xFFFF);
+    return true;
+  }
+  const std::size_t at = image.resourceOffset + (field & 0x7FFFFFFFu);
+  if (!image.Has(at, 2)) return false;
+  const std::size_t length = image.U16(at);
+  if (!image.Has(at + 2, 2 * length)) return false;
+  name->clear();
+  for (std::size_t i = 0; i < length; ++i) {
+    const std::uint32_t c = image.U16(at + 2 + 2 * i);
+    *name += c < 0x80 ? static_cast<char>(c) : '?';
+  }
+  return true;
+}
+
+// The entries of the directory at offset (relative to the root).
+bool Entries(const Image& image, std::size_t offset, std::vector<std::pair<std::uint32_t, std::uint32_t>>* entries) {
+  const std::size_t at = image.resourceOffset + offset;
+  if (!image.Has(at, 16)) return false;
+  const std::size_t count = image.U16(at + 12) + image.U16(at + 14);
+  if (!image.Has(at + 16, 8 * count)) return false;
+  for (std::size_t i = 0; i < count; ++i)
+    entries->emplace_back(image.U32(at + 16 + 8 * i), image.U32(at + 20 + 8 * i));
+  return true;
+}
+
+}  // namespace
+
+bool ListResources(const std::uint8_t* data, std::size_t size, std::vector<ResourceEntry>* entries) {
+  Image image{data, size, {}};
+  if (!image.Has(0, 64) || data[0] != 'M' || data[1] != 'Z') return false;
+  const std::size_t pe = image.U32(60);
+  if (!image.Has(pe, 24) || std::memcmp(data + pe, "PE\0\0", 4) != 0) return false;
+  const std::size_t sectionCount = image.U16(pe + 6);
+  const std::size_t optionalSize = image.U16(pe + 20);
+  const std::size_t optional = pe + 24;
+  if (!image.Has(optional, optionalSize) || optionalSize < 96 + 8 * 3 || image.U16(optional) != 0x10B)
+    return false;
+  const std::uint32_t resourceRva = image.U32(optional + 96 + 8 * 2);
+  const std::size_t table = optional + optionalSize;
+  if (!image.Has(table, 40 * sectionCount)) return false;
+  for (std::size_t i = 0; i < sectionCount; ++i) {
+    const std::size_t h = table + 40 * i;
+    image.sections.push_back({image.U32(h + 12), image.U32(h + 8), image.U32(h + 20), image.U32(h + 16)});
+  }
+  if (resourceRva == 0) return true;
+  if (!image.FileOffset(resourceRva, &image.resourceOffset)) return false;
+
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> types;
+  if (!Entries(image, 0, &types)) return false;
+  for (const auto& type : types) {
+    if (!(type.second & 0x80000000u)) return false;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> names;
+    ResourceEntry entry;
+    if (!NameOf(image, type.first, &entry.type) ||
+        !Entries(image, type.second & 0x7FFFFFFFu, &names))
+      return false;
+    for (const auto& name : names) {
+      if (!(name.second & 0x80000000u)) return false;
+      std::vector<std::pair<std::uint32_t, std::uint32_t>> languages;
+      if (!NameOf(image, name.first, &entry.name) ||
+          !Entries(image, name.second & 0x7FFFFFFFu, &languages))
+        return false;
+      for (const auto& language : languages) {
+        const std::size_t dataEntry = image.resourceOffset + (language.second & 0x7FFFFFFFu);
+        if ((language.second & 0x80000000u) || !image.Has(dataEntry, 16)) return false;
+        entry.language = static_cast<std::uint16_t>(language.first);
+        entry.size = image.U32(dataEntry + 4);
+        if (!image.FileOffset(image.U32(dataEntry), &entry.fileOffset) ||
+            !image.Has(entry.fileOffset, entry.size))
+          return false;
+        entries->push_back(entry);
+      }
+    }
+  }
+  return true;
+}
