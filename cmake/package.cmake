@@ -9,6 +9,14 @@ set(VESPODAR_PACKAGE_TYPE "cok" CACHE STRING "resource type and extension of the
 set(VESPODAR_PACKAGE_VERSION "1" CACHE STRING "version number of the package")
 # UTF-8; the quoted title followed by the word for version and a blank.
 set(VESPODAR_PACKAGE_TITLE "\"Тарвелин\" версии " CACHE STRING "title of the content pack")
+# With the guard on, a newer installed file is replaced only after the user
+# agreed to the downgrade.
+option(VESPODAR_GUARD_VERSIONS "ask before a newer installed file is replaced by an older one" OFF)
+if(VESPODAR_GUARD_VERSIONS)
+  set(VESPODAR_GUARD_VERSIONS_C true)
+else()
+  set(VESPODAR_GUARD_VERSIONS_C false)
+endif()
 # The setup's own version, as Explorer shows it.
 set(VESPODAR_SETUP_VERSION "1.0.0.1" CACHE STRING "version of the setup executable (a.b.c.d)")
 

@@ -18,6 +18,8 @@ struct SetupContext {
   std::int32_t packageVersion = 0;
   std::string packageType = "cok";
   std::string mainWindowClass = "TVDMainForm";
+  // Whether the package is written through the version guard.
+  bool guardVersions = false;
   std::string productName;
   std::string productCaptionRu;
   std::string productCaptionEn;

@@ -13,6 +13,7 @@ void SetPackageConstants(SetupContext& context) {
   context.packageName = VESPODAR_PACKAGE_NAME;
   context.packageType = VESPODAR_PACKAGE_TYPE;
   context.packageVersion = VESPODAR_PACKAGE_VERSION;
+  context.guardVersions = VESPODAR_GUARD_VERSIONS;
 }
 
 bool VerifyOwnFile(const SetupContext& context, UpdateSteps& steps, ExitCode* failure) {
@@ -88,7 +89,8 @@ ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps) {
     return kExitUserDeclined;
 
   bool complete = steps.InstallPackageFile(context.packageName, context.packageType,
-                                           context.installDir + packageFile, false);
+                                           context.installDir + packageFile,
+                                           context.guardVersions);
   if (!RecordInstalledSize(context, steps)) complete = false;
 
   if (context.modestMode) {

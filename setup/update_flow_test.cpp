@@ -118,6 +118,13 @@ TEST_F(UpdateFlowTest, BothQuestionsYesInstallsRecordsAndStarts) {
   EXPECT_FALSE(fake->KeyOpen());
 }
 
+TEST_F(UpdateFlowTest, GuardedPackageIsWrittenThroughTheGuard) {
+  EXPECT_FALSE(context.guardVersions);
+  context.guardVersions = true;
+  EXPECT_EQ(kExitSuccess, Run({"modest"}));
+  EXPECT_TRUE(steps.Called("install vdq2.cok guarded"));
+}
+
 TEST_F(UpdateFlowTest, RussianUserGetsRussianInstallQuestionAndTheSameLaunchQuestion) {
   context.russianUi = true;
   steps.answers = {kAnswerYes, 7};

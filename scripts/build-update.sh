@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Builds the update for one content file of Vespodar, stamps it and, when a
+# certificate is given, signs it; then checks the result.
+#
+#   scripts/build-update.sh CONTENT_FILE --title TITLE [options]
+#
+#   CONTENT_FILE          the file to install, named as it will be named in the
+#                         product directory (e.g. vdq2.cok): its stem and
+#                         extension become the resource name and type
+#   --title TITLE         the content's title as the questions show it, UTF-8,
+#                         e.g. '"Тарвелин" версии ' (the version follows it)
+#   --version N           the version the file must carry; the build stops
+#                         when the file's own version field says otherwise
+#   --setup-version V     the executable's own version (a.b.c.d);
+#                         default 1.0.0.N
+#   --guard               turn the version guard on for this update
+#   --out DIR             where the update lands (default build/update)
+#   --sign-cert FILE      sign with this certificate (PEM or DER, or a chain)
+#   --sign-key FILE       ... and this private key
+#   --sign-pass TEXT      ... whose pass phrase this is
+#   --sign-url URL        the URL shown in the signature's details
+#
+# The update lands as OUT/VespodarUpdate.exe; its check is printed last.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+fail() { echo "build-update: $*" >&2; exit 1; }
+
+content="" title="" version="" setup_version="" guard=OFF out="$root/build/update"
+cert="" key="" pass="" url=""
+while (($#)); do
+  case "$1" in
+    --title) title=$2; shift 2 ;;
+    --version) version=$2; shift 2 ;;
+    --setup-version) setup_version=$2; shift 2 ;;
+    --guard) guard=ON; shift ;;
+    --out) out=$2; shift 2 ;;
+    --sign-cert) cert=$2; shift 2 ;;
+    --sign-key) key=$2; shift 2 ;;
+    --sign-pass) pass=$2; shift 2 ;;
+    --sign-url) url=$2; shift 2 ;;
+    -h|--help) sed -n '2,25p' "$0"; exit 0 ;;
+    -*) fail "unknown option $1" ;;
+    *) [[ -z "$content" ]] || fail "one content file only"; content=$1; shift ;;
+  esac
+done
+
+[[ -n "$content" ]] || fail "no content file given (see --help)"
+[[ -e "$content" ]] || fail "$content does not exist"
+[[ -f "$content" ]] || fail "$content is not a file"
+[[ -s "$content" ]] || fail "$content is empty"
+[[ -n "$title" ]] || fail "no --title given"
+if [[ -n "$cert" || -n "$key" ]]; then
+  [[ -f "$cert" && -f "$key" ]] || fail "signing needs both --sign-cert and --sign-key, as files"
+fi
+if [[ -n "$version" && ! "$version" =~ ^-?[0-9]+$ ]]; then
+  fail "--version must be a whole number, not $version"
+fi
+
+content=$(cd "$(dirname "$content")" && pwd)/$(basename "$content")
+file_name=$(basename "$content")
+name=${file_name%.*}
+type=${file_name##*.}
+[[ "$name" != "$file_name" && -n "$name" && -n "$type" ]] ||
+  fail "$file_name has no extension: the extension is the kind of the file (e.g. vdq2.cok)"
+[[ "$name$type" =~ ^[A-Za-z0-9_]+$ ]] ||
+  fail "$file_name: name and extension may hold only letters, digits and _"
+
+"$root/scripts/install-deps.sh" > /dev/null
+
+tree="$root/build/update-tree"
+configure() {
+  cmake -S "$root" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DMINGW_THREADS=win32 \
+        -DVESPODAR_PACKAGE_FILE="$content" -DVESPODAR_PACKAGE_NAME="$name" -DVESPODAR_PACKAGE_TYPE="$type" \
+        -DVESPODAR_PACKAGE_TITLE="$title" -DVESPODAR_PACKAGE_VERSION="$1" \
+        -DVESPODAR_SETUP_VERSION="$2" -DVESPODAR_GUARD_VERSIONS="$guard" \
+        > "$root/build/update-configure.log" 2>&1 || { cat "$root/build/update-configure.log"; fail "configure failed"; }
+}
+
+# The tool that reads the file's version is built in the same tree, first.
+configure 0 1.0.0.0
+cmake --build "$tree" --target stamp_tool > /dev/null
+tool="$tree/host/update_tool"
+if found=$("$tool" version "$type" "$content" 2> "$root/build/update-version.log"); then
+  if [[ -n "$version" && "$found" != "$version" ]]; then
+    fail "$file_name carries version $found, not $version"
+  fi
+  version=$found
+elif [[ -z "$version" ]]; then
+  fail "$file_name: $(cat "$root/build/update-version.log"); give the version with --version"
+fi
+
+configure "$version" "${setup_version:-1.0.0.$version}"
+cmake --build "$tree" -j"$(nproc)" --target VespodarUpdate > "$root/build/update-build.log" 2>&1 ||
+  { tail -30 "$root/build/update-build.log"; fail "build failed"; }
+
+mkdir -p "$out"
+target="$out/VespodarUpdate.exe"
+if [[ -n "$cert" ]]; then
+  sign=(osslsigncode sign -certs "$cert" -key "$key" -n "Vespodar update" -h sha256
+        -in "$tree/VespodarUpdate.exe" -out "$target.signing")
+  [[ -n "$pass" ]] && sign+=(-pass "$pass")
+  [[ -n "$url" ]] && sign+=(-i "$url")
+  rm -f "$target.signing"
+  "${sign[@]}" > "$root/build/update-sign.log" 2>&1 || { cat "$root/build/update-sign.log"; fail "signing failed"; }
+  mv "$target.signing" "$target"
+else
+  cp "$tree/VespodarUpdate.exe" "$target"
+fi
+
+# The update must still be whole after signing: this is what the setup itself
+# checks before it installs anything.
+"$tool" check "$target" || fail "$target is not intact"
