@@ -6,6 +6,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
+mkdir -p "$root/build"
 
 cmake -S "$root" -B "$root/build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
       -DMINGW_THREADS=win32 "$@" > "$root/build/configure-win32.log" 2>&1 ||

@@ -24,7 +24,7 @@ fi
 # run (each start would otherwise pay for its own).
 (cd "$root/build/win32-tests" &&
   xvfb-run -a -s '-screen 0 1024x768x24' \
-    bash -c 'wineserver -p 60 && ctest --output-on-failure; rc=$?; wineserver -k; exit $rc') ||
+    bash -c 'wineserver -k 2>/dev/null; wineserver -p 60; ctest --output-on-failure; rc=$?; wineserver -k; exit $rc') ||
   status=1
 unset WINEPREFIX WINEARCH
 

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Builds the update and runs it under Wine on a stand-in Vespodar
+# installation, with a scripted user who answers Yes to both questions; then
+# shows what a user and an administrator would see.
+#
+#   scripts/demo.sh [--russian] [--win64]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+locale=en_US.UTF-8 arch=win32 inside=0
+for argument in "$@"; do
+  case "$argument" in
+    --russian) locale=ru_RU.UTF-8 ;;
+    --win64) arch=win64 ;;
+    --inside-display) inside=1 ;;
+    *) echo "usage: scripts/demo.sh [--russian] [--win64]" >&2; exit 2 ;;
+  esac
+done
+
+build="$root/build/win32"
+demo="$root/build/demo"
+export WINEPREFIX="$demo/prefix" WINEARCH=$arch WINEDEBUG=-all LC_ALL=$locale
+
+# Wine's output goes to files: its background processes would hold a pipe
+# open for as long as the wineserver lives.
+run_demo() {
+  echo "Making a $arch Windows prefix..."
+  # One server for the whole run, started before anything else uses it.
+  mkdir -p "$WINEPREFIX"
+  wineserver -p 60
+  wineboot -i > "$demo/wineboot.log" 2>&1
+
+  local product="$WINEPREFIX/drive_c/Program Files/Vespodar"
+  mkdir -p "$product/data"
+  cp "$build/tests/Vespodar.exe" "$product/Vespodar.exe"
+  cp "$build/tests/Vespodar.exe" "$product/uninst.exe"
+  head -c 300000 /dev/urandom > "$product/data/maps.dat"
+  echo "an older vdq2.cok" > "$product/vdq2.cok"
+  printf 'log=%s\n' "$(winepath -w "$demo/product.log" 2>/dev/null)" > "$product/standin.ini"
+  local view=/reg:32
+  [[ $arch == win64 ]] && view=/reg:64
+  wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vespodar' \
+       /v UninstallString /d 'C:\Program Files\Vespodar\uninst.exe' /f $view > "$demo/reg.log" 2>&1
+
+  echo "Running the setup; the scripted user answers Yes, Yes..."
+  wine "$build/tests/scripted_user.exe" --answers yes,yes --settle 1500 \
+       --log "$(winepath -w "$demo/boxes.jsonl")" --result "$(winepath -w "$demo/result.json")" \
+       -- "$(winepath -w "$build/VespodarUpdate.exe")" > "$demo/scripted_user.log" 2>&1 || true
+
+  wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vespodar' \
+       /v EstimatedSize $view > "$demo/estimated_size.txt" 2>&1 || true
+  cp "$product/vdq2.cok" "$demo/installed.cok"
+  find "$product" -type f -printf '%s\n' | awk '{s+=$1} END {print int(s/1024)}' > "$demo/tree_kib.txt"
+  # Let the stand-in go before the server does.
+  wineserver -k || true
+}
+
+if ((inside)); then
+  run_demo
+  exit 0
+fi
+
+"$root/scripts/install-deps.sh"
+VESPODAR_SETUP_ONLY=1 "$root/scripts/build.sh"
+rm -rf "$demo"
+mkdir -p "$demo"
+# Message boxes need a display; the script runs itself again inside one.
+xvfb-run -a -s '-screen 0 1024x768x24' "$0" "$@" --inside-display
+
+/usr/bin/python3 - "$demo" "$build" <<'EOF'
+import json, pathlib, re, sys
+demo, build = map(pathlib.Path, sys.argv[1:3])
+print()
+for number, line in enumerate((demo / "boxes.jsonl").read_text(encoding="utf-8").splitlines(), 1):
+    box = json.loads(line)
+    print(f"Box {number}: [{box['caption']}]")
+    for text_line in box["text"].split("\r\n"):
+        print(f"    {text_line}")
+    print(f"    buttons: {' '.join(box['buttons'])}  -> answered {box['answer']}")
+result = json.loads((demo / "result.json").read_text(encoding="utf-8"))
+print(f"\nExit code: {result['exit_code']}")
+same = (demo / "installed.cok").read_bytes() == (build / "package" / "vdq2.cok").read_bytes()
+print(f"vdq2.cok in the product directory is the package: {'yes' if same else 'NO'}")
+size = re.search(r"0x([0-9a-fA-F]+)", (demo / "estimated_size.txt").read_text(errors="replace"))
+recorded = int(size.group(1), 16) if size else None
+print(f"EstimatedSize: {recorded} KiB (the tree holds {(demo / 'tree_kib.txt').read_text().strip()} KiB)")
+log = demo / "product.log"
+if log.exists():
+    print("The stand-in Vespodar says:")
+    for line in log.read_text(encoding="utf-8").splitlines():
+        print(f"    {line}")
+print(f"Foreground window after the setup: class {result.get('foreground_class')!r}, "
+      f"minimised: {result.get('foreground_iconic')}")
+EOF
