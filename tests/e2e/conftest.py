@@ -1,0 +1,87 @@
+"""Fixtures of the end-to-end suite: the build under test and one fresh Windows
+machine (a cloned Wine prefix with its own server) per case.
+
+Environment:
+  VESPODAR_BUILD_DIR     the win32 build (VespodarUpdate.exe, tests/*.exe, package/)
+  VESPODAR_PREFIX_CACHE  where the pristine prefixes are kept
+                         (default ~/.cache/vespodar-prefixes)
+  VESPODAR_E2E_KEEP=1    keep each case's prefix for a look afterwards
+"""
+import fcntl
+import os
+import tempfile
+from pathlib import Path
+
+import pytest
+
+from wine_machine import Machine, pristine_prefix
+
+ARCHS = ("win32", "win64")
+LANGS = ("en", "ru")
+
+
+@pytest.fixture(scope="session")
+def build() -> Path:
+    value = os.environ.get("VESPODAR_BUILD_DIR")
+    if not value:
+        pytest.exit("VESPODAR_BUILD_DIR is not set (run tests/e2e/run_e2e.sh BUILD_DIR)", 2)
+    root = Path(value).absolute()
+    needed = ["VespodarUpdate.exe", "package/vdq2.cok", "tests/Vespodar.exe",
+              "tests/scripted_user.exe", "tests/no_rights.exe"]
+    missing = [name for name in needed if not (root / name).is_file()]
+    if missing:
+        pytest.exit(f"the build {root} lacks {', '.join(missing)}", 2)
+    if not os.environ.get("DISPLAY"):
+        pytest.exit("no DISPLAY: message boxes need one (run under xvfb-run)", 2)
+    return root
+
+
+@pytest.fixture(scope="session")
+def package(build) -> bytes:
+    """The bytes the setup carries: what must land in the product directory."""
+    return (build / "package" / "vdq2.cok").read_bytes()
+
+
+@pytest.fixture(scope="session")
+def prefix_cache() -> Path:
+    default = Path.home() / ".cache" / "vespodar-prefixes"
+    return Path(os.environ.get("VESPODAR_PREFIX_CACHE", default))
+
+
+def _display_lock_path() -> Path:
+    display = os.environ.get("DISPLAY", "none").replace(":", "_").replace("/", "_")
+    return Path(tempfile.gettempdir()) / f"vespodar-e2e-display{display}.lock"
+
+
+def _machine(request, build, prefix_cache, tmp_path, arch, lang):
+    # All machines share one X display. Wine hands the foreground to the
+    # desktop when X focus moves to another prefix's window, so a case that
+    # looks at the foreground has the display to itself; the others share it.
+    exclusive = request.node.get_closest_marker("front") is not None
+    lock = open(_display_lock_path(), "a")
+    fcntl.flock(lock, fcntl.LOCK_EX if exclusive else fcntl.LOCK_SH)
+    machine = Machine(pristine_prefix(prefix_cache, arch, tmp_path), arch, lang, tmp_path, build)
+    try:
+        machine.start()
+        yield machine
+    finally:
+        machine.stop(keep=os.environ.get("VESPODAR_E2E_KEEP") == "1")
+        lock.close()
+
+
+@pytest.fixture(params=[(a, l) for a in ARCHS for l in LANGS], ids=lambda p: "-".join(p))
+def machine(request, build, prefix_cache, tmp_path):
+    """Each architecture under each user language."""
+    yield from _machine(request, build, prefix_cache, tmp_path, *request.param)
+
+
+@pytest.fixture(params=[("win64", l) for l in LANGS], ids=lambda p: "-".join(p))
+def machine64(request, build, prefix_cache, tmp_path):
+    """64-bit Windows only: for what only it has (two registry views)."""
+    yield from _machine(request, build, prefix_cache, tmp_path, *request.param)
+
+
+@pytest.fixture(params=[(a, "en") for a in ARCHS], ids=lambda p: "-".join(p))
+def machine_en(request, build, prefix_cache, tmp_path):
+    """Each architecture, English user: for cases no text of the setup enters."""
+    yield from _machine(request, build, prefix_cache, tmp_path, *request.param)

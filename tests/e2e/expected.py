@@ -1,0 +1,65 @@
+"""What the user must see: every box of the setup as (caption, text, buttons).
+
+Written out here in full, independently of the setup's own sources, so that a
+changed word in the setup shows up as a failing case.
+"""
+CAPTION_EN = "Vespodar update"
+CAPTION_RU = "Обновление программы \"Весподар\""
+DISPLAY_NAME = "\"Тарвелин\" версии 1"
+
+YES_NO = {"en": ["&Yes", "&No"], "ru": ["&Да", "&Нет"]}
+OK = {"en": ["OK"], "ru": ["ОК"]}  # the Russian one is Cyrillic O and K
+
+INSTALL_QUESTION = {
+    "en": ("Sound question",
+           f"Would you like to setup\r\n{CAPTION_EN} -\r\n{DISPLAY_NAME}?",
+           YES_NO["en"]),
+    "ru": ("Резонный вопрос",
+           f"Вы действительно хотите установить\r\n{CAPTION_RU} -\r\n{DISPLAY_NAME}?",
+           YES_NO["ru"]),
+}
+
+# Russian for every user, under the English caption.
+LAUNCH_QUESTION = (
+    CAPTION_EN,
+    f"На Ваш компьютер установлено\r\n{CAPTION_RU} -\r\n{DISPLAY_NAME}\r\n\r\nЗапустить программу?",
+    YES_NO["ru"],
+)
+
+_ERRORS = {
+    "no_rights": ("You have no right to install applications!",
+                  "У Вас нет права устанавливать программы!"),
+    "product_missing": ("There's no subject of update - the Vespodar installed.\r\n"
+                        "Please, install the program at first.",
+                        "Нет предмета обновления - установленной программы \"Весподар\".\r\n"
+                        "Пожалуйста, сначала установите программу."),
+    "registry": ("No access to system registry",
+                 "Нет доступа к системному реестру"),
+    "distorted": ("The package file has been distorted!\r\nVirus?",
+                  "Файл пакета установки искажён!\r\nВирус?"),
+}
+
+
+def error_box(kind: str, lang: str):
+    english, russian = _ERRORS[kind]
+    if lang == "ru":
+        return (CAPTION_RU, russian, OK["ru"])
+    return (CAPTION_EN, english, OK["en"])
+
+
+def install_error_box(target: str, lang: str):
+    if lang == "ru":
+        return (CAPTION_RU, "Не удается установить файл " + target, OK["ru"])
+    return (CAPTION_EN, "Can't install file " + target, OK["en"])
+
+
+# Exit codes an administrator deploying the update relies on.
+EXIT_SUCCESS = 0
+EXIT_NO_RIGHTS = 5
+EXIT_DECLINED = 1602
+EXIT_FAILURE = 1603
+EXIT_PRODUCT_MISSING = 1605
+EXIT_DISTORTED = 1620
+
+# The stand-in product's window class, as the foreground check reports it.
+PRODUCT_WINDOW = "TVDMainForm"

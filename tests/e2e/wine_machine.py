@@ -1,0 +1,431 @@
+"""A Windows machine for one test: a cloned Wine prefix with its own server.
+
+Everything a test does to the machine goes through here: installing the
+stand-in product, writing and reading the registry, running the setup under
+the scripted user, and reading what the user saw.
+
+Wine's output never goes through a pipe: Wine's background processes inherit
+it and keep it open as long as the server lives, so a read would hang. Every
+Wine process writes into a file of the test's own directory instead.
+"""
+import fcntl
+import json
+import os
+import shutil
+import subprocess
+import time
+from dataclasses import dataclass, field
+from pathlib import Path, PureWindowsPath
+from typing import Dict, List, Optional, Tuple
+
+LOCALES = {"en": "en_US.UTF-8", "ru": "ru_RU.UTF-8"}
+
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vespodar"
+WINE_TIMEOUT = 120  # seconds for any single Wine command; only a hang reaches it
+
+
+class WineError(RuntimeError):
+    pass
+
+
+def _wine_version(work: Path) -> str:
+    out_file = work / "wine-version.txt"
+    with open(out_file, "wb") as out:
+        subprocess.run(["wine", "--version"], stdout=out, stderr=subprocess.DEVNULL,
+                       stdin=subprocess.DEVNULL, timeout=60, check=True)
+    return out_file.read_text().strip()
+
+
+def pristine_prefix(cache: Path, arch: str, work: Path) -> Path:
+    """The ready prefix of one kind, made once and kept in the cache.
+
+    Several test processes may ask at once: the first makes it under a lock,
+    the others wait and reuse it. A prefix made by another Wine version is
+    made anew.
+    """
+    cache.mkdir(parents=True, exist_ok=True)
+    target = cache / arch
+    ready = target / ".vespodar-ready"
+    version = _wine_version(work)
+    with open(cache / f"{arch}.lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if ready.exists() and ready.read_text() == version:
+            return target
+        building = cache / f"{arch}.building"
+        shutil.rmtree(building, ignore_errors=True)
+        shutil.rmtree(target, ignore_errors=True)
+        env = dict(os.environ, WINEPREFIX=str(building), WINEARCH=arch, WINEDEBUG="-all",
+                   LC_ALL=LOCALES["en"])
+        env.pop("DISPLAY", None)
+        log = work / f"wineboot-{arch}.log"
+        with open(log, "wb") as out:
+            subprocess.run(["wineboot", "-i"], env=env, stdout=out, stderr=out,
+                           stdin=subprocess.DEVNULL, timeout=600, check=True)
+            subprocess.run(["wineserver", "-w"], env=env, stdout=out, stderr=out,
+                           stdin=subprocess.DEVNULL, timeout=600, check=True)
+        if not (building / "drive_c" / "windows").is_dir():
+            raise WineError(f"wineboot made no prefix for {arch}; see {log}")
+        building.rename(target)
+        ready.write_text(version)
+        return target
+
+
+def windows_join(*parts: str) -> str:
+    return str(PureWindowsPath(*parts))
+
+
+@dataclass
+class Box:
+    caption: str
+    text: str
+    buttons: List[str]
+    answer: str
+    scripted: bool
+    mismatch: bool
+
+    def shown(self) -> Tuple[str, str, List[str]]:
+        """What the user saw, without what the script did with it."""
+        return (self.caption, self.text, self.buttons)
+
+
+@dataclass
+class SetupRun:
+    boxes: List[Box]
+    result: dict
+    artifacts: Path
+
+    @property
+    def exit_code(self) -> int:
+        assert self.result.get("status") == "exited", (
+            f"the setup did not end by itself: {self.result} (see {self.artifacts})")
+        return self.result["exit_code"]
+
+    @property
+    def foreground(self) -> Tuple[str, bool]:
+        return (self.result["foreground_class"], self.result["foreground_iconic"])
+
+    def shown(self):
+        return [box.shown() for box in self.boxes]
+
+
+@dataclass
+class Product:
+    """One installed copy of the stand-in product."""
+    machine: "Machine"
+    windows_dir: str          # as Windows names it, without trailing backslash
+    log: Path                 # the stand-in's log, outside the product directory
+    files: Dict[str, bytes] = field(default_factory=dict)
+
+    @property
+    def path(self) -> Path:
+        return self.machine.unix_path(self.windows_dir)
+
+    @property
+    def exe(self) -> str:
+        return windows_join(self.windows_dir, "Vespodar.exe")
+
+    @property
+    def uninstaller(self) -> str:
+        return windows_join(self.windows_dir, "uninst.exe")
+
+    def read(self, name: str) -> bytes:
+        return (self.path / name).read_bytes()
+
+    def tree_size_kib(self) -> int:
+        """The size of the whole product tree, counted here, not by the setup."""
+        total = 0
+        for root, _dirs, files in os.walk(self.path):
+            for name in files:
+                total += os.lstat(os.path.join(root, name)).st_size
+        return (total % 2**32) // 1024
+
+    def log_lines(self) -> List[str]:
+        if not self.log.exists():
+            return []
+        return self.log.read_text(encoding="utf-8").splitlines()
+
+    def log_value(self, key: str) -> Optional[str]:
+        for line in self.log_lines():
+            if line.startswith(key + "="):
+                return line[len(key) + 1:]
+        return None
+
+    def starts(self) -> int:
+        return self.log_lines().count("start")
+
+    def wait_for_log(self, line: str, timeout: float = 30) -> bool:
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if line in self.log_lines():
+                return True
+            time.sleep(0.1)
+        return False
+
+
+class Machine:
+    """A cloned prefix of one architecture, used by one test under one locale."""
+
+    def __init__(self, pristine: Path, arch: str, lang: str, work: Path, build: Path):
+        self.arch = arch
+        self.lang = lang
+        self.work = work
+        self.build = build
+        self.prefix = work / "prefix"
+        self._pristine = pristine
+        self._commands = 0
+        self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
+                        LC_ALL=LOCALES[lang], LANG=LOCALES[lang])
+        self.env.pop("WINEARCH", None)
+        self.env.pop("LANGUAGE", None)
+
+    @property
+    def win64(self) -> bool:
+        return self.arch == "win64"
+
+    # ---- life cycle -------------------------------------------------------
+
+    def start(self) -> None:
+        subprocess.run(["cp", "-a", str(self._pristine), str(self.prefix)], check=True,
+                       stdin=subprocess.DEVNULL, timeout=600)
+        # One server for the whole case: it keeps the registry (and a DACL put on
+        # it) in memory, and spares every Wine start the server's start-up.
+        with open(self.work / "wineserver.log", "ab") as out:
+            subprocess.run(["wineserver", "-p"], env=self.env, stdout=out, stderr=out,
+                           stdin=subprocess.DEVNULL, timeout=60, check=True)
+
+    def stop(self, keep: bool = False) -> None:
+        with open(self.work / "wineserver.log", "ab") as out:
+            subprocess.run(["wineserver", "-k"], env=self.env, stdout=out, stderr=out,
+                           stdin=subprocess.DEVNULL, timeout=60)
+            subprocess.run(["wineserver", "-w"], env=self.env, stdout=out, stderr=out,
+                           stdin=subprocess.DEVNULL, timeout=60)
+        if not keep:
+            shutil.rmtree(self.prefix, ignore_errors=True)
+
+    # ---- paths ------------------------------------------------------------
+
+    @property
+    def drive_c(self) -> Path:
+        return self.prefix / "drive_c"
+
+    @property
+    def program_files(self) -> str:
+        """The machine's Program Files (the 64-bit one on 64-bit Windows)."""
+        return r"C:\Program Files"
+
+    @property
+    def program_files_x86(self) -> str:
+        assert self.win64
+        return r"C:\Program Files (x86)"
+
+    def unix_path(self, windows_path: str) -> Path:
+        path = PureWindowsPath(windows_path)
+        drive = path.drive.upper()
+        rest = path.parts[1:]
+        if drive == "C:":
+            return self.drive_c.joinpath(*rest)
+        if drive == "Z:":
+            return Path("/").joinpath(*rest)
+        raise ValueError(f"no Unix path for {windows_path}")
+
+    def windows_path(self, unix_path: Path) -> str:
+        unix_path = Path(unix_path).absolute()
+        try:
+            rest = unix_path.relative_to(self.drive_c)
+            return windows_join("C:\\", *rest.parts)
+        except ValueError:
+            return windows_join("Z:\\", *unix_path.parts[1:])
+
+    # ---- running Wine -----------------------------------------------------
+
+    def _log_file(self, what: str) -> Path:
+        self._commands += 1
+        return self.work / f"wine-{self._commands:02d}-{what}.log"
+
+    def wine(self, *args: str, what: str = "cmd", timeout: float = WINE_TIMEOUT) -> int:
+        with open(self._log_file(what), "wb") as out:
+            done = subprocess.run(["wine", *args], env=self.env, stdout=out, stderr=out,
+                                  stdin=subprocess.DEVNULL, timeout=timeout)
+        return done.returncode
+
+    def wine_background(self, *args: str, what: str = "bg") -> subprocess.Popen:
+        out = open(self._log_file(what), "wb")
+        try:
+            return subprocess.Popen(["wine", *args], env=self.env, stdout=out, stderr=out,
+                                    stdin=subprocess.DEVNULL)
+        finally:
+            out.close()
+
+    # ---- registry ---------------------------------------------------------
+
+    def _view(self, view: Optional[int]) -> List[str]:
+        # A 32-bit Windows has one view; name one only where two exist.
+        if not self.win64:
+            assert view in (None, 32), "a 32-bit prefix has no 64-bit view"
+            return []
+        return [f"/reg:{view or 64}"]
+
+    def reg_add(self, key: str, name: str, data: str, kind: str = "REG_SZ",
+                view: Optional[int] = None) -> None:
+        code = self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f",
+                         *self._view(view), what="reg-add")
+        if code != 0:
+            raise WineError(f"reg add {key} {name} failed with {code}")
+
+    def reg_key(self, key: str, view: Optional[int] = None) -> Optional[Dict[str, tuple]]:
+        """The values of one key as (type, data), or None when the key is missing."""
+        export = self.work / f"export-{self._commands + 1:02d}.reg"
+        code = self.wine("reg", "export", key, self.windows_path(export), "/y",
+                         *self._view(view), what="reg-export")
+        if code != 0:
+            return None
+        return parse_reg_export(export.read_bytes().decode("utf-16"), key)
+
+    def uninstall_entry(self, view: Optional[int] = None) -> Optional[Dict[str, tuple]]:
+        return self.reg_key(UNINSTALL_KEY, view)
+
+    # ---- the product ------------------------------------------------------
+
+    def install_product(self, windows_dir: str, *, entry_view: Optional[int] = None,
+                        uninstall_string: Optional[str] = None, register: bool = True,
+                        with_exe: bool = True, settings: Optional[Dict[str, str]] = None,
+                        tag: str = "product") -> Product:
+        """Installs the stand-in product as its own installer would have.
+
+        The tree holds the executable, the uninstaller, an older vdq2.cok and a
+        few data files in subfolders; the Uninstall entry names the uninstaller
+        in the given registry view.
+        """
+        log = self.work / f"{tag}.log"
+        product = Product(self, windows_dir, log)
+        root = product.path
+        root.mkdir(parents=True, exist_ok=False)
+        files = {
+            "uninst.exe": b"MZ" + bytes(range(256)) * 9,
+            "vdq2.cok": b"vdq\x00\x00\x00\x00old content " * 700,
+            "readme.txt": "Весподар\r\n".encode("utf-8") * 37,
+            "data/maps/north.3bs": bytes((i * 7) % 251 for i in range(12_345)),
+            "data/maps/south.3bs": b"\x01" * 3_001,
+            "data/sounds.pak": b"pak" * 1_111,
+            "language/russian.lng": "langver=1\r\n".encode() * 99,
+        }
+        if with_exe:
+            files["Vespodar.exe"] = (self.build / "tests" / "Vespodar.exe").read_bytes()
+        for name, content in files.items():
+            path = root / name
+            path.parent.mkdir(parents=True, exist_ok=True)
+            path.write_bytes(content)
+        (root / "saves").mkdir()  # an empty folder counts for nothing
+        ini = {"log": self.windows_path(log)}
+        ini.update(settings or {})
+        (root / "standin.ini").write_text(
+            "".join(f"{key}={value}\n" for key, value in ini.items()), encoding="utf-8")
+        product.files = files
+        if register:
+            self.reg_add(UNINSTALL_KEY, "UninstallString",
+                         uninstall_string if uninstall_string is not None else product.uninstaller,
+                         view=entry_view)
+        return product
+
+    def start_product(self, product: Product) -> subprocess.Popen:
+        """Starts the product as the user would, and waits until its window is up."""
+        running = self.wine_background(product.exe, what="product")
+        if not product.wait_for_log("window", timeout=60):
+            raise WineError(f"the stand-in product did not come up; log: {product.log_lines()}")
+        return running
+
+    # ---- rights -----------------------------------------------------------
+
+    def take_away_rights(self) -> None:
+        """Leaves the machine to the setup as a user without rights would see it."""
+        tool = self.windows_path(self.build / "tests" / "no_rights.exe")
+        views = ["--view32", "--view64"] if self.win64 else []
+        if self.wine(tool, "lock", *views, what="no-rights-lock") != 0:
+            raise WineError("no_rights lock failed")
+        # The lock lives in the server's memory: prove that it holds before
+        # any conclusion is drawn from the setup's behaviour.
+        if self.wine(tool, "probe", *views, what="no-rights-probe") != 5:
+            raise WineError("the key still grants full access after the lock")
+
+    # ---- the setup --------------------------------------------------------
+
+    def run_setup(self, *args: str, answers: Tuple[str, ...] = (), cwd: Optional[Path] = None,
+                  setup: Optional[Path] = None, settle_ms: int = 1000,
+                  timeout_s: int = 60) -> SetupRun:
+        """Runs the setup as a user who answers its boxes from the script."""
+        self._commands += 1
+        run_dir = self.work / f"run-{self._commands:02d}"
+        run_dir.mkdir()
+        boxes_log = run_dir / "boxes.jsonl"
+        result = run_dir / "result.json"
+        user = self.windows_path(self.build / "tests" / "scripted_user.exe")
+        command = [user, "--log", self.windows_path(boxes_log),
+                   "--result", self.windows_path(result),
+                   "--timeout", str(timeout_s), "--settle", str(settle_ms)]
+        if answers:
+            command += ["--answers", ",".join(answers)]
+        if cwd is not None:
+            command += ["--cwd", self.windows_path(cwd)]
+        command += ["--", self.windows_path(setup or self.build / "VespodarUpdate.exe"), *args]
+        self.wine(*command, what="scripted-user", timeout=timeout_s + 60)
+        if not result.exists():
+            raise WineError(f"the scripted user left no result in {run_dir}")
+        boxes = []
+        for line in boxes_log.read_text(encoding="utf-8").splitlines():
+            entry = json.loads(line)
+            boxes.append(Box(entry["caption"], entry["text"], entry["buttons"], entry["answer"],
+                             entry["scripted"], entry["mismatch"]))
+        return SetupRun(boxes, json.loads(result.read_text(encoding="utf-8")), run_dir)
+
+
+def parse_reg_export(text: str, key: str) -> Dict[str, tuple]:
+    """The values of `key` in the text of `reg export` (REGEDIT5 format)."""
+    wanted = key.lower().replace("hklm\\", "hkey_local_machine\\")
+    values: Dict[str, tuple] = {}
+    inside = False
+    lines = text.replace("\r\n", "\n").split("\n")
+    logical = []
+    for line in lines:  # hex values continue with a trailing backslash
+        if logical and logical[-1].endswith("\\") and not logical[-1].endswith('"'):
+            logical[-1] = logical[-1][:-1] + line.strip()
+        else:
+            logical.append(line)
+    for line in logical:
+        if line.startswith("["):
+            inside = line.strip()[1:-1].lower() == wanted
+            continue
+        if not inside or not line.startswith(("\"", "@")):
+            continue
+        name, data = _split_value(line)
+        if data.startswith('"'):
+            values[name] = ("REG_SZ", _unquote(data))
+        elif data.startswith("dword:"):
+            values[name] = ("REG_DWORD", int(data[6:], 16))
+        elif data.startswith("hex(2):"):
+            raw = bytes.fromhex(data[7:].replace(",", ""))
+            values[name] = ("REG_EXPAND_SZ", raw.decode("utf-16-le").rstrip("\0"))
+        else:
+            values[name] = ("OTHER", data)
+    return values
+
+
+def _split_value(line: str) -> Tuple[str, str]:
+    if line.startswith("@="):
+        return "", line[2:]
+    i = 1
+    while line[i] != '"':
+        i += 2 if line[i] == "\\" else 1
+    return _unquote(line[: i + 1]), line[i + 2:]
+
+
+def _unquote(quoted: str) -> str:
+    body = quoted[1:-1]
+    out, i = [], 0
+    while i < len(body):
+        if body[i] == "\\" and i + 1 < len(body):
+            out.append(body[i + 1])
+            i += 2
+        else:
+            out.append(body[i])
+            i += 1
+    return "".join(out)

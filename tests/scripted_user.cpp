@@ -1,0 +1,322 @@
+// A scripted user for the end-to-end tests: starts a program, reads every
+// message box that program shows and answers it from a script.
+//
+//   scripted_user.exe [--answers yes,no,...] [--log BOXES.jsonl] [--result RESULT.json]
+//                     [--timeout SECONDS] [--cwd DIR] [--settle MS] -- PROGRAM [ARG...]
+//
+// Each box (a visible top-level "#32770" window of the started process whose
+// static text 0xFFFF is set) becomes one JSON line in the log: its caption, its
+// text, the labels of its buttons in z-order, the answer given and whether the
+// script had one. Answers: yes, no, ok, cancel, close (WM_CLOSE). A box beyond
+// the script, or one without the scripted button, is answered No, else Cancel,
+// else OK, so that nothing waits for ever; the log marks it.
+//
+// When the program has ended (or was ended after the timeout) the result file
+// gets one JSON object: the exit code, the number of boxes, and, after the
+// settle time, the class and title of the foreground window and whether it is
+// minimised, so that a test can tell which window the user has in front.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string ToUtf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                   nullptr, 0, nullptr, nullptr);
+  std::string narrow(length, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &narrow[0], length,
+                      nullptr, nullptr);
+  return narrow;
+}
+
+std::string Json(const std::wstring& text) {
+  std::string in = ToUtf8(text);
+  std::string out = "\"";
+  for (unsigned char c : in) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+          out += escaped;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::wstring WindowText(HWND window) {
+  int length = GetWindowTextLengthW(window);
+  std::wstring text(length + 1, L'\0');
+  int got = GetWindowTextW(window, &text[0], length + 1);
+  text.resize(got > 0 ? got : 0);
+  return text;
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[256] = {};
+  GetClassNameW(window, name, 256);
+  return name;
+}
+
+bool AppendFile(const std::wstring& path, const std::string& bytes, bool truncate) {
+  if (path.empty()) return true;
+  HANDLE file = CreateFileW(path.c_str(), truncate ? GENERIC_WRITE : FILE_APPEND_DATA,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            truncate ? CREATE_ALWAYS : OPEN_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  return ok && written == bytes.size();
+}
+
+// Quoting as CommandLineToArgvW and the C runtime undo it.
+std::wstring QuoteArgument(const std::wstring& arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
+  std::wstring out = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : arg) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    if (c == L'"') out.append(backslashes * 2 + 1, L'\\');
+    else out.append(backslashes, L'\\');
+    backslashes = 0;
+    out += c;
+  }
+  out.append(backslashes * 2, L'\\');
+  return out + L"\"";
+}
+
+struct Options {
+  std::vector<std::wstring> answers;
+  std::wstring log;
+  std::wstring result;
+  std::wstring cwd;
+  DWORD timeoutMs = 60000;
+  DWORD settleMs = 1000;
+  std::vector<std::wstring> command;
+};
+
+std::vector<std::wstring> SplitList(const std::wstring& list) {
+  std::vector<std::wstring> items;
+  size_t start = 0;
+  while (start <= list.size()) {
+    size_t comma = list.find(L',', start);
+    if (comma == std::wstring::npos) comma = list.size();
+    std::wstring item = list.substr(start, comma - start);
+    if (!item.empty()) items.push_back(item);
+    start = comma + 1;
+  }
+  return items;
+}
+
+bool ParseOptions(int argc, wchar_t** argv, Options* options) {
+  int i = 1;
+  for (; i < argc; ++i) {
+    std::wstring arg = argv[i];
+    if (arg == L"--") {
+      ++i;
+      break;
+    }
+    if (i + 1 >= argc) return false;
+    std::wstring value = argv[++i];
+    if (arg == L"--answers") options->answers = SplitList(value);
+    else if (arg == L"--log") options->log = value;
+    else if (arg == L"--result") options->result = value;
+    else if (arg == L"--cwd") options->cwd = value;
+    else if (arg == L"--timeout") options->timeoutMs = std::wcstoul(value.c_str(), nullptr, 10) * 1000;
+    else if (arg == L"--settle") options->settleMs = std::wcstoul(value.c_str(), nullptr, 10);
+    else return false;
+  }
+  for (; i < argc; ++i) options->command.push_back(argv[i]);
+  return !options->command.empty();
+}
+
+struct Search {
+  DWORD processId;
+  std::vector<HWND> boxes;
+};
+
+BOOL CALLBACK CollectBoxes(HWND window, LPARAM param) {
+  Search* search = reinterpret_cast<Search*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
+  if (ClassOf(window) != L"#32770") return TRUE;
+  HWND text = GetDlgItem(window, 0xFFFF);
+  if (!text || WindowText(text).empty()) return TRUE;
+  search->boxes.push_back(window);
+  return TRUE;
+}
+
+struct Button {
+  int id;
+  std::wstring label;
+};
+
+std::vector<Button> ButtonsOf(HWND box) {
+  std::vector<Button> buttons;
+  for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (ClassOf(child) != L"Button") continue;
+    if (!(GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE)) continue;
+    buttons.push_back({GetDlgCtrlID(child), WindowText(child)});
+  }
+  return buttons;
+}
+
+int IdOf(const std::wstring& answer) {
+  if (answer == L"yes") return IDYES;
+  if (answer == L"no") return IDNO;
+  if (answer == L"ok") return IDOK;
+  if (answer == L"cancel") return IDCANCEL;
+  return 0;
+}
+
+bool Has(const std::vector<Button>& buttons, int id) {
+  for (const Button& button : buttons)
+    if (button.id == id) return true;
+  return false;
+}
+
+// The answer of a user who wants nothing to happen.
+int Refusal(const std::vector<Button>& buttons) {
+  for (int id : {IDNO, IDCANCEL, IDOK})
+    if (Has(buttons, id)) return id;
+  return 0;
+}
+
+std::wstring NameOf(int id) {
+  switch (id) {
+    case IDYES: return L"yes";
+    case IDNO: return L"no";
+    case IDOK: return L"ok";
+    case IDCANCEL: return L"cancel";
+    default: return L"close";
+  }
+}
+
+void Answer(HWND box, int index, const Options& options) {
+  const std::wstring caption = WindowText(box);
+  const std::wstring text = WindowText(GetDlgItem(box, 0xFFFF));
+  const std::vector<Button> buttons = ButtonsOf(box);
+
+  const bool scripted = index < static_cast<int>(options.answers.size());
+  std::wstring wanted = scripted ? options.answers[index] : L"";
+  bool mismatch = false;
+  int id = 0;
+  if (scripted && wanted == L"close") {
+    id = 0;
+  } else if (scripted && Has(buttons, IdOf(wanted))) {
+    id = IdOf(wanted);
+  } else {
+    mismatch = scripted;
+    id = Refusal(buttons);
+  }
+
+  std::string line = "{\"index\":" + std::to_string(index) + ",\"caption\":" + Json(caption) +
+                     ",\"text\":" + Json(text) + ",\"buttons\":[";
+  for (size_t i = 0; i < buttons.size(); ++i) {
+    if (i) line += ",";
+    line += Json(buttons[i].label);
+  }
+  line += "],\"button_ids\":[";
+  for (size_t i = 0; i < buttons.size(); ++i) {
+    if (i) line += ",";
+    line += std::to_string(buttons[i].id);
+  }
+  line += "],\"answer\":" + Json(NameOf(id)) + ",\"scripted\":" + (scripted ? "true" : "false") +
+          ",\"wanted\":" + Json(wanted) + ",\"mismatch\":" + (mismatch ? "true" : "false") + "}\n";
+  AppendFile(options.log, line, false);
+
+  HWND button = id ? GetDlgItem(box, id) : nullptr;
+  if (button) SendMessageW(button, BM_CLICK, 0, 0);
+  else SendMessageW(box, WM_CLOSE, 0, 0);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, &options)) {
+    std::fprintf(stderr,
+                 "usage: scripted_user [--answers a,b] [--log F] [--result F] [--timeout S]"
+                 " [--cwd DIR] [--settle MS] -- PROGRAM [ARG...]\n");
+    return 2;
+  }
+  if (!options.log.empty()) AppendFile(options.log, std::string(), true);
+
+  std::wstring commandLine;
+  for (size_t i = 0; i < options.command.size(); ++i) {
+    if (i) commandLine += L" ";
+    commandLine += QuoteArgument(options.command[i]);
+  }
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      options.cwd.empty() ? nullptr : options.cwd.c_str(), &startup, &process)) {
+    DWORD error = GetLastError();
+    AppendFile(options.result,
+               "{\"status\":\"not-started\",\"error\":" + std::to_string(error) + "}\n", true);
+    std::fprintf(stderr, "scripted_user: CreateProcess failed with %lu\n", error);
+    return 3;
+  }
+  CloseHandle(process.hThread);
+
+  std::set<HWND> answered;
+  int index = 0;
+  const DWORD started = GetTickCount();
+  bool timedOut = false;
+  while (WaitForSingleObject(process.hProcess, 25) == WAIT_TIMEOUT) {
+    // A closed box's handle may come back for a later box.
+    for (auto it = answered.begin(); it != answered.end();)
+      it = IsWindow(*it) ? std::next(it) : answered.erase(it);
+
+    Search search = {process.dwProcessId, {}};
+    EnumWindows(CollectBoxes, reinterpret_cast<LPARAM>(&search));
+    for (HWND box : search.boxes) {
+      if (answered.count(box)) continue;
+      answered.insert(box);
+      Answer(box, index++, options);
+    }
+    if (GetTickCount() - started > options.timeoutMs) {
+      timedOut = true;
+      TerminateProcess(process.hProcess, 259);
+      WaitForSingleObject(process.hProcess, 5000);
+      break;
+    }
+  }
+
+  DWORD exitCode = 0;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  CloseHandle(process.hProcess);
+
+  if (options.settleMs) Sleep(options.settleMs);
+  HWND front = GetForegroundWindow();
+  std::string result = std::string("{\"status\":") + (timedOut ? "\"timeout\"" : "\"exited\"") +
+                       ",\"exit_code\":" + std::to_string(exitCode) +
+                       ",\"boxes\":" + std::to_string(index) +
+                       ",\"foreground_class\":" + Json(front ? ClassOf(front) : L"") +
+                       ",\"foreground_title\":" + Json(front ? WindowText(front) : L"") +
+                       ",\"foreground_iconic\":" + (front && IsIconic(front) ? "true" : "false") +
+                       "}\n";
+  AppendFile(options.result, result, true);
+  return 0;
+}
