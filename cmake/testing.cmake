@@ -31,3 +31,23 @@ function(vespodar_win32_test name)
     set_tests_properties(${name} PROPERTIES TIMEOUT 120)
   endif()
 endfunction()
+
+# vespodar_fuzz_target(name source...): a libFuzzer target for a parser, run
+# by ctest for a bounded time. The sources of the parser under test belong in
+# the list, so that they are built with the fuzzer's coverage feedback; the
+# rest comes from vespodar_core. Only clang has libFuzzer: with another native
+# compiler the target is left out.
+set(VESPODAR_FUZZ_SECONDS 10 CACHE STRING "How long ctest runs each fuzz target")
+function(vespodar_fuzz_target name)
+  if(VESPODAR_UNIT_TESTS AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    add_executable(${name} ${ARGN})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${name} PRIVATE vespodar_core)
+    add_test(NAME ${name}
+             COMMAND ${name} -max_total_time=${VESPODAR_FUZZ_SECONDS} -timeout=10
+                     -rss_limit_mb=2048 -max_len=4096 -print_final_stats=1)
+    math(EXPR limit "${VESPODAR_FUZZ_SECONDS} * 3 + 30")
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${limit} LABELS fuzz)
+  endif()
+endfunction()

@@ -4,6 +4,8 @@
 
 #include "discovery/folders.h"
 #include "install/package_writer.h"
+#include "install/version_guard.h"
+#include "install/version_guard_win.h"
 #include "setup/startup.h"
 #include "setup/win_text.h"
 #include "ui/messages.h"
@@ -31,6 +33,8 @@ struct PackageResource {
   DWORD size = 0;
 };
 
+std::wstring FilePath(const std::string& path) { return Widen(ExtendedLengthPath(path)); }
+
 bool LoadPackage(const std::string& name, const std::string& type, PackageResource* package) {
   HMODULE module = GetModuleHandleW(nullptr);
   HRSRC found = FindResourceW(module, Widen(name).c_str(), Widen(type).c_str());
@@ -54,22 +58,68 @@ bool WriteAll(HANDLE file, const BYTE* data, DWORD size) {
   return true;
 }
 
-// Creates a staging file that no one else has; returns its path.
-bool CreateStagingFile(const std::string& target, FileHandle* file, std::wstring* path) {
+bool IsExistingFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(FilePath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Writes the package to a staging file that no one else has, under a fresh
+// name; returns its path.
+bool WriteStagingFile(const PackageResource& package, const std::string& target,
+                      std::string* staging) {
   for (int attempt = 0; attempt < 8; ++attempt) {
-    *path = Widen(ExtendedLengthPath(StagingPath(target, RandomLetters(8))));
-    file->handle = CreateFileW(path->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file->handle != INVALID_HANDLE_VALUE) return true;
-    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    *staging = StagingPath(target, RandomLetters(8));
+    const FileWriteResult result = WriteFileBytes(*staging, true, package.data, package.size);
+    if (result == FileWriteResult::kWritten) return true;
+    if (result != FileWriteResult::kNameTaken) return false;
   }
   return false;
 }
 
-bool ReplaceTarget(const std::wstring& staging, const std::wstring& target) {
+bool WritePackage(const PackageResource& package, const std::string& target) {
+  const DWORD attributes = GetFileAttributesW(FilePath(target).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return false;
+  std::string staging;
+  if (!WriteStagingFile(package, target, &staging)) return false;
+  if (!ReplaceFileInOneStep(staging, target)) {
+    DeleteFileW(FilePath(staging).c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+FileWriteResult WriteFileBytes(const std::string& path, bool newFileOnly, const void* data,
+                               std::uint32_t size) {
+  const std::wstring widePath = FilePath(path);
+  FileHandle file;
+  file.handle = CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr,
+                            newFileOnly ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
+  if (file.handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
+               ? FileWriteResult::kNameTaken
+               : FileWriteResult::kNotCreated;
+  }
+  // Flushed before the rename that follows: after a crash the target is the
+  // old file or the whole new one, never a mixture.
+  const bool written = WriteAll(file.handle, static_cast<const BYTE*>(data), size) &&
+                       FlushFileBuffers(file.handle);
+  if (!file.Close() || !written) {
+    DeleteFileW(widePath.c_str());
+    return FileWriteResult::kFailed;
+  }
+  return FileWriteResult::kWritten;
+}
+
+bool ReplaceFileInOneStep(const std::string& source, const std::string& target) {
+  const std::wstring from = FilePath(source);
+  const std::wstring to = FilePath(target);
   for (DWORD waited = 0;; waited += kReplaceRetryStepMs) {
-    if (MoveFileExW(staging.c_str(), target.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       return true;
     const DWORD error = GetLastError();
     if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
@@ -80,32 +130,25 @@ bool ReplaceTarget(const std::wstring& staging, const std::wstring& target) {
   }
 }
 
-bool WritePackage(const PackageResource& package, const std::string& target) {
-  const std::wstring targetPath = Widen(ExtendedLengthPath(target));
-  const DWORD attributes = GetFileAttributesW(targetPath.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-    return false;
-  FileHandle file;
-  std::wstring staging;
-  if (!CreateStagingFile(target, &file, &staging)) return false;
-  // Flushed before the rename: after a crash the target is the old file or
-  // the whole new one, never a mixture.
-  const bool written =
-      WriteAll(file.handle, package.data, package.size) && FlushFileBuffers(file.handle);
-  if (!file.Close() || !written || !ReplaceTarget(staging, targetPath)) {
-    DeleteFileW(staging.c_str());
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 bool InstallPackageFile(const SetupContext& context, MessageShower& shower,
                         const std::string& name, const std::string& type,
-                        const std::string& target, bool /*guardVersions*/) {
+                        const std::string& target, bool guardVersions) {
   PackageResource package;
-  if (LoadPackage(name, type, &package) && WritePackage(package, target)) return true;
+  if (LoadPackage(name, type, &package)) {
+    const GuardedKind kind = GuardedKindOf(type);
+    if (guardVersions && kind != GuardedKind::kNone && IsExistingFile(target)) {
+      switch (WriteGuarded(context, shower, package.data, package.size, kind, target)) {
+        case GuardResult::kReplaced:
+          return true;
+        case GuardResult::kKeptInstalled:
+          return false;
+        case GuardResult::kFailed:
+          break;
+      }
+    } else if (WritePackage(package, target)) {
+      return true;
+    }
+  }
   ShowBilingualError(context, shower, InstallFailedText(target));
   return false;
 }

@@ -114,3 +114,105 @@ bool ListResources(const std::uint8_t* data, std::size_t size, std::vector<Resou
   }
   return true;
 }
+
+namespace {
+
+// One block of a version resource: a length, a value length, a type, a
+// UTF-16 key, then the value and the children, each aligned to 4 bytes.
+struct VersionBlock {
+  std::size_t start, end;     // the block, within the resource
+  std::u16string key;
+  std::size_t value, valueBytes;
+  std::size_t children;       // where the child blocks begin
+};
+
+std::size_t Align4(std::size_t offset) { return (offset + 3) & ~static_cast<std::size_t>(3); }
+
+bool ReadBlock(const std::uint8_t* data, std::size_t at, std::size_t limit, VersionBlock* block) {
+  if (at + 6 > limit) return false;
+  const std::size_t length = data[at] | (data[at + 1] << 8);
+  const std::size_t valueLength = data[at + 2] | (data[at + 3] << 8);
+  const bool text = (data[at + 4] | (data[at + 5] << 8)) == 1;
+  if (length < 6 || at + length > limit) return false;
+  block->start = at;
+  block->end = at + length;
+  block->key.clear();
+  std::size_t p = at + 6;
+  for (;; p += 2) {
+    if (p + 2 > block->end) return false;
+    const char16_t c = static_cast<char16_t>(data[p] | (data[p + 1] << 8));
+    if (c == 0) break;
+    block->key += c;
+  }
+  block->value = Align4(p + 2);
+  // A text value's length counts UTF-16 units, a binary one bytes.
+  block->valueBytes = text ? 2 * valueLength : valueLength;
+  if (block->value + block->valueBytes > block->end) block->valueBytes = 0;
+  block->children = Align4(block->value + block->valueBytes);
+  return true;
+}
+
+template <typename Visit>
+void EachChild(const std::uint8_t* data, const VersionBlock& parent, Visit visit) {
+  VersionBlock child;
+  for (std::size_t at = parent.children; at < parent.end && ReadBlock(data, at, parent.end, &child);
+       at = Align4(child.end))
+    if (!visit(child)) return;
+}
+
+std::u16string Ascii16(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+}  // namespace
+
+bool ReadFileVersionText(const std::uint8_t* image, std::size_t size, std::string* version) {
+  std::vector<ResourceEntry> resources;
+  if (!ListResources(image, size, &resources)) return false;
+  for (const ResourceEntry& entry : resources) {
+    if (entry.type != "#16") continue;
+    const std::uint8_t* data = image + entry.fileOffset;
+    VersionBlock root;
+    if (!ReadBlock(data, 0, entry.size, &root) || root.key != u"VS_VERSION_INFO") return false;
+    // The first translation names the string table to read.
+    std::u16string table;
+    EachChild(data, root, [&](const VersionBlock& info) {
+      if (info.key != u"VarFileInfo") return true;
+      EachChild(data, info, [&](const VersionBlock& var) {
+        if (var.key != u"Translation" || var.valueBytes < 4) return true;
+        const unsigned language = data[var.value] | (data[var.value + 1] << 8);
+        const unsigned codePage = data[var.value + 2] | (data[var.value + 3] << 8);
+        static const char digits[] = "0123456789abcdef";
+        std::string name;
+        for (unsigned part : {language, codePage})
+          for (int shift = 12; shift >= 0; shift -= 4) name += digits[(part >> shift) & 0xF];
+        table = Ascii16(name);
+        return false;
+      });
+      return false;
+    });
+    if (table.empty()) return false;
+    bool found = false;
+    EachChild(data, root, [&](const VersionBlock& info) {
+      if (info.key != u"StringFileInfo") return true;
+      EachChild(data, info, [&](const VersionBlock& strings) {
+        std::u16string key = strings.key;
+        for (char16_t& c : key) if (c >= u'A' && c <= u'F') c = static_cast<char16_t>(c - u'A' + u'a');
+        if (key != table) return true;
+        EachChild(data, strings, [&](const VersionBlock& value) {
+          if (value.key != u"FileVersion") return true;
+          version->clear();
+          for (std::size_t p = value.value; p + 1 < value.value + value.valueBytes; p += 2) {
+            const unsigned c = data[p] | (data[p + 1] << 8);
+            if (c == 0) break;
+            *version += c < 0x80 ? static_cast<char>(c) : '?';
+          }
+          found = true;
+          return false;
+        });
+        return false;
+      });
+      return false;
+    });
+    return found;
+  }
+  return false;
+}

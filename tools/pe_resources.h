@@ -22,4 +22,9 @@ struct ResourceEntry {
 // its resource directory is malformed (the list then holds what was read).
 bool ListResources(const std::uint8_t* image, std::size_t size, std::vector<ResourceEntry>* entries);
 
+// The FileVersion text of an executable's version resource, in the string
+// table of the first entry of its translation list, as Windows' version
+// library finds it. False when the image has no such text.
+bool ReadFileVersionText(const std::uint8_t* image, std::size_t size, std::string* version);
+
 #endif  // VESPODAR_TOOLS_PE_RESOURCES_H_

@@ -4,6 +4,11 @@
 //   update_tool stamp FILE    stamp FILE in place (before any signing)
 //   update_tool check FILE    print whether FILE is intact and its package;
 //                             exit 0 when intact, 1 when not
+//   update_tool version KIND FILE
+//                             print the version a content file of that kind
+//                             carries (cok, pak, 3bs: the header field; lng:
+//                             the line after [langver]; exe: its FileVersion);
+//                             exit 1 with the reason when it carries none
 //
 // The covered bytes are decided by setup/integrity.cpp, the same code the
 // setup runs when it checks itself; only the hash differs (OpenSSL here).
@@ -19,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "install/version_probes.h"
 #include "setup/integrity.h"
 #include "tools/pe_resources.h"
 
@@ -73,11 +79,69 @@ void PrintPackage(const std::vector<std::uint8_t>& image) {
   std::cout << "package: none\n";
 }
 
+// The version a content file carries, by its kind; false with the reason.
+bool ContentVersion(const std::string& kind, const std::vector<std::uint8_t>& file, std::string* version,
+                    std::string* reason) {
+  const std::string bytes(file.begin(), file.end());
+  if (file.empty()) {
+    *reason = "the file is empty";
+    return false;
+  }
+  if (kind == "cok" || kind == "pak" || kind == "3bs") {
+    const VersionField field =
+        kind == "cok" ? kCokVersionField : kind == "pak" ? kPakVersionField : k3bsVersionField;
+    if (bytes.size() < field.offset + field.width) {
+      *reason = "the file is too short to hold a version in its header";
+      return false;
+    }
+    // The product's content files begin with their signature; a file without
+    // it is not one, whatever bytes stand where the version would be.
+    if (kind == "cok" && bytes.compare(0, 3, "vdq") != 0) {
+      *reason = "the file does not begin with \"vdq\": no content file header";
+      return false;
+    }
+    *version = std::to_string(DecodeVersionField(field, bytes.substr(field.offset, field.width)));
+    return true;
+  }
+  if (kind == "lng") {
+    const std::optional<std::int32_t> found = LngVersionFromText(bytes);
+    if (!found) {
+      *reason = "no whole number on the line after [langver]";
+      return false;
+    }
+    *version = std::to_string(*found);
+    return true;
+  }
+  if (kind == "exe") {
+    if (!ReadFileVersionText(file.data(), file.size(), version) || version->empty()) {
+      *reason = "no FileVersion in the executable's version information";
+      return false;
+    }
+    return true;
+  }
+  *reason = "files of kind \"" + kind + "\" carry no version the setup knows";
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "version") {
+    std::vector<std::uint8_t> file;
+    if (!ReadFile(argv[3], &file)) {
+      std::cerr << argv[3] << ": cannot be read\n";
+      return 2;
+    }
+    std::string version, reason;
+    if (!ContentVersion(Lower(argv[2]), file, &version, &reason)) {
+      std::cerr << reason << "\n";
+      return 1;
+    }
+    std::cout << version << "\n";
+    return 0;
+  }
   if (argc != 3 || (std::string(argv[1]) != "stamp" && std::string(argv[1]) != "check")) {
-    std::cerr << "usage: update_tool stamp|check FILE\n";
+    std::cerr << "usage: update_tool stamp|check FILE, or update_tool version KIND FILE\n";
     return 2;
   }
   const std::string mode = argv[1], path = argv[2];

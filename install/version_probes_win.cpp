@@ -1,0 +1,105 @@
+#include "install/version_probes_win.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+#include <winver.h>
+
+#include <vector>
+
+#include "discovery/folders.h"
+#include "install/version_probes.h"
+#include "setup/win_text.h"
+#include "ui/lang_unit_win.h"
+#include "ui/messages.h"
+
+namespace {
+
+struct ReadHandle {
+  HANDLE handle;
+  explicit ReadHandle(HANDLE opened) : handle(opened) {}
+  ReadHandle(const ReadHandle&) = delete;
+  ReadHandle& operator=(const ReadHandle&) = delete;
+  ~ReadHandle() {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  }
+};
+
+bool IsExistingFile(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::int32_t ReadDataFileVersion(const std::string& path, const VersionField& field) {
+  const std::wstring widePath = Widen(ExtendedLengthPath(path));
+  if (!IsExistingFile(widePath)) return 0;
+  ReadHandle file(CreateFileW(widePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.handle == INVALID_HANDLE_VALUE) return 0;
+  if (SetFilePointer(file.handle, static_cast<LONG>(field.offset), nullptr, FILE_BEGIN) ==
+          INVALID_SET_FILE_POINTER &&
+      GetLastError() != NO_ERROR)
+    return 0;
+  char bytes[4] = {};
+  DWORD read = 0;
+  if (!ReadFile(file.handle, bytes, static_cast<DWORD>(field.width), &read, nullptr)) return 0;
+  return DecodeVersionField(field, std::string(bytes, read));
+}
+
+}  // namespace
+
+std::int32_t ReadPakVersion(const std::string& path) {
+  return ReadDataFileVersion(path, kPakVersionField);
+}
+
+std::int32_t ReadCokVersion(const std::string& path) {
+  return ReadDataFileVersion(path, kCokVersionField);
+}
+
+std::int32_t Read3bsVersion(const std::string& path) {
+  return ReadDataFileVersion(path, k3bsVersionField);
+}
+
+std::int32_t ReadLngVersion(const SetupContext& context, MessageShower& shower,
+                            const std::string& path) {
+  if (!IsExistingFile(Widen(ExtendedLengthPath(path)))) return 0;
+  std::string bytes;
+  std::optional<std::int32_t> version;
+  if (ReadTextFileBytes(path, &bytes)) version = LngVersionFromText(bytes);
+  if (version) return *version;
+  ShowBilingualError(context, shower, LangFileErrorText(path));
+  return 0;
+}
+
+std::string ReadExeFileVersion(const std::string& path) {
+  const std::wstring widePath = Widen(path);
+  SHFILEINFOW info = {};
+  if (SHGetFileInfoW(widePath.c_str(), 0, &info, sizeof(info), SHGFI_EXETYPE) == 0)
+    return std::string();
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(widePath.c_str(), &ignored);
+  if (size == 0) return std::string();
+  std::vector<BYTE> block(size);
+  if (!GetFileVersionInfoW(widePath.c_str(), 0, size, block.data())) return std::string();
+
+  void* translation = nullptr;
+  UINT translationBytes = 0;
+  if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &translation,
+                      &translationBytes) ||
+      translation == nullptr || translationBytes < 2 * sizeof(WORD))
+    return std::string();
+  const WORD* entry = static_cast<const WORD*>(translation);
+
+  void* text = nullptr;
+  UINT textLength = 0;
+  if (!VerQueryValueW(block.data(), Widen(FileVersionQuery(entry[0], entry[1])).c_str(), &text,
+                      &textLength) ||
+      text == nullptr)
+    return std::string();
+  // The length counts characters, with or without the terminator: take the
+  // text up to its terminator, never past the block.
+  const wchar_t* characters = static_cast<const wchar_t*>(text);
+  std::size_t length = 0;
+  while (length < textLength && characters[length] != L'\0') ++length;
+  return Narrow(characters, length);
+}

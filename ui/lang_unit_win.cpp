@@ -1,0 +1,87 @@
+#include "ui/lang_unit_win.h"
+
+#include <windows.h>
+
+#include "discovery/folders.h"
+#include "setup/win_text.h"
+
+namespace {
+
+HANDLE OpenForSharedReading(const std::string& path) {
+  return CreateFileW(Widen(ExtendedLengthPath(path)).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool ReadToEnd(HANDLE file, std::string* bytes) {
+  bytes->clear();
+  char buffer[16384];
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(file, buffer, sizeof(buffer), &read, nullptr)) return false;
+    if (read == 0) return true;
+    bytes->append(buffer, read);
+  }
+}
+
+Win32LangFileReader processDefaultReader;
+Win32LangFileReader processChosenReader;
+LangUnit processLangUnit = [] {
+  LangUnit unit;
+  unit.defaultReader = &processDefaultReader;
+  unit.chosenReader = &processChosenReader;
+  return unit;
+}();
+
+}  // namespace
+
+bool Win32LangFileReader::Open(const std::string& path, std::uint16_t languageId) {
+  Close();
+  HANDLE file = OpenForSharedReading(path);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  handle_ = file;
+  if (!ReadToEnd(file, &bytes_)) {
+    Close();
+    return false;
+  }
+  position_ = 0;
+  codePage_ = LanguageCodePage(languageId);
+  return true;
+}
+
+void Win32LangFileReader::Close() {
+  if (handle_) CloseHandle(static_cast<HANDLE>(handle_));
+  handle_ = nullptr;
+  bytes_.clear();
+  position_ = 0;
+}
+
+LineStatus Win32LangFileReader::ReadLine(std::string* line) {
+  if (!handle_) return LineStatus::kError;
+  std::string raw;
+  if (!NextTextLine(bytes_, &position_, &raw)) return LineStatus::kEnd;
+  *line = CodePageToUtf8(raw, codePage_);
+  return LineStatus::kLine;
+}
+
+unsigned LanguageCodePage(std::uint16_t languageId) {
+  wchar_t digits[8] = {};
+  const LCID locale = MAKELCID(languageId, SORT_DEFAULT);
+  if (GetLocaleInfoW(locale, LOCALE_IDEFAULTANSICODEPAGE, digits, 8) > 0) {
+    unsigned codePage = 0;
+    for (const wchar_t* c = digits; *c >= L'0' && *c <= L'9'; ++c)
+      codePage = codePage * 10 + static_cast<unsigned>(*c - L'0');
+    // 0: a language written only in Unicode, which has no ANSI code page.
+    if (codePage != 0) return codePage;
+  }
+  return AnsiCodePageOfLanguage(languageId);
+}
+
+bool ReadTextFileBytes(const std::string& path, std::string* bytes) {
+  HANDLE file = OpenForSharedReading(path);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool read = ReadToEnd(file, bytes);
+  CloseHandle(file);
+  return read;
+}
+
+LangUnit& ProcessLangUnit() { return processLangUnit; }

@@ -1,0 +1,134 @@
+#include "ui/progress_window_win.h"
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <memory>
+
+#include "setup/win_text.h"
+#include "ui/progress_window.h"
+
+namespace {
+
+// Written by the window thread, read by the main thread: atomics, so that a
+// show or hide sees either nothing or the finished window.
+std::atomic<bool> windowCreated{false};
+std::atomic<HWND> frameWindow{nullptr};
+std::atomic<HWND> statusWindow{nullptr};
+std::atomic<HWND> barWindow{nullptr};
+std::atomic<int> frameLeft{0};
+std::atomic<int> frameTop{0};
+
+// The window thread object. It carries the texts the window is created with
+// and frees itself when the thread body returns.
+struct TSetupForm {
+  std::wstring captionText;
+  std::wstring statusText;
+};
+
+HWND CreatePart(const ProgressWindowPart& part, const wchar_t* text, HWND parent, int left,
+                int top) {
+  return CreateWindowExW(part.exStyle, part.className, text, part.style, left, top, part.width,
+                         part.height, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+LRESULT CALLBACK PlainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE: {
+      const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+      const auto* form = static_cast<const TSetupForm*>(create->lpCreateParams);
+      statusWindow = CreatePart(kProgressStatus, form->statusText.c_str(), window,
+                                kProgressStatus.left, kProgressStatus.top);
+      barWindow = CreatePart(kProgressBar, L"", window, kProgressBar.left, kProgressBar.top);
+      return 0;
+    }
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+DWORD WINAPI ProgressThreadBody(void* parameter) {
+  const std::unique_ptr<TSetupForm> form(static_cast<TSetupForm*>(parameter));
+  const ProgressOrigin origin =
+      CentredProgressOrigin(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  frameLeft = origin.left;
+  frameTop = origin.top;
+  InitCommonControls();
+
+  HINSTANCE module = GetModuleHandleW(nullptr);
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.style = kProgressClassStyle;
+  windowClass.lpfnWndProc = PlainWindowProc;
+  windowClass.cbClsExtra = 4;
+  windowClass.cbWndExtra = 4;
+  windowClass.hInstance = module;
+  windowClass.hIcon = LoadIconW(module, MAKEINTRESOURCEW(0));
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+  windowClass.lpszClassName = kProgressFrame.className;
+  windowClass.hIconSm = windowClass.hIcon;
+  // Without the class there is no window; the next show tries again.
+  if (!RegisterClassExW(&windowClass)) return 0;
+
+  const HWND frame = CreateWindowExW(kProgressFrame.exStyle, kProgressFrame.className,
+                                     form->captionText.c_str(), kProgressFrame.style, origin.left,
+                                     origin.top, kProgressFrame.width, kProgressFrame.height,
+                                     nullptr, nullptr, module, form.get());
+  frameWindow = frame;
+  windowCreated = true;
+  ShowWindow(frame, SW_SHOWNORMAL);
+
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return 0;
+}
+
+// Position, size and topmost state are asserted again on every show and hide.
+void PlaceFrame(UINT showOrHide) {
+  const HWND frame = frameWindow;
+  if (!frame) return;
+  SetWindowPos(frame, HWND_TOPMOST, frameLeft, frameTop, kProgressFrame.width,
+               kProgressFrame.height, showOrHide);
+}
+
+}  // namespace
+
+void ShowProgressWindow(const std::string& caption, const std::string& status) {
+  if (windowCreated) {
+    SetProgressCaption(caption);
+    SetProgressStatus(status);
+    PlaceFrame(SWP_SHOWWINDOW);
+    return;
+  }
+  auto* form = new TSetupForm{Widen(caption), Widen(status)};
+  const HANDLE thread = CreateThread(nullptr, 0, ProgressThreadBody, form, 0, nullptr);
+  if (!thread) {
+    delete form;
+    return;
+  }
+  // The thread runs on without its handle; it ends with its window or with
+  // the process.
+  CloseHandle(thread);
+}
+
+void HideProgressWindow() { PlaceFrame(SWP_HIDEWINDOW); }
+
+void SetProgressCaption(const std::string& text) {
+  if (const HWND frame = frameWindow) SetWindowTextW(frame, Widen(text).c_str());
+}
+
+void SetProgressStatus(const std::string& text) {
+  if (const HWND status = statusWindow) SetWindowTextW(status, Widen(text).c_str());
+}
+
+bool ProgressWindowCreated() { return windowCreated; }
+HWND ProgressFrameWindow() { return frameWindow; }
+HWND ProgressStatusWindow() { return statusWindow; }
+HWND ProgressBarWindow() { return barWindow; }
