@@ -3,7 +3,7 @@
 # nothing when it is all there already.
 set -euo pipefail
 
-packages=(cmake g++ make python3 python3-pytest googletest libgtest-dev clang libssl-dev
+packages=(cmake g++ make python3 python3-pytest python3-pytest-xdist googletest libgtest-dev clang libssl-dev
           g++-mingw-w64-i686 binutils-mingw-w64-i686
           wine wine32:i386 wine64 xvfb xauth osslsigncode locales nsis)
 locales=(en_US.UTF-8 ru_RU.UTF-8 uk_UA.UTF-8)

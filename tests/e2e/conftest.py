@@ -58,15 +58,15 @@ def _machine(request, build, prefix_cache, tmp_path, arch, lang):
     # desktop when X focus moves to another prefix's window, so a case that
     # looks at the foreground has the display to itself; the others share it.
     exclusive = request.node.get_closest_marker("front") is not None
-    lock = open(_display_lock_path(), "a")
-    fcntl.flock(lock, fcntl.LOCK_EX if exclusive else fcntl.LOCK_SH)
-    machine = Machine(pristine_prefix(prefix_cache, arch, tmp_path), arch, lang, tmp_path, build)
-    try:
-        machine.start()
-        yield machine
-    finally:
-        machine.stop(keep=os.environ.get("VESPODAR_E2E_KEEP") == "1")
-        lock.close()
+    with open(_display_lock_path(), "a") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX if exclusive else fcntl.LOCK_SH)
+        machine = Machine(pristine_prefix(prefix_cache, arch, tmp_path), arch, lang, tmp_path,
+                          build)
+        try:
+            machine.start()
+            yield machine
+        finally:
+            machine.stop(keep=os.environ.get("VESPODAR_E2E_KEEP") == "1")
 
 
 @pytest.fixture(params=[(a, l) for a in ARCHS for l in LANGS], ids=lambda p: "-".join(p))

@@ -1,0 +1,48 @@
+"""Assertions shared by the cases: what an administrator finds on the machine."""
+import os
+from pathlib import Path
+from typing import Optional, Set
+
+from wine_machine import Machine, Product
+
+
+def tree(root: Path) -> Set[str]:
+    """Every file and folder under root, relative, with forward slashes."""
+    found = set()
+    for base, dirs, files in os.walk(root):
+        for name in dirs + files:
+            found.add(os.path.relpath(os.path.join(base, name), root).replace(os.sep, "/"))
+    return found
+
+
+def same_path(a: Optional[str], b: str) -> bool:
+    """Windows paths are the same regardless of letter case and a final backslash."""
+    return a is not None and a.rstrip("\\").lower() == b.rstrip("\\").lower()
+
+
+def assert_updated(machine: Machine, product: Product, package: bytes, before: Set[str],
+                   size_view: Optional[int] = None) -> None:
+    """The package is in place, the size is recorded and nothing else changed."""
+    assert product.read("vdq2.cok") == package, "vdq2.cok is not the setup's package"
+    assert tree(product.path) == before, "the setup left other files in the product directory"
+    entry = machine.uninstall_entry(size_view)
+    assert entry is not None, "the Uninstall entry is missing"
+    assert entry.get("EstimatedSize") == ("REG_DWORD", product.tree_size_kib()), (
+        f"EstimatedSize must be the tree's size in KiB; the entry holds {entry}")
+
+
+def assert_untouched(machine: Machine, product: Product, entry_before, view: Optional[int] = None):
+    """Nothing written: the old file and the Uninstall entry as they were."""
+    assert product.read("vdq2.cok") == product.files["vdq2.cok"], "vdq2.cok was changed"
+    assert machine.uninstall_entry(view) == entry_before, "the Uninstall entry was changed"
+
+
+def assert_started_from(product: Product) -> None:
+    """The product was started once, from its own directory."""
+    assert product.starts() == 1, f"expected one start of the product; log: {product.log_lines()}"
+    assert same_path(product.log_value("module"), product.exe), product.log_lines()
+    assert same_path(product.log_value("cwd"), product.windows_dir), product.log_lines()
+
+
+def assert_not_started(product: Product) -> None:
+    assert product.starts() == 0, f"the product was started: {product.log_lines()}"

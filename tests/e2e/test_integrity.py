@@ -1,0 +1,73 @@
+"""A damaged or changed setup refuses to install; a signed one installs."""
+import shutil
+import struct
+import subprocess
+
+import pytest
+
+from expected import EXIT_DISTORTED, EXIT_SUCCESS, error_box
+
+
+@pytest.fixture(scope="module")
+def setups(build, tmp_path_factory):
+    """The built setup, signed and damaged copies of it, and one of each signed."""
+    out = tmp_path_factory.mktemp("setups")
+    original = (build / "VespodarUpdate.exe").read_bytes()
+    copies = {"intact": original}
+
+    pe = struct.unpack_from("<I", original, 60)[0]
+    sections = struct.unpack_from("<H", original, pe + 6)[0]
+    table = pe + 24 + struct.unpack_from("<H", original, pe + 20)[0]
+    text_raw = next(struct.unpack_from("<I", original, table + 40 * i + 20)[0] for i in range(sections)
+                    if original[table + 40 * i:table + 40 * i + 5] == b".text")
+    package_at = original.find((build / "package" / "vdq2.cok").read_bytes()[:4096])
+    assert package_at > 0
+    for name, offset in {"code": text_raw + 0x100, "package": package_at + 1_000_000,
+                         "headers": pe + 8, "last byte": len(original) - 1}.items():
+        damaged = bytearray(original)
+        damaged[offset] ^= 0x01
+        copies[f"flipped {name}"] = bytes(damaged)
+    copies["appended"] = original + b"\0"
+
+    key, cert = out / "key.pem", out / "cert.pem"
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                    "-days", "2", "-subj", "/CN=Vespodar test signer"], check=True, capture_output=True)
+    (out / "intact.exe").write_bytes(original)
+    subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-h", "sha256", "-n", "Vespodar update",
+                    "-in", out / "intact.exe", "-out", out / "signed.exe"], check=True, capture_output=True)
+    signed = (out / "signed.exe").read_bytes()
+    assert len(signed) > len(original)
+    copies["signed"] = signed
+    flipped = bytearray(signed)
+    flipped[text_raw + 0x200] ^= 0x80
+    copies["signed flipped"] = bytes(flipped)
+    copies["signed appended"] = signed + b"x" * 16
+
+    paths = {}
+    for name, data in copies.items():
+        path = out / (name.replace(" ", "_") + ".exe")
+        path.write_bytes(data)
+        paths[name] = path
+    return paths
+
+
+def test_damaged_setups_are_refused_and_write_nothing(machine, setups):
+    product = machine.install_product(f"{machine.program_files}\\Vespodar")
+    old = product.read("vdq2.cok")
+    for name in ("flipped code", "flipped package", "flipped headers", "flipped last byte", "appended",
+                 "signed flipped", "signed appended"):
+        run = machine.run_setup("modest", setup=setups[name], settle_ms=0)
+        assert run.shown() == [error_box("distorted", machine.lang)], name
+        assert run.exit_code == EXIT_DISTORTED, name
+        assert product.read("vdq2.cok") == old, name
+        assert "EstimatedSize" not in (machine.uninstall_entry() or {}), name
+
+
+def test_signed_setup_installs(machine_en, setups, package):
+    machine = machine_en
+    product = machine.install_product(f"{machine.program_files}\\Vespodar")
+    run = machine.run_setup("modest", setup=setups["signed"], settle_ms=0)
+    assert run.shown() == []
+    assert run.exit_code == EXIT_SUCCESS
+    assert product.read("vdq2.cok") == package
+    assert machine.uninstall_entry().get("EstimatedSize") == ("REG_DWORD", product.tree_size_kib())
