@@ -5,6 +5,7 @@
 #include "setup/fake_registry_test.h"
 #include "setup/setup_context.h"
 #include "ui/messages.h"
+#include "ui/recording_shower_test.h"
 
 namespace {
 
@@ -56,15 +57,6 @@ TEST(PathTextTest, TrailingBackslashRightsTestAndBranches) {
   EXPECT_EQ("\\\\?\\C:\\x", ExtendedLengthPath("\\\\?\\C:\\x"));
   EXPECT_EQ("relative\\x", ExtendedLengthPath("relative\\x"));
 }
-
-class RecordingShower : public MessageShower {
- public:
-  std::vector<MessageBoxSpec> boxes;
-  int ShowMessageBox(const MessageBoxSpec& box) override {
-    boxes.push_back(box);
-    return 1;
-  }
-};
 
 const char kWindowsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";

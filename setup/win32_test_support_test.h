@@ -12,6 +12,7 @@
 #include "setup/startup.h"
 #include "setup/win_text.h"
 #include "ui/messages.h"
+#include "ui/recording_shower_test.h"
 
 inline std::string ReadWholeFile(const std::string& path) {
   HANDLE file = CreateFileW(Widen(ExtendedLengthPath(path)).c_str(), GENERIC_READ,
@@ -89,15 +90,6 @@ struct ScratchDirectory {
     } while (FindNextFileW(find, &data));
     FindClose(find);
     return names;
-  }
-};
-
-class RecordingShower : public MessageShower {
- public:
-  std::vector<MessageBoxSpec> boxes;
-  int ShowMessageBox(const MessageBoxSpec& box) override {
-    boxes.push_back(box);
-    return 1;
   }
 };
 

@@ -5,19 +5,11 @@
 #include "setup/setup_context.h"
 #include "ui/lang_unit_fake_test.h"
 #include "ui/messages.h"
+#include "ui/recording_shower_test.h"
 
 namespace {
 
 const char kDir[] = "C:\\Vespodar\\language\\";
-
-class RecordingShower : public MessageShower {
- public:
-  std::vector<MessageBoxSpec> boxes;
-  int ShowMessageBox(const MessageBoxSpec& box) override {
-    boxes.push_back(box);
-    return 1;
-  }
-};
 
 // Files: 0 "russian.lng" (Russian default), 1 "english.lng" (other default),
 // 2 "chosen.lng".
