@@ -32,20 +32,6 @@ std::string CokWithVersion(unsigned char version) {
   return std::string("vdq\0\0", 5) + static_cast<char>(version) + std::string("\0installed", 10);
 }
 
-bool WaitFor(const std::function<bool()>& condition) {
-  for (int i = 0; i < 100; ++i) {
-    if (condition()) return true;
-    Sleep(50);
-  }
-  return condition();
-}
-
-std::string WindowText(HWND window) {
-  wchar_t text[256] = {};
-  const int length = GetWindowTextW(window, text, 256);
-  return Narrow(text, static_cast<std::size_t>(length));
-}
-
 // Answers every question with answer; beforeAnswer runs while the box is up.
 class ScriptedShower : public MessageShower {
  public:

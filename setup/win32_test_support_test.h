@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "discovery/folders.h"
@@ -92,5 +93,21 @@ struct ScratchDirectory {
     return names;
   }
 };
+
+// Polls condition for up to about five seconds: windows of another thread
+// appear and change asynchronously.
+inline bool WaitFor(const std::function<bool()>& condition) {
+  for (int i = 0; i < 100; ++i) {
+    if (condition()) return true;
+    Sleep(50);
+  }
+  return condition();
+}
+
+inline std::string WindowText(HWND window) {
+  wchar_t text[256] = {};
+  const int length = GetWindowTextW(window, text, 256);
+  return Narrow(text, static_cast<std::size_t>(length));
+}
 
 #endif  // VESPODAR_SETUP_WIN32_TEST_SUPPORT_TEST_H_

@@ -10,22 +10,9 @@
 #include <functional>
 
 #include "setup/win_text.h"
+#include "setup/win32_test_support_test.h"
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& condition) {
-  for (int i = 0; i < 100; ++i) {
-    if (condition()) return true;
-    Sleep(50);
-  }
-  return condition();
-}
-
-std::string WindowText(HWND window) {
-  wchar_t text[256] = {};
-  const int length = GetWindowTextW(window, text, 256);
-  return Narrow(text, static_cast<std::size_t>(length));
-}
 
 std::string ClassName(HWND window) {
   wchar_t name[64] = {};
