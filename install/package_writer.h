@@ -10,4 +10,11 @@
 // "C:\P\Vespodar\~vdq2.cok.abcdefgh.tmp".
 std::string StagingPath(const std::string& target, const std::string& tag);
 
+// How the write of the package ended.
+enum class InstallOutcome {
+  kInstalled,      // the target now holds the package
+  kKeptInstalled,  // the user chose to keep the newer installed file
+  kFailed,         // not written; the install error has been shown
+};
+
 #endif  // VESPODAR_INSTALL_PACKAGE_WRITER_H_

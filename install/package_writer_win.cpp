@@ -130,7 +130,7 @@ bool ReplaceFileInOneStep(const std::string& source, const std::string& target) 
   }
 }
 
-bool InstallPackageFile(const SetupContext& context, MessageShower& shower,
+InstallOutcome InstallPackageFile(const SetupContext& context, MessageShower& shower,
                         const std::string& name, const std::string& type,
                         const std::string& target, bool guardVersions) {
   PackageResource package;
@@ -139,16 +139,16 @@ bool InstallPackageFile(const SetupContext& context, MessageShower& shower,
     if (guardVersions && kind != GuardedKind::kNone && IsExistingFile(target)) {
       switch (WriteGuarded(context, shower, package.data, package.size, kind, target)) {
         case GuardResult::kReplaced:
-          return true;
+          return InstallOutcome::kInstalled;
         case GuardResult::kKeptInstalled:
-          return false;
+          return InstallOutcome::kKeptInstalled;
         case GuardResult::kFailed:
           break;
       }
     } else if (WritePackage(package, target)) {
-      return true;
+      return InstallOutcome::kInstalled;
     }
   }
   ShowBilingualError(context, shower, InstallFailedText(target));
-  return false;
+  return InstallOutcome::kFailed;
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "install/package_writer.h"
+
 class MessageShower;
 struct SetupContext;
 
@@ -11,13 +13,13 @@ struct SetupContext;
 // target. The bytes go to a staging file beside the target first, every write
 // checked; the target is then replaced in one atomic rename. A failure leaves
 // the old file as it was and no staging file behind, and shows the install
-// error box. True when the target now holds the package.
+// error box.
 //
 // With guardVersions, a target that exists as a file and a type the version
 // guard knows ("exe", "pak", "3bs", "cok", "lng"), the write goes through the
 // guard instead: the user is asked before a newer installed file is replaced,
-// and a No (false, no error box) keeps it.
-bool InstallPackageFile(const SetupContext& context, MessageShower& shower,
+// and a No keeps it (kKeptInstalled, no error box).
+InstallOutcome InstallPackageFile(const SetupContext& context, MessageShower& shower,
                         const std::string& name, const std::string& type,
                         const std::string& target, bool guardVersions);
 

@@ -23,7 +23,7 @@ class PackageWriterWinTest : public ::testing::Test {
     context.productCaptionEn = "Vespodar update";
     context.productCaptionRu = "Обновление программы \"Весподар\"";
   }
-  bool Install(const std::string& target) {
+  InstallOutcome Install(const std::string& target) {
     return InstallPackageFile(context, shower, "testpkg", "cok", target, false);
   }
   SetupContext context;
@@ -33,11 +33,11 @@ class PackageWriterWinTest : public ::testing::Test {
 
 TEST_F(PackageWriterWinTest, WritesTheResourceBytesAndReplacesAnOldFile) {
   const std::string target = scratch.path + "vdq2.cok";
-  ASSERT_TRUE(Install(target));
+  ASSERT_EQ(InstallOutcome::kInstalled, Install(target));
   EXPECT_EQ(kPackage, ReadWholeFile(target));
 
   ASSERT_TRUE(WriteWholeFile(target, std::string(100000, 'o')));
-  ASSERT_TRUE(Install(target));
+  ASSERT_EQ(InstallOutcome::kInstalled, Install(target));
   EXPECT_EQ(kPackage, ReadWholeFile(target));
   EXPECT_TRUE(shower.boxes.empty());
   // Nothing but the target is left in the directory.
@@ -46,7 +46,7 @@ TEST_F(PackageWriterWinTest, WritesTheResourceBytesAndReplacesAnOldFile) {
 
 TEST_F(PackageWriterWinTest, FailuresShowTheTargetAndLeaveNothingBehind) {
   const std::string missingDir = scratch.path + "missing\\vdq2.cok";
-  EXPECT_FALSE(Install(missingDir));
+  EXPECT_EQ(InstallOutcome::kFailed, Install(missingDir));
   ASSERT_EQ(1u, shower.boxes.size());
   EXPECT_EQ("Can't install file " + missingDir, shower.boxes[0].text);
   EXPECT_EQ("Vespodar update", shower.boxes[0].caption);
@@ -54,7 +54,7 @@ TEST_F(PackageWriterWinTest, FailuresShowTheTargetAndLeaveNothingBehind) {
   context.russianUi = true;
   const std::string directory = scratch.path + "vdq2.cok";
   ASSERT_TRUE(CreateDirectoryW(Widen(directory).c_str(), nullptr));
-  EXPECT_FALSE(Install(directory));
+  EXPECT_EQ(InstallOutcome::kFailed, Install(directory));
   ASSERT_EQ(2u, shower.boxes.size());
   EXPECT_EQ("Не удается установить файл " + directory, shower.boxes[1].text);
   EXPECT_EQ("vdq2.cok\n", scratch.Listing());
@@ -63,7 +63,8 @@ TEST_F(PackageWriterWinTest, FailuresShowTheTargetAndLeaveNothingBehind) {
 TEST_F(PackageWriterWinTest, MissingResourceIsAnInstallFailure) {
   const std::string target = scratch.path + "vdq2.cok";
   ASSERT_TRUE(WriteWholeFile(target, "old"));
-  EXPECT_FALSE(InstallPackageFile(context, shower, "nosuch", "cok", target, false));
+  EXPECT_EQ(InstallOutcome::kFailed,
+            InstallPackageFile(context, shower, "nosuch", "cok", target, false));
   ASSERT_EQ(1u, shower.boxes.size());
   EXPECT_EQ("Can't install file " + target, shower.boxes[0].text);
   EXPECT_EQ("old", ReadWholeFile(target));
@@ -75,7 +76,7 @@ TEST_F(PackageWriterWinTest, TargetHeldOpenKeepsTheOldFileWhole) {
   HANDLE holder = CreateFileW(Widen(target).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
                               nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, holder);
-  EXPECT_FALSE(Install(target));
+  EXPECT_EQ(InstallOutcome::kFailed, Install(target));
   CloseHandle(holder);
   EXPECT_EQ("old content", ReadWholeFile(target));
   EXPECT_EQ("vdq2.cok\n", scratch.Listing());
@@ -90,7 +91,7 @@ TEST_F(PackageWriterWinTest, TargetReleasedWhileRetryingIsReplaced) {
   ASSERT_NE(INVALID_HANDLE_VALUE, holder);
   // A scanner that lets go after a second.
   HANDLE releaser = CreateThread(nullptr, 0, ReleaseLater, holder, 0, nullptr);
-  EXPECT_TRUE(Install(target));
+  EXPECT_EQ(InstallOutcome::kInstalled, Install(target));
   WaitForSingleObject(releaser, INFINITE);
   CloseHandle(releaser);
   EXPECT_EQ(kPackage, ReadWholeFile(target));
@@ -103,7 +104,7 @@ TEST_F(PackageWriterWinTest, TargetPastTheClassicPathLimit) {
     deep += std::string(50, 'p') + "\\";
     ASSERT_TRUE(CreateDirectoryW(Widen("\\\\?\\" + deep).c_str(), nullptr));
   }
-  ASSERT_TRUE(Install(deep + "vdq2.cok"));
+  ASSERT_EQ(InstallOutcome::kInstalled, Install(deep + "vdq2.cok"));
   EXPECT_EQ(kPackage, ReadWholeFile(deep + "vdq2.cok"));
 }
 

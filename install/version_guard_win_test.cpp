@@ -53,7 +53,8 @@ class VersionGuardWinTest : public ::testing::Test {
     context.productCaptionRu = "Обновление программы \"Весподар\"";
     context.installDir = scratch.path;
   }
-  bool Install(const std::string& name, const std::string& type, const std::string& target) {
+  InstallOutcome Install(const std::string& name, const std::string& type,
+                         const std::string& target) {
     return InstallPackageFile(context, shower, name, type, target, true);
   }
   SetupContext context;
@@ -67,13 +68,13 @@ TEST_F(VersionGuardWinTest, EqualOrNewerPackageIsReplacedWithoutAQuestion) {
   for (const unsigned char installed : {5, 4, 0}) {
     SCOPED_TRACE(installed);
     ASSERT_TRUE(WriteWholeFile(target, CokWithVersion(installed)));
-    EXPECT_TRUE(Install("guardcok", "cok", target));
+    EXPECT_EQ(InstallOutcome::kInstalled, Install("guardcok", "cok", target));
     EXPECT_EQ(kCokPackage, ReadWholeFile(target));
     EXPECT_EQ("vdq2.cok\n", scratch.Listing());
   }
   // A data file without its version bytes counts as version 0.
   ASSERT_TRUE(WriteWholeFile(target, "vdq"));
-  EXPECT_TRUE(Install("guardcok", "cok", target));
+  EXPECT_EQ(InstallOutcome::kInstalled, Install("guardcok", "cok", target));
   EXPECT_EQ(kCokPackage, ReadWholeFile(target));
   EXPECT_TRUE(shower.boxes.empty());
   EXPECT_EQ(progressBefore, ProgressWindowCreated());
@@ -85,7 +86,7 @@ TEST_F(VersionGuardWinTest, OlderPackageAnsweredNoKeepsTheInstalledFile) {
   shower.answer = kAnswerNo;
   bool temporaryWhileAsked = false;
   shower.beforeAnswer = [&] { temporaryWhileAsked = ReadWholeFile(scratch.path + "~vdq2.cok") == kCokPackage; };
-  EXPECT_FALSE(Install("guardcok", "cok", target));
+  EXPECT_EQ(InstallOutcome::kKeptInstalled, Install("guardcok", "cok", target));
   EXPECT_TRUE(temporaryWhileAsked);
   EXPECT_EQ(CokWithVersion(9), ReadWholeFile(target));
   EXPECT_EQ("vdq2.cok\n", scratch.Listing());
@@ -108,7 +109,7 @@ TEST_F(VersionGuardWinTest, OlderPackageAnsweredYesReplacesTheInstalledFile) {
   context.russianUi = true;
   const std::string target = scratch.path + "a.pak";
   ASSERT_TRUE(WriteWholeFile(target, std::string("pakfil\x10\x00", 8)));
-  EXPECT_TRUE(Install("guardpak", "pak", target));
+  EXPECT_EQ(InstallOutcome::kInstalled, Install("guardpak", "pak", target));
   EXPECT_EQ(std::string("pakfil\x03\x00" "content", 15), ReadWholeFile(target));
   EXPECT_EQ("a.pak\n", scratch.Listing());
   ASSERT_EQ(1u, shower.boxes.size());
@@ -122,7 +123,7 @@ TEST_F(VersionGuardWinTest, LanguageFilesWithAnExclamationMarkAreNeverCompared) 
   ASSERT_TRUE(CreateDirectoryW(Widen(marked).c_str(), nullptr));
   const std::string target = marked + "russian.lng";
   ASSERT_TRUE(WriteWholeFile(target, "[langver]\r\n99\r\n"));
-  EXPECT_TRUE(Install("guardlng", "lng", target));
+  EXPECT_EQ(InstallOutcome::kInstalled, Install("guardlng", "lng", target));
   EXPECT_EQ(kLngPackage, ReadWholeFile(target));
   EXPECT_TRUE(shower.boxes.empty());
 
@@ -130,7 +131,7 @@ TEST_F(VersionGuardWinTest, LanguageFilesWithAnExclamationMarkAreNeverCompared) 
   const std::string plain = scratch.path + "russian.lng";
   ASSERT_TRUE(WriteWholeFile(plain, "[langver]\r\n99\r\n"));
   shower.answer = kAnswerNo;
-  EXPECT_FALSE(Install("guardlng", "lng", plain));
+  EXPECT_EQ(InstallOutcome::kKeptInstalled, Install("guardlng", "lng", plain));
   ASSERT_EQ(1u, shower.boxes.size());
   EXPECT_EQ(DowngradeQuestionText(plain, "99", "4").english, shower.boxes[0].text);
 }
@@ -179,7 +180,7 @@ TEST_F(VersionGuardWinTest, FailureAfterTheQuestionKeepsTheInstalledFileWhole) {
     EXPECT_FALSE(IsWindowVisible(frame));
     holder = CreateFileW(Widen(target).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   };
-  EXPECT_FALSE(Install("guardcok", "cok", target));
+  EXPECT_EQ(InstallOutcome::kFailed, Install("guardcok", "cok", target));
   ASSERT_NE(INVALID_HANDLE_VALUE, holder);
   CloseHandle(holder);
 
@@ -196,7 +197,7 @@ TEST_F(VersionGuardWinTest, FailedTemporaryWriteKeepsTheInstalledFile) {
   ASSERT_TRUE(WriteWholeFile(target, CokWithVersion(1)));
   // The temporary name is taken by a directory.
   ASSERT_TRUE(CreateDirectoryW(Widen(scratch.path + "~vdq2.cok").c_str(), nullptr));
-  EXPECT_FALSE(Install("guardcok", "cok", target));
+  EXPECT_EQ(InstallOutcome::kFailed, Install("guardcok", "cok", target));
   ASSERT_EQ(1u, shower.boxes.size());
   EXPECT_EQ("Can't install file " + target, shower.boxes[0].text);
   EXPECT_EQ(CokWithVersion(1), ReadWholeFile(target));
@@ -206,12 +207,12 @@ TEST_F(VersionGuardWinTest, StraightWriteWhereTheGuardDoesNotApply) {
   // A kind the guard does not know: written over the target, never asked.
   const std::string other = scratch.path + "data.dat";
   ASSERT_TRUE(WriteWholeFile(other, "old"));
-  EXPECT_TRUE(Install("guarddat", "dat", other));
+  EXPECT_EQ(InstallOutcome::kInstalled, Install("guarddat", "dat", other));
   EXPECT_EQ("dat content", ReadWholeFile(other));
   // Letter case counts: "COK" is not a kind the guard knows.
   const std::string target = scratch.path + "vdq2.cok";
   ASSERT_TRUE(WriteWholeFile(target, CokWithVersion(9)));
-  EXPECT_TRUE(Install("guardcok", "COK", target));
+  EXPECT_EQ(InstallOutcome::kInstalled, Install("guardcok", "COK", target));
   EXPECT_EQ(kCokPackage, ReadWholeFile(target));
   EXPECT_TRUE(shower.boxes.empty());
   EXPECT_EQ("data.dat\nvdq2.cok\n", scratch.Listing());
@@ -228,7 +229,7 @@ TEST_F(VersionGuardWinTest, ChosenLanguageFileWordsTheQuestion) {
   const std::string target = scratch.path + "vdq2.cok";
   ASSERT_TRUE(WriteWholeFile(target, CokWithVersion(9)));
   shower.answer = kAnswerNo;
-  EXPECT_FALSE(Install("guardcok", "cok", target));
+  EXPECT_EQ(InstallOutcome::kKeptInstalled, Install("guardcok", "cok", target));
   ConfigureLangUnit(ProcessLangUnit(), {}, -1, -1, -1, -1);
 
   ASSERT_EQ(1u, shower.boxes.size());

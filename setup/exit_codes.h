@@ -11,7 +11,10 @@ enum ExitCode : int {
   kExitSuccess = 0,
   // The user may not change machine-wide settings.
   kExitNoRights = 5,
-  // The install question was not answered Yes; nothing was written.
+  // The user declined: the install question was not answered Yes (nothing
+  // was written), or the question whether to replace a newer installed file
+  // by the older package was not answered Yes (that file was kept; the size
+  // was recorded and the launch offered as after an install).
   kExitUserDeclined = 1602,
   // Any other failure: a registry error, the package not written, the size not
   // recorded.

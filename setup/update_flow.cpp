@@ -88,10 +88,12 @@ ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps) {
   if (!context.modestMode && !AskBilingualQuestion(context, steps, InstallQuestionText(context)))
     return kExitUserDeclined;
 
-  bool complete = steps.InstallPackageFile(context.packageName, context.packageType,
-                                           context.installDir + packageFile,
-                                           context.guardVersions);
-  if (!RecordInstalledSize(context, steps)) complete = false;
+  const InstallOutcome written = steps.InstallPackageFile(
+      context.packageName, context.packageType, context.installDir + packageFile,
+      context.guardVersions);
+  // Whatever became of the file, the size is recorded and the launch offered:
+  // the product is there and usable either way.
+  const bool sizeRecorded = RecordInstalledSize(context, steps);
 
   if (context.modestMode) {
     if (context.arguments.size() >= 2 && LowerAscii(context.arguments[1]) == "runapp")
@@ -99,5 +101,9 @@ ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps) {
   } else if (steps.ShowMessageBox(LaunchQuestionBox(context)) == kAnswerYes) {
     steps.StartProductAndWait();
   }
-  return complete ? kExitSuccess : kExitFailure;
+  if (written == InstallOutcome::kFailed || !sizeRecorded) return kExitFailure;
+  // The user kept the newer file the product already had: the update was
+  // declined, though nothing went wrong.
+  if (written == InstallOutcome::kKeptInstalled) return kExitUserDeclined;
+  return kExitSuccess;
 }

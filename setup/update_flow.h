@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "install/package_writer.h"
 #include "setup/exit_codes.h"
 #include "ui/messages.h"
 
@@ -23,9 +24,9 @@ class UpdateSteps : public MessageShower {
   virtual OwnFileState CheckOwnFile() = 0;
   // True when a file (not a directory) exists at path.
   virtual bool FileExists(const std::string& path) = 0;
-  // Writes the embedded package to target; shows its own error box and
-  // returns false when the file was not written.
-  virtual bool InstallPackageFile(const std::string& name, const std::string& type,
+  // Writes the embedded package to target; shows its own error box when the
+  // file could not be written.
+  virtual InstallOutcome InstallPackageFile(const std::string& name, const std::string& type,
                                   const std::string& target, bool guardVersions) = 0;
   // Size of the tree under path in KiB, or -1 when path is no directory.
   virtual std::int32_t DirectorySizeKb(const std::string& path) = 0;

@@ -23,7 +23,7 @@ class FakeSteps : public UpdateSteps {
   bool productRunning = false;
   OwnFileState ownFile = OwnFileState::kIntact;
   bool productExists = true;
-  bool installSucceeds = true;
+  InstallOutcome installOutcome = InstallOutcome::kInstalled;
   std::int32_t sizeKb = 4431;
   std::string installedTarget;
 
@@ -44,11 +44,11 @@ class FakeSteps : public UpdateSteps {
     calls.push_back("exists " + path);
     return productExists;
   }
-  bool InstallPackageFile(const std::string& name, const std::string& type,
-                          const std::string& target, bool guardVersions) override {
+  InstallOutcome InstallPackageFile(const std::string& name, const std::string& type,
+                                    const std::string& target, bool guardVersions) override {
     calls.push_back("install " + name + "." + type + (guardVersions ? " guarded" : ""));
     installedTarget = target;
-    return installSucceeds;
+    return installOutcome;
   }
   std::int32_t DirectorySizeKb(const std::string& path) override {
     calls.push_back("size " + path);
@@ -240,11 +240,35 @@ TEST_F(UpdateFlowTest, RunningProductIsClosedOnlyWhenRunning) {
 }
 
 TEST_F(UpdateFlowTest, FailedWriteStillRecordsSizeAndOffersLaunchButFails) {
-  steps.installSucceeds = false;
+  steps.installOutcome = InstallOutcome::kFailed;
   steps.answers = {kAnswerYes, kAnswerYes};
   EXPECT_EQ(kExitFailure, Run());
   EXPECT_EQ(4431, RecordedSize());
   EXPECT_EQ("start", steps.calls.back());
+}
+
+// Keeping the newer installed file is the user's choice, not a failure: the
+// flow goes on as after an install, but the administrator learns that the
+// update was declined.
+TEST_F(UpdateFlowTest, KeptNewerFileGoesOnAndEndsAsDeclined) {
+  steps.installOutcome = InstallOutcome::kKeptInstalled;
+  steps.answers = {kAnswerYes, kAnswerYes};
+  EXPECT_EQ(kExitUserDeclined, Run());
+  EXPECT_EQ(4431, RecordedSize());
+  ASSERT_EQ(2u, steps.boxes.size());
+  EXPECT_EQ(kLaunchQuestion, steps.boxes[1].text);
+  EXPECT_EQ("start", steps.calls.back());
+
+  steps = FakeSteps();
+  steps.installOutcome = InstallOutcome::kKeptInstalled;
+  EXPECT_EQ(kExitUserDeclined, Run({"modest", "runapp"}));
+  EXPECT_EQ("start", steps.calls.back());
+}
+
+TEST_F(UpdateFlowTest, KeptFileWithSizeNotRecordedIsAFailure) {
+  steps.installOutcome = InstallOutcome::kKeptInstalled;
+  steps.sizeKb = -1;
+  EXPECT_EQ(kExitFailure, Run({"modest"}));
 }
 
 TEST_F(UpdateFlowTest, UnrecordableSizeShowsRegistryErrorThenOffersLaunch) {

@@ -24,7 +24,7 @@ bool Win32UpdateSteps::FileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool Win32UpdateSteps::InstallPackageFile(const std::string& name, const std::string& type,
+InstallOutcome Win32UpdateSteps::InstallPackageFile(const std::string& name, const std::string& type,
                                           const std::string& target, bool guardVersions) {
   return ::InstallPackageFile(context_, *this, name, type, target, guardVersions);
 }

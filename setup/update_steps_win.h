@@ -13,7 +13,7 @@ class Win32UpdateSteps : public UpdateSteps {
   void CloseRunningProduct() override;
   OwnFileState CheckOwnFile() override;
   bool FileExists(const std::string& path) override;
-  bool InstallPackageFile(const std::string& name, const std::string& type,
+  InstallOutcome InstallPackageFile(const std::string& name, const std::string& type,
                           const std::string& target, bool guardVersions) override;
   std::int32_t DirectorySizeKb(const std::string& path) override;
   void StartProductAndWait() override;
