@@ -9,6 +9,14 @@ set(VESPODAR_PACKAGE_TYPE "cok" CACHE STRING "resource type and extension of the
 set(VESPODAR_PACKAGE_VERSION "1" CACHE STRING "version number of the package")
 # UTF-8; the quoted title followed by the word for version and a blank.
 set(VESPODAR_PACKAGE_TITLE "\"Тарвелин\" версии " CACHE STRING "title of the content pack")
+# The title from a file, as given: a value on the command line loses its
+# trailing blank on the way through the cache, and the blank is what keeps the
+# title apart from the version number that follows it.
+set(VESPODAR_PACKAGE_TITLE_FILE "" CACHE FILEPATH "UTF-8 file holding the title (overrides the title)")
+if(VESPODAR_PACKAGE_TITLE_FILE)
+  file(READ "${VESPODAR_PACKAGE_TITLE_FILE}" VESPODAR_PACKAGE_TITLE)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${VESPODAR_PACKAGE_TITLE_FILE}")
+endif()
 # With the guard on, a newer installed file is replaced only after the user
 # agreed to the downgrade.
 option(VESPODAR_GUARD_VERSIONS "ask before a newer installed file is replaced by an older one" OFF)

@@ -69,10 +69,12 @@ type=${file_name##*.}
 "$root/scripts/install-deps.sh" > /dev/null
 
 tree="$root/build/update-tree"
+mkdir -p "$tree"
+printf '%s' "$title" > "$tree/title.txt"
 configure() {
   cmake -S "$root" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DMINGW_THREADS=win32 \
         -DVESPODAR_PACKAGE_FILE="$content" -DVESPODAR_PACKAGE_NAME="$name" -DVESPODAR_PACKAGE_TYPE="$type" \
-        -DVESPODAR_PACKAGE_TITLE="$title" -DVESPODAR_PACKAGE_VERSION="$1" \
+        -DVESPODAR_PACKAGE_TITLE_FILE="$tree/title.txt" -DVESPODAR_PACKAGE_VERSION="$1" \
         -DVESPODAR_SETUP_VERSION="$2" -DVESPODAR_GUARD_VERSIONS="$guard" \
         > "$root/build/update-configure.log" 2>&1 || { cat "$root/build/update-configure.log"; fail "configure failed"; }
 }

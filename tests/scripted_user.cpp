@@ -2,7 +2,8 @@
 // message box that program shows and answers it from a script.
 //
 //   scripted_user.exe [--answers yes,no,...] [--log BOXES.jsonl] [--result RESULT.json]
-//                     [--timeout SECONDS] [--cwd DIR] [--settle MS] -- PROGRAM [ARG...]
+//                     [--timeout SECONDS] [--cwd DIR] [--settle MS] [--look MS]
+//                     -- PROGRAM [ARG...]
 //
 // Each box (a visible top-level "#32770" window of the started process whose
 // static text 0xFFFF is set) becomes one JSON line in the log: its caption, its
@@ -10,6 +11,12 @@
 // script had one. Answers: yes, no, ok, cancel, close (WM_CLOSE). A box beyond
 // the script, or one without the scripted button, is answered No, else Cancel,
 // else OK, so that nothing waits for ever; the log marks it.
+//
+// Each line also lists the program's other visible top-level windows at that
+// moment (class, title, screen rectangle, the texts of their children), so
+// that a test can tell what else the user has in view beside the box. With
+// --look MS the user first looks at the box for MS milliseconds: a window
+// that another thread of the program shows along with the box is up by then.
 //
 // When the program has ended (or was ended after the timeout) the result file
 // gets one JSON object: the exit code, the number of boxes, and, after the
@@ -110,6 +117,7 @@ struct Options {
   std::wstring cwd;
   DWORD timeoutMs = 60000;
   DWORD settleMs = 1000;
+  DWORD lookMs = 0;
   std::vector<std::wstring> command;
 };
 
@@ -142,6 +150,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
     else if (arg == L"--cwd") options->cwd = value;
     else if (arg == L"--timeout") options->timeoutMs = std::wcstoul(value.c_str(), nullptr, 10) * 1000;
     else if (arg == L"--settle") options->settleMs = std::wcstoul(value.c_str(), nullptr, 10);
+    else if (arg == L"--look") options->lookMs = std::wcstoul(value.c_str(), nullptr, 10);
     else return false;
   }
   for (; i < argc; ++i) options->command.push_back(argv[i]);
@@ -163,6 +172,43 @@ BOOL CALLBACK CollectBoxes(HWND window, LPARAM param) {
   if (!text || WindowText(text).empty()) return TRUE;
   search->boxes.push_back(window);
   return TRUE;
+}
+
+struct OtherWindows {
+  DWORD processId;
+  HWND box;
+  std::string json;
+};
+
+BOOL CALLBACK DescribeOtherWindow(HWND window, LPARAM param) {
+  OtherWindows* others = reinterpret_cast<OtherWindows*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != others->processId || window == others->box || !IsWindowVisible(window))
+    return TRUE;
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  std::string item = "{\"class\":" + Json(ClassOf(window)) + ",\"title\":" +
+                     Json(WindowText(window)) + ",\"rect\":[" + std::to_string(rect.left) + "," +
+                     std::to_string(rect.top) + "," + std::to_string(rect.right) + "," +
+                     std::to_string(rect.bottom) + "],\"texts\":[";
+  bool first = true;
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (!first) item += ",";
+    first = false;
+    item += Json(WindowText(child));
+  }
+  item += "]}";
+  if (!others->json.empty()) others->json += ",";
+  others->json += item;
+  return TRUE;
+}
+
+std::string OtherWindowsJson(HWND box) {
+  OtherWindows others = {0, box, std::string()};
+  GetWindowThreadProcessId(box, &others.processId);
+  EnumWindows(DescribeOtherWindow, reinterpret_cast<LPARAM>(&others));
+  return "[" + others.json + "]";
 }
 
 struct Button {
@@ -212,6 +258,7 @@ std::wstring NameOf(int id) {
 }
 
 void Answer(HWND box, int index, const Options& options) {
+  if (options.lookMs) Sleep(options.lookMs);
   const std::wstring caption = WindowText(box);
   const std::wstring text = WindowText(GetDlgItem(box, 0xFFFF));
   const std::vector<Button> buttons = ButtonsOf(box);
@@ -241,7 +288,8 @@ void Answer(HWND box, int index, const Options& options) {
     line += std::to_string(buttons[i].id);
   }
   line += "],\"answer\":" + Json(NameOf(id)) + ",\"scripted\":" + (scripted ? "true" : "false") +
-          ",\"wanted\":" + Json(wanted) + ",\"mismatch\":" + (mismatch ? "true" : "false") + "}\n";
+          ",\"wanted\":" + Json(wanted) + ",\"mismatch\":" + (mismatch ? "true" : "false") +
+          ",\"windows\":" + OtherWindowsJson(box) + "}\n";
   AppendFile(options.log, line, false);
 
   HWND button = id ? GetDlgItem(box, id) : nullptr;

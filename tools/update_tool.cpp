@@ -5,10 +5,12 @@
 //   update_tool check FILE    print whether FILE is intact and its package;
 //                             exit 0 when intact, 1 when not
 //   update_tool version KIND FILE
-//                             print the version a content file of that kind
-//                             carries (cok, pak, 3bs: the header field; lng:
-//                             the line after [langver]; exe: its FileVersion);
-//                             exit 1 with the reason when it carries none
+//                             print the package version number of a content
+//                             file of that kind (cok, pak, 3bs: the header
+//                             field; lng: the line after [langver]; exe: the
+//                             first component of its FileVersion, "2" for
+//                             "2.0.0.0"); exit 1 with the reason when it
+//                             carries none
 //
 // The covered bytes are decided by setup/integrity.cpp, the same code the
 // setup runs when it checks itself; only the hash differs (OpenSSL here).
@@ -21,6 +23,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,6 +57,9 @@ std::string Lower(std::string text) {
   return text;
 }
 
+bool ContentVersion(const std::string& kind, const std::vector<std::uint8_t>& file, std::string* version,
+                    std::string* reason);
+
 // The package is the one resource of a named type: everything else a setup
 // carries (manifest, version information) has a numeric type.
 void PrintPackage(const std::vector<std::uint8_t>& image) {
@@ -70,6 +76,12 @@ void PrintPackage(const std::vector<std::uint8_t>& image) {
     std::cout << "package: " << Lower(entry.name) << "." << Lower(entry.type) << " (language 0x"
               << std::hex << std::setw(4) << std::setfill('0') << entry.language << std::dec
               << ")\n";
+    std::string version, reason;
+    if (ContentVersion(Lower(entry.type), std::vector<std::uint8_t>(bytes, bytes + entry.size),
+                       &version, &reason))
+      std::cout << "version: " << version << "\n";
+    else
+      std::cout << "version: none (" << reason << ")\n";
     std::cout << "size: " << entry.size << " bytes\n";
     std::cout << "sha256: ";
     for (std::uint8_t b : digest) std::cout << std::hex << std::setw(2) << std::setfill('0') << int(b);
@@ -123,6 +135,20 @@ bool ContentVersion(const std::string& kind, const std::vector<std::uint8_t>& fi
   return false;
 }
 
+// The setup's package version is one number: its questions say "version 2".
+// An executable's FileVersion text gives its first component.
+bool PackageVersionNumber(const std::string& versionText, std::string* number,
+                          std::string* reason) {
+  const std::optional<std::int32_t> parsed =
+      TryParseInt32(versionText.substr(0, versionText.find('.')));
+  if (!parsed) {
+    *reason = "the version \"" + versionText + "\" does not begin with a whole number";
+    return false;
+  }
+  *number = std::to_string(*parsed);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -132,12 +158,13 @@ int main(int argc, char** argv) {
       std::cerr << argv[3] << ": cannot be read\n";
       return 2;
     }
-    std::string version, reason;
-    if (!ContentVersion(Lower(argv[2]), file, &version, &reason)) {
+    std::string version, number, reason;
+    if (!ContentVersion(Lower(argv[2]), file, &version, &reason) ||
+        !PackageVersionNumber(version, &number, &reason)) {
       std::cerr << reason << "\n";
       return 1;
     }
-    std::cout << version << "\n";
+    std::cout << number << "\n";
     return 0;
   }
   if (argc != 3 || (std::string(argv[1]) != "stamp" && std::string(argv[1]) != "check")) {

@@ -21,6 +21,7 @@ def main() -> int:
     failures = []
     code, said = check(tool, exe)
     expected = {exe: "intact", "size": f"{len(data)} bytes",
+                "version": str(int.from_bytes(data[5:7], "little")),
                 "sha256": hashlib.sha256(data).hexdigest()}
     if code != 0:
         failures.append(f"exit code {code} for an intact setup")
@@ -41,7 +42,7 @@ def main() -> int:
             failures.append(f"a changed package byte: exit {code}, {said.get(copy)!r}")
     for failure in failures:
         print(failure)
-    print(f"{6 - len(failures)} passed, {len(failures)} failed")
+    print(f"{7 - len(failures)} passed, {len(failures)} failed")
     return 1 if failures else 0
 
 

@@ -85,3 +85,10 @@ def machine64(request, build, prefix_cache, tmp_path):
 def machine_en(request, build, prefix_cache, tmp_path):
     """Each architecture, English user: for cases no text of the setup enters."""
     yield from _machine(request, build, prefix_cache, tmp_path, *request.param)
+
+
+@pytest.fixture(params=[("win32", "en"), ("win64", "ru")], ids=lambda p: "-".join(p))
+def machine_pair(request, build, prefix_cache, tmp_path):
+    """Both architectures and both languages in two machines: for long matrices
+    whose every case still meets each prefix and each language."""
+    yield from _machine(request, build, prefix_cache, tmp_path, *request.param)

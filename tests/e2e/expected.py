@@ -10,21 +10,45 @@ DISPLAY_NAME = "\"Тарвелин\" версии 1"
 YES_NO = {"en": ["&Yes", "&No"], "ru": ["&Да", "&Нет"]}
 OK = {"en": ["OK"], "ru": ["ОК"]}  # the Russian one is Cyrillic O and K
 
-INSTALL_QUESTION = {
-    "en": ("Sound question",
-           f"Would you like to setup\r\n{CAPTION_EN} -\r\n{DISPLAY_NAME}?",
-           YES_NO["en"]),
-    "ru": ("Резонный вопрос",
-           f"Вы действительно хотите установить\r\n{CAPTION_RU} -\r\n{DISPLAY_NAME}?",
-           YES_NO["ru"]),
-}
+QUESTION_CAPTION = {"en": "Sound question", "ru": "Резонный вопрос"}
 
-# Russian for every user, under the English caption.
-LAUNCH_QUESTION = (
-    CAPTION_EN,
-    f"На Ваш компьютер установлено\r\n{CAPTION_RU} -\r\n{DISPLAY_NAME}\r\n\r\nЗапустить программу?",
-    YES_NO["ru"],
-)
+
+def install_question(lang: str, display_name: str = DISPLAY_NAME):
+    if lang == "ru":
+        return (QUESTION_CAPTION["ru"],
+                f"Вы действительно хотите установить\r\n{CAPTION_RU} -\r\n{display_name}?",
+                YES_NO["ru"])
+    return (QUESTION_CAPTION["en"],
+            f"Would you like to setup\r\n{CAPTION_EN} -\r\n{display_name}?", YES_NO["en"])
+
+
+def launch_question(display_name: str = DISPLAY_NAME):
+    """Russian for every user, under the English caption."""
+    return (CAPTION_EN,
+            f"На Ваш компьютер установлено\r\n{CAPTION_RU} -\r\n{display_name}"
+            "\r\n\r\nЗапустить программу?",
+            YES_NO["ru"])
+
+
+INSTALL_QUESTION = {lang: install_question(lang) for lang in ("en", "ru")}
+LAUNCH_QUESTION = launch_question()
+
+
+def downgrade_question(lang: str, target: str, installed: str, package: str):
+    """Asked before a newer installed file is replaced by the older package."""
+    if lang == "ru":
+        return (QUESTION_CAPTION["ru"],
+                f"Устанавливаемый файл {target}\r\n"
+                "более старой версии, чем уже установленный.\r\n\r\n"
+                "Действительно ли Вы хотите заменить уже имеющийся\r\n"
+                f"файл версии {installed} на более старый версии {package}?",
+                YES_NO["ru"])
+    return (QUESTION_CAPTION["en"],
+            f"{target} file installing is of older version\r\n"
+            "than the same already installed.\r\n\r\n"
+            "Do you really want to replace existing\r\n"
+            f"new file version {installed} with an older file version {package}?",
+            YES_NO["en"])
 
 _ERRORS = {
     "no_rights": ("You have no right to install applications!",
@@ -45,6 +69,12 @@ def error_box(kind: str, lang: str):
     if lang == "ru":
         return (CAPTION_RU, russian, OK["ru"])
     return (CAPTION_EN, english, OK["en"])
+
+
+def language_file_error_box(path: str, lang: str):
+    if lang == "ru":
+        return (CAPTION_RU, "Не удаётся работать с файлом языковой поддержки " + path, OK["ru"])
+    return (CAPTION_EN, "Can't handle the language support file " + path, OK["en"])
 
 
 def install_error_box(target: str, lang: str):

@@ -82,6 +82,8 @@ class Box:
     answer: str
     scripted: bool
     mismatch: bool
+    # The setup's other visible top-level windows while the box was up.
+    windows: List[dict] = field(default_factory=list)
 
     def shown(self) -> Tuple[str, str, List[str]]:
         """What the user saw, without what the script did with it."""
@@ -351,7 +353,7 @@ class Machine:
 
     def run_setup(self, *args: str, answers: Tuple[str, ...] = (), cwd: Optional[Path] = None,
                   setup: Optional[Path] = None, settle_ms: int = 1000,
-                  timeout_s: int = 60) -> SetupRun:
+                  timeout_s: int = 60, look_ms: int = 0) -> SetupRun:
         """Runs the setup as a user who answers its boxes from the script."""
         self._commands += 1
         run_dir = self.work / f"run-{self._commands:02d}"
@@ -364,6 +366,8 @@ class Machine:
                    "--timeout", str(timeout_s), "--settle", str(settle_ms)]
         if answers:
             command += ["--answers", ",".join(answers)]
+        if look_ms:
+            command += ["--look", str(look_ms)]
         if cwd is not None:
             command += ["--cwd", self.windows_path(cwd)]
         command += ["--", self.windows_path(setup or self.build / "VespodarUpdate.exe"), *args]
@@ -374,7 +378,7 @@ class Machine:
         for line in boxes_log.read_text(encoding="utf-8").splitlines():
             entry = json.loads(line)
             boxes.append(Box(entry["caption"], entry["text"], entry["buttons"], entry["answer"],
-                             entry["scripted"], entry["mismatch"]))
+                             entry["scripted"], entry["mismatch"], entry.get("windows", [])))
         return SetupRun(boxes, json.loads(result.read_text(encoding="utf-8")), run_dir)
 
 

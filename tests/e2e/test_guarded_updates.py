@@ -1,0 +1,272 @@
+"""Guarded updates of each kind of the product's files, built with the team's
+build command (scripts/build-update.sh --guard) and run through the real
+setup: a newer installed file is replaced by the older package only after the
+user agreed; an older one, or one without a readable version, is replaced
+through the temporary file without a question."""
+from dataclasses import dataclass
+from pathlib import Path
+from typing import Callable, Dict
+
+import pytest
+
+from checks import tree
+from expected import (EXIT_DECLINED, EXIT_SUCCESS, downgrade_question, install_question,
+                      language_file_error_box, launch_question)
+from updates import TITLE, build_update, guarded_options
+from wine_machine import windows_join
+
+PAYLOAD = bytes(range(256)) * 64
+PROGRESS_WINDOW = "PlainWindow"
+# The suite's display (run_e2e.sh) and the progress window's outer size.
+SCREEN = (1024, 768)
+PROGRESS_SIZE = (408, 76)
+# The progress window comes up on its own thread, just after the box that
+# follows the question; the scripted user gives it this long.
+LOOK_MS = 300
+
+
+def cok(version: int) -> bytes:
+    return b"vdq\x00\x00" + version.to_bytes(2, "little") + PAYLOAD
+
+
+def pak(version: int) -> bytes:
+    return b"VPAK\x00\x00" + version.to_bytes(2, "little") + PAYLOAD
+
+
+def three_bs(version: int) -> bytes:
+    return b"V3BS\x00\x00" + bytes([version]) + PAYLOAD
+
+
+def lng(version) -> bytes:
+    return f"[langver]\r\n{version}\r\n[soundquest]\r\nQuestion\r\n".encode()
+
+
+@dataclass
+class Kind:
+    file_name: str                      # as in the product directory
+    make: Callable[[object], bytes]     # a file of that kind with a version
+    package_version: object             # the version the update carries
+    older: object                       # an installed version not newer
+    newer: object
+    short: bytes                        # too short to hold a version: 0
+
+
+def stand_in_exe(build: Path, version) -> bytes:
+    name = "Vespodar.exe" if version is None else f"Vespodar-{version}.exe"
+    return (build / "tests" / name).read_bytes()
+
+
+KINDS: Dict[str, Kind] = {
+    "cok": Kind("vdq2.cok", cok, 5, 4, 9, b"vdq\x00"),
+    "pak": Kind("world.pak", pak, 5, 5, 300, b"VPAK\x00\x00\x07"),
+    "3bs": Kind("scene.3bs", three_bs, 5, 4, 9, b"V3BS\x00\x00"),
+    "lng": Kind("english.lng", lng, 5, 4, 9, b""),
+    # The product's own executable: FileVersion texts.
+    "exe": Kind("Vespodar.exe", None, "2.0.0.0", "2.0.0.0", "3.0.0.0", b"MZ"),
+}
+
+
+def content(build: Path, kind: Kind, version) -> bytes:
+    if kind.make is None:
+        data = stand_in_exe(build, version)
+        # The same version with other bytes: a replacement can be seen.
+        return data if version == kind.package_version else data + b"\0" * 512
+    return kind.make(version)
+
+
+@pytest.fixture(scope="session")
+def guarded(build):
+    """The guarded update of each kind, built once for the whole suite."""
+    setups = {}
+    for name, kind in KINDS.items():
+        folder = build / "guarded" / name
+        folder.mkdir(parents=True, exist_ok=True)
+        source = folder / kind.file_name
+        source.write_bytes(content(build, kind, kind.package_version))
+        result = build_update(source, folder / "out", *guarded_options())
+        assert result.ok, result.output
+        setups[name] = result
+    return setups
+
+
+def display_name(kind: Kind) -> str:
+    return TITLE + str(kind.package_version).split(".")[0]
+
+
+def progress_windows(box):
+    return [w for w in box.windows if w["class"] == PROGRESS_WINDOW]
+
+
+def assert_no_temporary_file(product, kind):
+    assert not (product.path / ("~" + kind.file_name)).exists(), "the temporary file was left"
+
+
+def install(machine, build, kind, installed: bytes, directory: str = None):
+    product = machine.install_product(
+        directory or windows_join(machine.program_files, "Vespodar"))
+    (product.path / kind.file_name).write_bytes(installed)
+    return product
+
+
+def assert_size_recorded(machine, product):
+    entry = machine.uninstall_entry()
+    assert entry.get("EstimatedSize") == ("REG_DWORD", product.tree_size_kib()), entry
+
+
+@pytest.mark.parametrize("name", list(KINDS))
+class TestEveryKind:
+    def test_build_reads_the_version_from_the_file(self, guarded, name, build):
+        kind = KINDS[name]
+        check = guarded[name].check
+        assert check["package"].startswith(kind.file_name.lower()), check
+        assert check["version"] == str(kind.package_version)
+        assert check["size"] == f"{len(content(build, kind, kind.package_version))} bytes"
+
+    def test_older_or_equal_installed_file_is_replaced_without_a_question(
+            self, machine_pair, guarded, build, name):
+        kind = KINDS[name]
+        product = install(machine_pair, build, kind, content(build, kind, kind.older))
+        before = tree(product.path)
+
+        run = machine_pair.run_setup(answers=("yes", "no"), setup=guarded[name].setup,
+                                     look_ms=LOOK_MS)
+
+        assert run.shown() == [install_question(machine_pair.lang, display_name(kind)),
+                               launch_question(display_name(kind))]
+        assert run.exit_code == EXIT_SUCCESS
+        assert product.read(kind.file_name) == content(build, kind, kind.package_version)
+        assert tree(product.path) == before
+        assert_size_recorded(machine_pair, product)
+        # No question, no progress window.
+        assert progress_windows(run.boxes[1]) == []
+
+    def test_newer_installed_file_is_kept_on_no_and_replaced_on_yes(
+            self, machine_pair, guarded, build, name):
+        kind = KINDS[name]
+        newer = content(build, kind, kind.newer)
+        product = install(machine_pair, build, kind, newer)
+        before = tree(product.path)
+        target = windows_join(product.windows_dir, kind.file_name)
+        question = downgrade_question(machine_pair.lang, target, str(kind.newer),
+                                      str(kind.package_version))
+        boxes = [install_question(machine_pair.lang, display_name(kind)), question,
+                 launch_question(display_name(kind))]
+
+        kept = machine_pair.run_setup(answers=("yes", "no", "no"), setup=guarded[name].setup,
+                                      look_ms=LOOK_MS)
+
+        assert kept.shown() == boxes
+        assert kept.exit_code == EXIT_DECLINED
+        assert product.read(kind.file_name) == newer
+        assert tree(product.path) == before
+        assert_no_temporary_file(product, kind)
+        assert_size_recorded(machine_pair, product)
+        # Hidden while the question is up; shown again, with empty texts and
+        # centred on the screen, once it has been asked.
+        assert progress_windows(kept.boxes[1]) == []
+        shown = progress_windows(kept.boxes[2])
+        assert len(shown) == 1, kept.boxes[2].windows
+        left = (SCREEN[0] - PROGRESS_SIZE[0]) // 2
+        top = (SCREEN[1] - PROGRESS_SIZE[1]) // 2
+        assert shown[0]["rect"] == [left, top, left + PROGRESS_SIZE[0], top + PROGRESS_SIZE[1]]
+        assert shown[0]["title"] == "" and set(shown[0]["texts"]) <= {""}, shown[0]
+
+        replaced = machine_pair.run_setup(answers=("yes", "yes", "no"),
+                                          setup=guarded[name].setup)
+
+        assert replaced.shown() == boxes
+        assert replaced.exit_code == EXIT_SUCCESS
+        assert product.read(kind.file_name) == content(build, kind, kind.package_version)
+        assert tree(product.path) == before
+
+    def test_installed_file_without_a_readable_version_counts_as_0(
+            self, machine_pair, guarded, build, name):
+        kind = KINDS[name]
+        product = install(machine_pair, build, kind, kind.short)
+        before = tree(product.path)
+
+        run = machine_pair.run_setup("modest", answers=("ok",), setup=guarded[name].setup)
+
+        target = windows_join(product.windows_dir, kind.file_name)
+        # A language file that holds no version is reported; the others are
+        # simply taken as version 0.
+        expected = [language_file_error_box(target, machine_pair.lang)] if name == "lng" else []
+        assert run.shown() == expected
+        assert run.exit_code == EXIT_SUCCESS
+        assert product.read(kind.file_name) == content(build, kind, kind.package_version)
+        assert tree(product.path) == before
+
+
+def test_language_file_under_a_path_with_an_exclamation_mark_is_always_replaced(
+        machine_en, guarded, build):
+    kind = KINDS["lng"]
+    directory = windows_join(machine_en.program_files, "Games!", "Vespodar")
+    product = install(machine_en, build, kind, lng(99), directory)
+
+    run = machine_en.run_setup("modest", setup=guarded["lng"].setup)
+
+    assert run.shown() == []
+    assert run.exit_code == EXIT_SUCCESS
+    assert product.read(kind.file_name) == lng(5)
+
+
+def test_installed_executable_without_file_version_is_replaced_without_a_question(
+        machine_en, guarded, build):
+    kind = KINDS["exe"]
+    product = install(machine_en, build, kind, stand_in_exe(build, None))
+
+    run = machine_en.run_setup("modest", setup=guarded["exe"].setup)
+
+    assert run.shown() == []
+    assert run.exit_code == EXIT_SUCCESS
+    assert product.read(kind.file_name) == stand_in_exe(build, "2.0.0.0")
+
+
+@pytest.fixture(scope="session")
+def unparsable_language_update(build):
+    folder = build / "guarded" / "lng-unparsable"
+    folder.mkdir(parents=True, exist_ok=True)
+    source = folder / "english.lng"
+    source.write_bytes(b"[soundquest]\r\nQuestion\r\n")
+    result = build_update(source, folder / "out", *guarded_options(version="7"))
+    assert result.ok, result.output
+    return source.read_bytes(), result.setup
+
+
+def test_package_language_file_without_version_is_reported_with_its_temporary_path(
+        machine_pair, unparsable_language_update):
+    package, setup = unparsable_language_update
+    product = install(machine_pair, None, KINDS["lng"], lng(3))
+    temporary = windows_join(product.windows_dir, "~english.lng")
+    target = windows_join(product.windows_dir, "english.lng")
+
+    run = machine_pair.run_setup(answers=("yes", "ok", "yes", "no"), setup=setup)
+
+    assert run.shown() == [
+        install_question(machine_pair.lang, TITLE + "7"),
+        language_file_error_box(temporary, machine_pair.lang),
+        downgrade_question(machine_pair.lang, target, "3", "0"),
+        launch_question(TITLE + "7"),
+    ]
+    assert run.exit_code == EXIT_SUCCESS
+    assert product.read("english.lng") == package
+    assert not (product.path / "~english.lng").exists()
+
+
+def test_kind_the_guard_does_not_know_is_written_straight(machine_en, build):
+    folder = build / "guarded" / "txt"
+    folder.mkdir(parents=True, exist_ok=True)
+    source = folder / "notes.txt"
+    source.write_bytes(b"version 1 of the notes\r\n" * 50)
+    result = build_update(source, folder / "out", *guarded_options(version="1"))
+    assert result.ok, result.output
+    product = machine_en.install_product(windows_join(machine_en.program_files, "Vespodar"))
+    (product.path / "notes.txt").write_bytes(b"[langver]\r\n99\r\n")
+    before = tree(product.path)
+
+    run = machine_en.run_setup("modest", setup=result.setup)
+
+    assert run.shown() == []
+    assert run.exit_code == EXIT_SUCCESS
+    assert product.read("notes.txt") == source.read_bytes()
+    assert tree(product.path) == before
