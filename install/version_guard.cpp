@@ -1,6 +1,7 @@
 #include "install/version_guard.h"
 
 #include "install/version_probes.h"
+#include "setup/setup_context.h"
 #include "ui/lang_unit.h"
 
 namespace {
@@ -85,6 +86,12 @@ GuardResult RunVersionGuard(const SetupContext& context, MessageShower& shower, 
     return GuardResult::kFailed;
   }
   const VersionComparison versions = CompareVersions(kind, temporary, target, effects);
+  // A silent run asks nothing, so nobody agrees to the downgrade: the newer
+  // installed file stays, and nothing shows on the screen.
+  if (versions.askUser && context.modestMode) {
+    effects.DeleteTemporaryFile(temporary);
+    return GuardResult::kKeptInstalled;
+  }
   if (versions.askUser) {
     effects.HideProgressWindow();
     const MessageBoxSpec box = DowngradeQuestionBox(context, shower, lang, target, versions);

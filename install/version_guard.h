@@ -81,7 +81,8 @@ enum class GuardResult {
 // The guarded write of the package over an existing target of a known kind.
 // The progress window is hidden while the question is up and shown again
 // (with empty texts) once it has been asked, whatever the answer; after a
-// failure it stays hidden.
+// failure it stays hidden. In modest mode the question is not asked and the
+// newer installed file is kept, as after a No, with no window at all.
 GuardResult RunVersionGuard(const SetupContext& context, MessageShower& shower, LangUnit& lang,
                             VersionGuardEffects& effects, GuardedKind kind,
                             const std::string& target);

@@ -136,6 +136,24 @@ TEST_F(VersionGuardTest, OlderPackageAnsweredNoKeepsTheInstalledFile) {
   }
 }
 
+// A silent deployment must not stop at a question nobody sees, nor downgrade
+// without consent.
+TEST_F(VersionGuardTest, ModestRunKeepsTheNewerInstalledFileWithoutAsking) {
+  context.modestMode = true;
+  effects.numbers = {{kTemporary, 1}, {kTarget, 2}};
+  EXPECT_EQ(GuardResult::kKeptInstalled, Run(GuardedKind::kCok));
+  EXPECT_EQ((std::vector<std::string>{"write " + kTemporary, "cok " + kTemporary, "cok " + kTarget,
+                                      "delete " + kTemporary}),
+            effects.log);
+  EXPECT_TRUE(shower.boxes.empty());
+
+  // Not newer: replaced as in any run.
+  effects.log.clear();
+  effects.numbers = {{kTemporary, 2}, {kTarget, 2}};
+  EXPECT_EQ(GuardResult::kReplaced, Run(GuardedKind::kCok));
+  EXPECT_EQ("replace " + kTarget + " with " + kTemporary, effects.log.back());
+}
+
 TEST_F(VersionGuardTest, OlderPackageAnsweredYesReplacesAndShowsTheProgressAgain) {
   context.russianUi = true;
   effects.numbers = {{kTemporary, 3}, {kTarget, 7}};

@@ -197,6 +197,21 @@ class TestEveryKind:
         assert tree(product.path) == before
 
 
+def test_silent_run_keeps_a_newer_installed_file_without_asking(machine_pair, guarded, build):
+    kind = KINDS["pak"]
+    newer = content(build, kind, kind.newer)
+    product = install(machine_pair, build, kind, newer)
+    before = tree(product.path)
+
+    run = machine_pair.run_setup("modest", setup=guarded["pak"].setup, look_ms=LOOK_MS)
+
+    assert run.shown() == []
+    assert run.exit_code == EXIT_DECLINED
+    assert product.read(kind.file_name) == newer
+    assert tree(product.path) == before
+    assert_size_recorded(machine_pair, product)
+
+
 def test_language_file_under_a_path_with_an_exclamation_mark_is_always_replaced(
         machine_en, guarded, build):
     kind = KINDS["lng"]
