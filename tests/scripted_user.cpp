@@ -2,7 +2,8 @@
 // message box that program shows and answers it from a script.
 //
 //   scripted_user.exe [--answers yes,no,...] [--log BOXES.jsonl] [--result RESULT.json]
-//                     [--timeout SECONDS] [--cwd DIR] [--settle MS] -- PROGRAM [ARG...]
+//                     [--timeout SECONDS] [--cwd DIR] [--settle MS] [--shots DIR]
+//                     -- PROGRAM [ARG...]
 //
 // Each box (a visible top-level "#32770" window of the started process whose
 // static text 0xFFFF is set) becomes one JSON line in the log: its caption, its
@@ -10,6 +11,13 @@
 // script had one. Answers: yes, no, ok, cancel, close (WM_CLOSE). A box beyond
 // the script, or one without the scripted button, is answered No, else Cancel,
 // else OK, so that nothing waits for ever; the log marks it.
+//
+// With --shots, each box is also saved as a picture (DIR\box-01.bmp, box-02.bmp,
+// ... in the order of the boxes) before it is answered, and its log line names
+// the file ("picture", or "picture_error" with the Win32 error). Without a
+// window manager the picture has no title bar; under Wine's virtual desktop
+// (wine explorer /desktop=NAME,800x600 scripted_user.exe ...) Wine draws the
+// frame itself and the picture is the whole box.
 //
 // When the program has ended (or was ended after the timeout) the result file
 // gets one JSON object: the exit code, the number of boxes, and, after the
@@ -22,6 +30,8 @@
 #include <set>
 #include <string>
 #include <vector>
+
+#include "window_picture_win.h"
 
 namespace {
 
@@ -108,6 +118,7 @@ struct Options {
   std::wstring log;
   std::wstring result;
   std::wstring cwd;
+  std::wstring shots;
   DWORD timeoutMs = 60000;
   DWORD settleMs = 1000;
   std::vector<std::wstring> command;
@@ -140,6 +151,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
     else if (arg == L"--log") options->log = value;
     else if (arg == L"--result") options->result = value;
     else if (arg == L"--cwd") options->cwd = value;
+    else if (arg == L"--shots") options->shots = value;
     else if (arg == L"--timeout") options->timeoutMs = std::wcstoul(value.c_str(), nullptr, 10) * 1000;
     else if (arg == L"--settle") options->settleMs = std::wcstoul(value.c_str(), nullptr, 10);
     else return false;
@@ -211,7 +223,30 @@ std::wstring NameOf(int id) {
   }
 }
 
+// A box is visible and has its text some time before it has painted it all
+// (the buttons and the icon come last).
+const DWORD kPaintMs = 200;
+
+std::wstring PictureName(int index) {
+  std::wstring number = std::to_wstring(index + 1);
+  if (number.size() < 2) number.insert(0, 1, L'0');
+  return L"box-" + number + L".bmp";
+}
+
+// The picture's part of the box's log line.
+std::string TakePicture(HWND box, int index, const Options& options) {
+  if (options.shots.empty()) return std::string();
+  Sleep(kPaintMs);
+  std::wstring directory = options.shots;
+  if (directory.back() != L'\\' && directory.back() != L'/') directory += L'\\';
+  const std::wstring name = PictureName(index);
+  const DWORD error = SaveWindowPicture(box, directory + name);
+  if (error) return ",\"picture\":null,\"picture_error\":" + std::to_string(error);
+  return ",\"picture\":" + Json(name);
+}
+
 void Answer(HWND box, int index, const Options& options) {
+  const std::string picture = TakePicture(box, index, options);
   const std::wstring caption = WindowText(box);
   const std::wstring text = WindowText(GetDlgItem(box, 0xFFFF));
   const std::vector<Button> buttons = ButtonsOf(box);
@@ -241,7 +276,7 @@ void Answer(HWND box, int index, const Options& options) {
     line += std::to_string(buttons[i].id);
   }
   line += "],\"answer\":" + Json(NameOf(id)) + ",\"scripted\":" + (scripted ? "true" : "false") +
-          ",\"wanted\":" + Json(wanted) + ",\"mismatch\":" + (mismatch ? "true" : "false") + "}\n";
+          ",\"wanted\":" + Json(wanted) + ",\"mismatch\":" + (mismatch ? "true" : "false") + picture + "}\n";
   AppendFile(options.log, line, false);
 
   HWND button = id ? GetDlgItem(box, id) : nullptr;
@@ -256,7 +291,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!ParseOptions(argc, argv, &options)) {
     std::fprintf(stderr,
                  "usage: scripted_user [--answers a,b] [--log F] [--result F] [--timeout S]"
-                 " [--cwd DIR] [--settle MS] -- PROGRAM [ARG...]\n");
+                 " [--cwd DIR] [--settle MS] [--shots DIR] -- PROGRAM [ARG...]\n");
     return 2;
   }
   if (!options.log.empty()) AppendFile(options.log, std::string(), true);
