@@ -82,6 +82,7 @@ class Box:
     answer: str
     scripted: bool
     mismatch: bool
+    picture: Optional[Path] = None  # the box as the screen showed it (BMP), with shots=
 
     def shown(self) -> Tuple[str, str, List[str]]:
         """What the user saw, without what the script did with it."""
@@ -201,6 +202,26 @@ class Machine:
                            stdin=subprocess.DEVNULL, timeout=60)
         if not keep:
             shutil.rmtree(self.prefix, ignore_errors=True)
+
+    def use_virtual_desktop(self, size: str = "800x600") -> None:
+        """Runs every program of the machine inside one virtual desktop window.
+
+        Xvfb has no window manager, so a box there has no title bar; on a
+        virtual desktop Wine draws the frame itself and a picture shows the
+        whole box. The desktop is named "Default", the prefix's own desktop:
+        the product, which the setup starts through the desktop's shell,
+        then opens on the same desktop and the setup finds its window (on a
+        desktop of another name it does not). Restarts the server, so call it
+        before anything that lives in the server's memory (take_away_rights).
+        """
+        self.reg_add(r"HKCU\Software\Wine\Explorer", "Desktop", "Default")
+        self.reg_add(r"HKCU\Software\Wine\Explorer\Desktops", "Default", size)
+        # The desktop in use was made without it: only a new server makes a
+        # new one.
+        self.stop(keep=True)
+        with open(self.work / "wineserver.log", "ab") as out:
+            subprocess.run(["wineserver", "-p"], env=self.env, stdout=out, stderr=out,
+                           stdin=subprocess.DEVNULL, timeout=60, check=True)
 
     # ---- paths ------------------------------------------------------------
 
@@ -351,8 +372,11 @@ class Machine:
 
     def run_setup(self, *args: str, answers: Tuple[str, ...] = (), cwd: Optional[Path] = None,
                   setup: Optional[Path] = None, settle_ms: int = 1000,
-                  timeout_s: int = 60) -> SetupRun:
-        """Runs the setup as a user who answers its boxes from the script."""
+                  timeout_s: int = 60, shots: bool = False) -> SetupRun:
+        """Runs the setup as a user who answers its boxes from the script.
+
+        With shots, each box is saved as a picture first (Box.picture).
+        """
         self._commands += 1
         run_dir = self.work / f"run-{self._commands:02d}"
         run_dir.mkdir()
@@ -366,6 +390,9 @@ class Machine:
             command += ["--answers", ",".join(answers)]
         if cwd is not None:
             command += ["--cwd", self.windows_path(cwd)]
+        if shots:
+            (run_dir / "shots").mkdir()
+            command += ["--shots", self.windows_path(run_dir / "shots")]
         command += ["--", self.windows_path(setup or self.build / "VespodarUpdate.exe"), *args]
         self.wine(*command, what="scripted-user", timeout=timeout_s + 60)
         if not result.exists():
@@ -373,8 +400,13 @@ class Machine:
         boxes = []
         for line in boxes_log.read_text(encoding="utf-8").splitlines():
             entry = json.loads(line)
+            picture = entry.get("picture")
+            if shots and not picture:
+                raise WineError(f"box {entry['index']} was not saved as a picture: "
+                                f"error {entry.get('picture_error')} (see {run_dir})")
             boxes.append(Box(entry["caption"], entry["text"], entry["buttons"], entry["answer"],
-                             entry["scripted"], entry["mismatch"]))
+                             entry["scripted"], entry["mismatch"],
+                             run_dir / "shots" / picture if picture else None))
         return SetupRun(boxes, json.loads(result.read_text(encoding="utf-8")), run_dir)
 
 
