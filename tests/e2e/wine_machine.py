@@ -21,6 +21,8 @@ from typing import Dict, List, Optional, Tuple
 LOCALES = {"en": "en_US.UTF-8", "ru": "ru_RU.UTF-8"}
 
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vespodar"
+WINE_FONT_DIR = Path("/usr/share/wine/fonts")
+WINE_FONTS = ("tahoma.ttf", "tahomabd.ttf", "marlett.ttf")
 WINE_TIMEOUT = 120  # seconds for any single Wine command; only a hang reaches it
 
 
@@ -68,6 +70,19 @@ def pristine_prefix(cache: Path, arch: str, work: Path) -> Path:
         building.rename(target)
         ready.write_text(version)
         return target
+
+
+def oversized_copy(setup: Path, path: Path) -> Path:
+    """A copy of the setup grown past 4 GiB: a file whose size the setup's
+    self-check cannot take (as a 32-bit number).
+
+    Wine's loader looks at the size's low 32 bits only, which must still
+    cover the whole image: so the file grows by exactly 4 GiB, as a hole
+    that costs no disk.
+    """
+    shutil.copyfile(setup, path)
+    os.truncate(path, path.stat().st_size + 4 * 1024 ** 3)
+    return path
 
 
 def windows_join(*parts: str) -> str:
@@ -202,6 +217,22 @@ class Machine:
                            stdin=subprocess.DEVNULL, timeout=60)
         if not keep:
             shutil.rmtree(self.prefix, ignore_errors=True)
+
+    def add_wine_fonts(self) -> None:
+        """Gives the machine Wine's own Tahoma and Marlett (Debian's fonts-wine).
+
+        Wine does not find them where Debian puts them: without them the
+        boxes are set in a fontconfig substitute and a title bar's close
+        button, a Marlett glyph, shows as the letter "r". Wine reads the
+        Windows font folder at each start, so copying is all it takes.
+        """
+        fonts = self.drive_c / "windows" / "Fonts"
+        fonts.mkdir(parents=True, exist_ok=True)
+        for name in WINE_FONTS:
+            source = WINE_FONT_DIR / name
+            if not source.is_file():
+                raise WineError(f"{source} is missing (Debian package fonts-wine)")
+            shutil.copyfile(source, fonts / name)
 
     def use_virtual_desktop(self, size: str = "800x600") -> None:
         """Runs every program of the machine inside one virtual desktop window.
