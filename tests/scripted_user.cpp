@@ -15,9 +15,10 @@
 // With --shots, each box is also saved as a picture (DIR\box-01.bmp, box-02.bmp,
 // ... in the order of the boxes) before it is answered, and its log line names
 // the file ("picture", or "picture_error" with the Win32 error). Without a
-// window manager the picture has no title bar; under Wine's virtual desktop
-// (wine explorer /desktop=NAME,800x600 scripted_user.exe ...) Wine draws the
-// frame itself and the picture is the whole box.
+// window manager the picture has no title bar (the empty screen shows there);
+// on Wine's virtual desktop (HKCU\Software\Wine\Explorer: Desktop=Default,
+// and Explorer\Desktops: Default=800x600) Wine draws the frame itself and
+// the picture is the whole box.
 //
 // When the program has ended (or was ended after the timeout) the result file
 // gets one JSON object: the exit code, the number of boxes, and, after the
