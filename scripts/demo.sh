@@ -33,8 +33,9 @@ run_demo() {
   # The pictures of the boxes: Wine's own Tahoma and Marlett (the close
   # button's glyph), which Wine does not find where Debian puts them, and a
   # virtual desktop, on which Wine draws the title bars that Xvfb's screen
-  # (no window manager) lacks. It is the prefix's own desktop ("Default"), so
-  # the product the setup starts through the desktop's shell opens there too.
+  # (no window manager) lacks. It is the prefix's setting, so that the product
+  # the setup starts through the desktop's shell opens on it too (with
+  # `wine explorer /desktop=...` it opens elsewhere and is never in front).
   cp /usr/share/wine/fonts/{tahoma,tahomabd,marlett}.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
   wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f > "$demo/desktop.log" 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >> "$demo/desktop.log" 2>&1

@@ -1,7 +1,8 @@
 """The scripted user's pictures show the box the user saw."""
 import pytest
 
-from expected import EXIT_PRODUCT_MISSING, error_box
+from expected import (EXIT_PRODUCT_MISSING, EXIT_SUCCESS, INSTALL_QUESTION, LAUNCH_QUESTION,
+                      PRODUCT_WINDOW, error_box)
 from pictures import Picture
 
 
@@ -49,3 +50,28 @@ def test_a_box_is_saved_as_the_screen_shows_it(machine_one):
     title = Picture.dominant(framed.band(*TITLE_BAR))
     assert title not in (Picture.dominant(framed.pixels()), BLACK), (
         f"no title bar in the picture (its top is {title})")
+
+
+@pytest.mark.screen
+@pytest.mark.front
+def test_a_whole_run_on_the_virtual_desktop_as_the_demo_makes_it(machine_one, package):
+    # The demo and the README's pictures run the setup this way: the run must
+    # go as without the desktop, down to the product in front.
+    machine = machine_one
+    machine.add_wine_fonts()
+    machine.use_virtual_desktop()
+    product = machine.install_product(f"{machine.program_files}\\Vespodar")
+
+    run = machine.run_setup(answers=("yes", "yes"), shots=True)
+
+    assert run.shown() == [INSTALL_QUESTION["en"], LAUNCH_QUESTION]
+    assert run.exit_code == EXIT_SUCCESS
+    assert product.read("vdq2.cok") == package
+    assert run.foreground == (PRODUCT_WINDOW, False)
+    # One picture a box, in the order of the boxes, each of its own box.
+    assert [box.picture.name for box in run.boxes] == ["box-01.bmp", "box-02.bmp"]
+    question, launch = (Picture.read(box.picture) for box in run.boxes)
+    for picture, which in ((question, "install question"), (launch, "launch question")):
+        assert_is_a_box(picture, which)
+    # The launch question has two more lines of text than the install question.
+    assert launch.height > question.height

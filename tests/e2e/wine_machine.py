@@ -239,11 +239,12 @@ class Machine:
 
         Xvfb has no window manager, so a box there has no title bar; on a
         virtual desktop Wine draws the frame itself and a picture shows the
-        whole box. The desktop is named "Default", the prefix's own desktop:
-        the product, which the setup starts through the desktop's shell,
-        then opens on the same desktop and the setup finds its window (on a
-        desktop of another name it does not). Restarts the server, so call it
-        before anything that lives in the server's memory (take_away_rights).
+        whole box. It is the prefix's setting and not `wine explorer
+        /desktop=NAME program`: that puts only the program on the desktop,
+        and the product, which the setup starts through the desktop's shell,
+        opens outside it, where the setup never finds its window. Restarts
+        the server, so call it before anything that lives in the server's
+        memory (take_away_rights).
         """
         self.reg_add(r"HKCU\Software\Wine\Explorer", "Desktop", "Default")
         self.reg_add(r"HKCU\Software\Wine\Explorer\Desktops", "Default", size)
