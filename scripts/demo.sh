@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the update and runs it under Wine on a stand-in Vespodar
 # installation, with a scripted user who answers Yes to both questions; then
-# shows what a user and an administrator would see.
+# shows what a user and an administrator would see, with a picture of each
+# box (build/demo/shots/box-NN.png).
 #
 #   scripts/demo.sh [--russian] [--win64]
 set -euo pipefail
@@ -29,6 +30,19 @@ run_demo() {
   mkdir -p "$WINEPREFIX"
   wineserver -p 60
   wineboot -i > "$demo/wineboot.log" 2>&1
+  # The pictures of the boxes: Wine's own Tahoma and Marlett (the close
+  # button's glyph), which Wine does not find where Debian puts them, and a
+  # virtual desktop, on which Wine draws the title bars that Xvfb's screen
+  # (no window manager) lacks. It is the prefix's setting, so that the product
+  # the setup starts through the desktop's shell opens on it too (with
+  # `wine explorer /desktop=...` it opens elsewhere and is never in front).
+  cp /usr/share/wine/fonts/{tahoma,tahomabd,marlett}.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f > "$demo/desktop.log" 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >> "$demo/desktop.log" 2>&1
+  # Only a new server makes the new desktop.
+  wineserver -k || true
+  wineserver -w || true
+  wineserver -p 60
 
   local product="$WINEPREFIX/drive_c/Program Files/Vespodar"
   mkdir -p "$product/data"
@@ -43,8 +57,10 @@ run_demo() {
        /v UninstallString /d 'C:\Program Files\Vespodar\uninst.exe' /f $view > "$demo/reg.log" 2>&1
 
   echo "Running the setup; the scripted user answers Yes, Yes..."
+  mkdir -p "$demo/shots"
   wine "$build/tests/scripted_user.exe" --answers yes,yes --settle 1500 \
        --log "$(winepath -w "$demo/boxes.jsonl")" --result "$(winepath -w "$demo/result.json")" \
+       --shots "$(winepath -w "$demo/shots")" \
        -- "$(winepath -w "$build/VespodarUpdate.exe")" > "$demo/scripted_user.log" 2>&1 || true
 
   wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vespodar' \
@@ -67,9 +83,11 @@ mkdir -p "$demo"
 # Message boxes need a display; the script runs itself again inside one.
 xvfb-run -a -s '-screen 0 1024x768x24' "$0" "$@" --inside-display
 
-/usr/bin/python3 - "$demo" "$build" <<'EOF'
+/usr/bin/python3 - "$demo" "$build" "$root" <<'EOF'
 import json, pathlib, re, sys
-demo, build = map(pathlib.Path, sys.argv[1:3])
+demo, build, root = map(pathlib.Path, sys.argv[1:4])
+sys.path.insert(0, str(root / "tests" / "e2e"))
+from pictures import to_png
 print()
 for number, line in enumerate((demo / "boxes.jsonl").read_text(encoding="utf-8").splitlines(), 1):
     box = json.loads(line)
@@ -77,6 +95,12 @@ for number, line in enumerate((demo / "boxes.jsonl").read_text(encoding="utf-8")
     for text_line in box["text"].split("\r\n"):
         print(f"    {text_line}")
     print(f"    buttons: {' '.join(box['buttons'])}  -> answered {box['answer']}")
+    if box.get("picture"):
+        png = demo / "shots" / pathlib.Path(box["picture"]).with_suffix(".png").name
+        to_png(demo / "shots" / box["picture"], png)
+        print(f"    picture: {png.relative_to(root)}")
+    else:
+        print(f"    picture: none (error {box.get('picture_error')})")
 result = json.loads((demo / "result.json").read_text(encoding="utf-8"))
 print(f"\nExit code: {result['exit_code']}")
 same = (demo / "installed.cok").read_bytes() == (build / "package" / "vdq2.cok").read_bytes()
@@ -91,4 +115,6 @@ if log.exists():
         print(f"    {line}")
 print(f"Foreground window after the setup: class {result.get('foreground_class')!r}, "
       f"minimised: {result.get('foreground_iconic')}")
+in_front = result.get("foreground_class") == "TVDMainForm" and not result.get("foreground_iconic")
+print(f"The stand-in Vespodar is in front: {'yes' if in_front else 'NO'}")
 EOF

@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(cmake g++ make python3 python3-pytest python3-pytest-xdist googletest libgtest-dev clang libssl-dev
           g++-mingw-w64-i686 binutils-mingw-w64-i686
-          wine wine32:i386 wine64 xvfb xauth osslsigncode locales nsis)
+          wine wine32:i386 wine64 xvfb xauth osslsigncode locales nsis
+          imagemagick fonts-wine)
 locales=(en_US.UTF-8 ru_RU.UTF-8 uk_UA.UTF-8)
 
 missing=()

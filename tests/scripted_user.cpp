@@ -3,6 +3,7 @@
 //
 //   scripted_user.exe [--answers yes,no,...] [--log BOXES.jsonl] [--result RESULT.json]
 //                     [--timeout SECONDS] [--cwd DIR] [--settle MS] [--look MS]
+//                     [--shots DIR]
 //                     -- PROGRAM [ARG...]
 //
 // Each box (a visible top-level "#32770" window of the started process whose
@@ -18,6 +19,14 @@
 // --look MS the user first looks at the box for MS milliseconds: a window
 // that another thread of the program shows along with the box is up by then.
 //
+// With --shots, each box is also saved as a picture (DIR\box-01.bmp, box-02.bmp,
+// ... in the order of the boxes) before it is answered, and its log line names
+// the file ("picture", or "picture_error" with the Win32 error). Without a
+// window manager the picture has no title bar (the empty screen shows there);
+// on Wine's virtual desktop (HKCU\Software\Wine\Explorer: Desktop=Default,
+// and Explorer\Desktops: Default=800x600) Wine draws the frame itself and
+// the picture is the whole box.
+//
 // When the program has ended (or was ended after the timeout) the result file
 // gets one JSON object: the exit code, the number of boxes, and, after the
 // settle time, the class and title of the foreground window and whether it is
@@ -29,6 +38,8 @@
 #include <set>
 #include <string>
 #include <vector>
+
+#include "window_picture_win.h"
 
 namespace {
 
@@ -115,6 +126,7 @@ struct Options {
   std::wstring log;
   std::wstring result;
   std::wstring cwd;
+  std::wstring shots;
   DWORD timeoutMs = 60000;
   DWORD settleMs = 1000;
   DWORD lookMs = 0;
@@ -148,6 +160,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
     else if (arg == L"--log") options->log = value;
     else if (arg == L"--result") options->result = value;
     else if (arg == L"--cwd") options->cwd = value;
+    else if (arg == L"--shots") options->shots = value;
     else if (arg == L"--timeout") options->timeoutMs = std::wcstoul(value.c_str(), nullptr, 10) * 1000;
     else if (arg == L"--settle") options->settleMs = std::wcstoul(value.c_str(), nullptr, 10);
     else if (arg == L"--look") options->lookMs = std::wcstoul(value.c_str(), nullptr, 10);
@@ -257,8 +270,31 @@ std::wstring NameOf(int id) {
   }
 }
 
+// A box is visible and has its text some time before it has painted it all
+// (the buttons and the icon come last).
+const DWORD kPaintMs = 200;
+
+std::wstring PictureName(int index) {
+  std::wstring number = std::to_wstring(index + 1);
+  if (number.size() < 2) number.insert(0, 1, L'0');
+  return L"box-" + number + L".bmp";
+}
+
+// The picture's part of the box's log line.
+std::string TakePicture(HWND box, int index, const Options& options) {
+  if (options.shots.empty()) return std::string();
+  Sleep(kPaintMs);
+  std::wstring directory = options.shots;
+  if (directory.back() != L'\\' && directory.back() != L'/') directory += L'\\';
+  const std::wstring name = PictureName(index);
+  const DWORD error = SaveWindowPicture(box, directory + name);
+  if (error) return ",\"picture\":null,\"picture_error\":" + std::to_string(error);
+  return ",\"picture\":" + Json(name);
+}
+
 void Answer(HWND box, int index, const Options& options) {
   if (options.lookMs) Sleep(options.lookMs);
+  const std::string picture = TakePicture(box, index, options);
   const std::wstring caption = WindowText(box);
   const std::wstring text = WindowText(GetDlgItem(box, 0xFFFF));
   const std::vector<Button> buttons = ButtonsOf(box);
@@ -289,7 +325,7 @@ void Answer(HWND box, int index, const Options& options) {
   }
   line += "],\"answer\":" + Json(NameOf(id)) + ",\"scripted\":" + (scripted ? "true" : "false") +
           ",\"wanted\":" + Json(wanted) + ",\"mismatch\":" + (mismatch ? "true" : "false") +
-          ",\"windows\":" + OtherWindowsJson(box) + "}\n";
+          picture + ",\"windows\":" + OtherWindowsJson(box) + "}\n";
   AppendFile(options.log, line, false);
 
   HWND button = id ? GetDlgItem(box, id) : nullptr;
@@ -304,7 +340,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!ParseOptions(argc, argv, &options)) {
     std::fprintf(stderr,
                  "usage: scripted_user [--answers a,b] [--log F] [--result F] [--timeout S]"
-                 " [--cwd DIR] [--settle MS] -- PROGRAM [ARG...]\n");
+                 " [--cwd DIR] [--settle MS] [--shots DIR] -- PROGRAM [ARG...]\n");
     return 2;
   }
   if (!options.log.empty()) AppendFile(options.log, std::string(), true);

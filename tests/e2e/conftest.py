@@ -57,7 +57,10 @@ def _machine(request, build, prefix_cache, tmp_path, arch, lang):
     # All machines share one X display. Wine hands the foreground to the
     # desktop when X focus moves to another prefix's window, so a case that
     # looks at the foreground has the display to itself; the others share it.
-    exclusive = request.node.get_closest_marker("front") is not None
+    # So has a case that takes pictures: another machine's window over the
+    # box would be in the picture.
+    exclusive = any(request.node.get_closest_marker(name) is not None
+                    for name in ("front", "screen"))
     with open(_display_lock_path(), "a") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX if exclusive else fcntl.LOCK_SH)
         machine = Machine(pristine_prefix(prefix_cache, arch, tmp_path), arch, lang, tmp_path,
@@ -91,4 +94,10 @@ def machine_en(request, build, prefix_cache, tmp_path):
 def machine_pair(request, build, prefix_cache, tmp_path):
     """Both architectures and both languages in two machines: for long matrices
     whose every case still meets each prefix and each language."""
+    yield from _machine(request, build, prefix_cache, tmp_path, *request.param)
+
+
+@pytest.fixture(params=[("win32", "en")], ids=lambda p: "-".join(p))
+def machine_one(request, build, prefix_cache, tmp_path):
+    """One Windows, English user: for what no architecture or language changes."""
     yield from _machine(request, build, prefix_cache, tmp_path, *request.param)

@@ -61,6 +61,8 @@ _ERRORS = {
                  "Нет доступа к системному реестру"),
     "distorted": ("The package file has been distorted!\r\nVirus?",
                   "Файл пакета установки искажён!\r\nВирус?"),
+    "unreadable": ("Failed to check up the package file!",
+                   "Не удаётся проверить файл пакета установки!"),
 }
 
 
@@ -89,6 +91,7 @@ EXIT_NO_RIGHTS = 5
 EXIT_DECLINED = 1602
 EXIT_FAILURE = 1603
 EXIT_PRODUCT_MISSING = 1605
+EXIT_UNREADABLE = 1619
 EXIT_DISTORTED = 1620
 
 # The stand-in product's window class, as the foreground check reports it.

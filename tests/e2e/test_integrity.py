@@ -5,7 +5,8 @@ import subprocess
 
 import pytest
 
-from expected import EXIT_DISTORTED, EXIT_SUCCESS, error_box
+from expected import EXIT_DISTORTED, EXIT_SUCCESS, EXIT_UNREADABLE, error_box
+from wine_machine import oversized_copy
 
 
 @pytest.fixture(scope="module")
@@ -71,3 +72,20 @@ def test_signed_setup_installs(machine_en, setups, package):
     assert run.exit_code == EXIT_SUCCESS
     assert product.read("vdq2.cok") == package
     assert machine.uninstall_entry().get("EstimatedSize") == ("REG_DWORD", product.tree_size_kib())
+
+
+def test_setup_too_large_to_check_is_refused(machine_one, tmp_path):
+    # The check cannot take the size of its own file: it says so instead of
+    # calling the file distorted, and installs nothing.
+    machine = machine_one
+    product = machine.install_product(f"{machine.program_files}\\Vespodar")
+    old = product.read("vdq2.cok")
+    setup = oversized_copy(machine.build / "VespodarUpdate.exe", tmp_path / "oversized.exe")
+    try:
+        run = machine.run_setup(answers=("ok",), setup=setup, settle_ms=0)
+    finally:
+        setup.unlink()  # pytest keeps tmp_path: no 4 GiB file left to copy by mistake
+    assert run.shown() == [error_box("unreadable", machine.lang)]
+    assert run.exit_code == EXIT_UNREADABLE
+    assert product.read("vdq2.cok") == old
+    assert "EstimatedSize" not in (machine.uninstall_entry() or {})

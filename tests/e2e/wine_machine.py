@@ -21,6 +21,8 @@ from typing import Dict, List, Optional, Tuple
 LOCALES = {"en": "en_US.UTF-8", "ru": "ru_RU.UTF-8"}
 
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vespodar"
+WINE_FONT_DIR = Path("/usr/share/wine/fonts")
+WINE_FONTS = ("tahoma.ttf", "tahomabd.ttf", "marlett.ttf")
 WINE_TIMEOUT = 120  # seconds for any single Wine command; only a hang reaches it
 
 
@@ -70,6 +72,19 @@ def pristine_prefix(cache: Path, arch: str, work: Path) -> Path:
         return target
 
 
+def oversized_copy(setup: Path, path: Path) -> Path:
+    """A copy of the setup grown past 4 GiB: a file whose size the setup's
+    self-check cannot take (as a 32-bit number).
+
+    Wine's loader looks at the size's low 32 bits only, which must still
+    cover the whole image: so the file grows by exactly 4 GiB, as a hole
+    that costs no disk.
+    """
+    shutil.copyfile(setup, path)
+    os.truncate(path, path.stat().st_size + 4 * 1024 ** 3)
+    return path
+
+
 def windows_join(*parts: str) -> str:
     return str(PureWindowsPath(*parts))
 
@@ -82,6 +97,7 @@ class Box:
     answer: str
     scripted: bool
     mismatch: bool
+    picture: Optional[Path] = None  # the box as the screen showed it (BMP), with shots=
     # The setup's other visible top-level windows while the box was up.
     windows: List[dict] = field(default_factory=list)
 
@@ -203,6 +219,43 @@ class Machine:
                            stdin=subprocess.DEVNULL, timeout=60)
         if not keep:
             shutil.rmtree(self.prefix, ignore_errors=True)
+
+    def add_wine_fonts(self) -> None:
+        """Gives the machine Wine's own Tahoma and Marlett (Debian's fonts-wine).
+
+        Wine does not find them where Debian puts them: without them the
+        boxes are set in a fontconfig substitute and a title bar's close
+        button, a Marlett glyph, shows as the letter "r". Wine reads the
+        Windows font folder at each start, so copying is all it takes.
+        """
+        fonts = self.drive_c / "windows" / "Fonts"
+        fonts.mkdir(parents=True, exist_ok=True)
+        for name in WINE_FONTS:
+            source = WINE_FONT_DIR / name
+            if not source.is_file():
+                raise WineError(f"{source} is missing (Debian package fonts-wine)")
+            shutil.copyfile(source, fonts / name)
+
+    def use_virtual_desktop(self, size: str = "800x600") -> None:
+        """Runs every program of the machine inside one virtual desktop window.
+
+        Xvfb has no window manager, so a box there has no title bar; on a
+        virtual desktop Wine draws the frame itself and a picture shows the
+        whole box. It is the prefix's setting and not `wine explorer
+        /desktop=NAME program`: that puts only the program on the desktop,
+        and the product, which the setup starts through the desktop's shell,
+        opens outside it, where the setup never finds its window. Restarts
+        the server, so call it before anything that lives in the server's
+        memory (take_away_rights).
+        """
+        self.reg_add(r"HKCU\Software\Wine\Explorer", "Desktop", "Default")
+        self.reg_add(r"HKCU\Software\Wine\Explorer\Desktops", "Default", size)
+        # The desktop in use was made without it: only a new server makes a
+        # new one.
+        self.stop(keep=True)
+        with open(self.work / "wineserver.log", "ab") as out:
+            subprocess.run(["wineserver", "-p"], env=self.env, stdout=out, stderr=out,
+                           stdin=subprocess.DEVNULL, timeout=60, check=True)
 
     # ---- paths ------------------------------------------------------------
 
@@ -353,8 +406,12 @@ class Machine:
 
     def run_setup(self, *args: str, answers: Tuple[str, ...] = (), cwd: Optional[Path] = None,
                   setup: Optional[Path] = None, settle_ms: int = 1000,
-                  timeout_s: int = 60, look_ms: int = 0) -> SetupRun:
-        """Runs the setup as a user who answers its boxes from the script."""
+                  timeout_s: int = 60, shots: bool = False, look_ms: int = 0) -> SetupRun:
+        """Runs the setup as a user who answers its boxes from the script.
+
+        With shots, each box is saved as a picture first (Box.picture). With
+        look_ms the user looks at each box that long before answering.
+        """
         self._commands += 1
         run_dir = self.work / f"run-{self._commands:02d}"
         run_dir.mkdir()
@@ -370,6 +427,9 @@ class Machine:
             command += ["--look", str(look_ms)]
         if cwd is not None:
             command += ["--cwd", self.windows_path(cwd)]
+        if shots:
+            (run_dir / "shots").mkdir()
+            command += ["--shots", self.windows_path(run_dir / "shots")]
         command += ["--", self.windows_path(setup or self.build / "VespodarUpdate.exe"), *args]
         self.wine(*command, what="scripted-user", timeout=timeout_s + 60)
         if not result.exists():
@@ -377,8 +437,14 @@ class Machine:
         boxes = []
         for line in boxes_log.read_text(encoding="utf-8").splitlines():
             entry = json.loads(line)
+            picture = entry.get("picture")
+            if shots and not picture:
+                raise WineError(f"box {entry['index']} was not saved as a picture: "
+                                f"error {entry.get('picture_error')} (see {run_dir})")
             boxes.append(Box(entry["caption"], entry["text"], entry["buttons"], entry["answer"],
-                             entry["scripted"], entry["mismatch"], entry.get("windows", [])))
+                             entry["scripted"], entry["mismatch"],
+                             run_dir / "shots" / picture if picture else None,
+                             entry.get("windows", [])))
         return SetupRun(boxes, json.loads(result.read_text(encoding="utf-8")), run_dir)
 
 
