@@ -21,7 +21,8 @@
 //
 // With --shots, each box is also saved as a picture (DIR\box-01.bmp, box-02.bmp,
 // ... in the order of the boxes) before it is answered, and its log line names
-// the file ("picture", or "picture_error" with the Win32 error). Without a
+// the file ("picture", or "picture_error" with the Win32 error); the whole
+// screen goes beside it (DIR\screen-01.bmp ..., "screen"). Without a
 // window manager the picture has no title bar (the empty screen shows there);
 // on Wine's virtual desktop (HKCU\Software\Wine\Explorer: Desktop=Default,
 // and Explorer\Desktops: Default=800x600) Wine draws the frame itself and
@@ -274,10 +275,10 @@ std::wstring NameOf(int id) {
 // (the buttons and the icon come last).
 const DWORD kPaintMs = 200;
 
-std::wstring PictureName(int index) {
+std::wstring PictureName(const wchar_t* what, int index) {
   std::wstring number = std::to_wstring(index + 1);
   if (number.size() < 2) number.insert(0, 1, L'0');
-  return L"box-" + number + L".bmp";
+  return what + number + L".bmp";
 }
 
 // The picture's part of the box's log line.
@@ -286,10 +287,13 @@ std::string TakePicture(HWND box, int index, const Options& options) {
   Sleep(kPaintMs);
   std::wstring directory = options.shots;
   if (directory.back() != L'\\' && directory.back() != L'/') directory += L'\\';
-  const std::wstring name = PictureName(index);
+  const std::wstring name = PictureName(L"box-", index);
   const DWORD error = SaveWindowPicture(box, directory + name);
   if (error) return ",\"picture\":null,\"picture_error\":" + std::to_string(error);
-  return ",\"picture\":" + Json(name);
+  // The whole screen too: what else the program shows around the box.
+  const std::wstring screen = PictureName(L"screen-", index);
+  const bool screenSaved = SaveWindowPicture(GetDesktopWindow(), directory + screen) == 0;
+  return ",\"picture\":" + Json(name) + ",\"screen\":" + (screenSaved ? Json(screen) : "null");
 }
 
 void Answer(HWND box, int index, const Options& options) {
@@ -340,7 +344,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!ParseOptions(argc, argv, &options)) {
     std::fprintf(stderr,
                  "usage: scripted_user [--answers a,b] [--log F] [--result F] [--timeout S]"
-                 " [--cwd DIR] [--settle MS] [--shots DIR] -- PROGRAM [ARG...]\n");
+                 " [--cwd DIR] [--settle MS] [--look MS] [--shots DIR] -- PROGRAM [ARG...]\n");
     return 2;
   }
   if (!options.log.empty()) AppendFile(options.log, std::string(), true);

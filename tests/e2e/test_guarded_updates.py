@@ -10,6 +10,7 @@ from typing import Callable, Dict
 import pytest
 
 from checks import tree
+from pictures import Picture
 from expected import (EXIT_DECLINED, EXIT_SUCCESS, downgrade_question, install_question,
                       language_file_error_box, launch_question)
 from updates import TITLE, build_update, guarded_options
@@ -20,6 +21,7 @@ PROGRESS_WINDOW = "PlainWindow"
 # The suite's display (run_e2e.sh) and the progress window's outer size.
 SCREEN = (1024, 768)
 PROGRESS_SIZE = (408, 76)
+GREY = (128, 128, 128)
 # The progress window comes up on its own thread, just after the box that
 # follows the question; the scripted user gives it this long.
 LOOK_MS = 300
@@ -108,6 +110,19 @@ def install(machine, build, kind, installed: bytes, directory: str = None):
     return product
 
 
+def assert_progress_window_on_screen(screen, present):
+    """The progress window stays on top: along its bottom edge, below the
+    progress bar, the screen shows its grey background (the stock grey brush),
+    whatever box is up."""
+    picture = Picture.read(screen)
+    assert (picture.width, picture.height) == SCREEN
+    left = (SCREEN[0] - PROGRESS_SIZE[0]) // 2
+    top = (SCREEN[1] - PROGRESS_SIZE[1]) // 2
+    band = [row[left + 8:left + PROGRESS_SIZE[0] - 8] for row in picture.rows[top + 66:top + 71]]
+    colour = Picture.dominant([pixel for row in band for pixel in row])
+    assert (colour == GREY) == present, f"{screen}: {colour} along the progress window's edge"
+
+
 def assert_size_recorded(machine, product):
     entry = machine.uninstall_entry()
     assert entry.get("EstimatedSize") == ("REG_DWORD", product.tree_size_kib()), entry
@@ -129,7 +144,7 @@ class TestEveryKind:
         before = tree(product.path)
 
         run = machine_pair.run_setup(answers=("yes", "no"), setup=guarded[name].setup,
-                                     look_ms=LOOK_MS)
+                                     look_ms=LOOK_MS, shots=name == "cok")
 
         assert run.shown() == [install_question(machine_pair.lang, display_name(kind)),
                                launch_question(display_name(kind))]
@@ -139,6 +154,8 @@ class TestEveryKind:
         assert_size_recorded(machine_pair, product)
         # No question, no progress window.
         assert progress_windows(run.boxes[1]) == []
+        if name == "cok":
+            assert_progress_window_on_screen(run.boxes[1].screen, False)
 
     def test_newer_installed_file_is_kept_on_no_and_replaced_on_yes(
             self, machine_pair, guarded, build, name):
@@ -152,8 +169,9 @@ class TestEveryKind:
         boxes = [install_question(machine_pair.lang, display_name(kind)), question,
                  launch_question(display_name(kind))]
 
+        # One kind is enough for the screen's pictures.
         kept = machine_pair.run_setup(answers=("yes", "no", "no"), setup=guarded[name].setup,
-                                      look_ms=LOOK_MS)
+                                      look_ms=LOOK_MS, shots=name == "cok")
 
         assert kept.shown() == boxes
         assert kept.exit_code == EXIT_DECLINED
@@ -170,6 +188,8 @@ class TestEveryKind:
         top = (SCREEN[1] - PROGRESS_SIZE[1]) // 2
         assert shown[0]["rect"] == [left, top, left + PROGRESS_SIZE[0], top + PROGRESS_SIZE[1]]
         assert shown[0]["title"] == "" and set(shown[0]["texts"]) <= {""}, shown[0]
+        if name == "cok":
+            assert_progress_window_on_screen(kept.boxes[2].screen, True)
 
         replaced = machine_pair.run_setup(answers=("yes", "yes", "no"),
                                           setup=guarded[name].setup)

@@ -100,6 +100,7 @@ class Box:
     picture: Optional[Path] = None  # the box as the screen showed it (BMP), with shots=
     # The setup's other visible top-level windows while the box was up.
     windows: List[dict] = field(default_factory=list)
+    screen: Optional[Path] = None  # the whole screen at that moment (BMP), with shots=
 
     def shown(self) -> Tuple[str, str, List[str]]:
         """What the user saw, without what the script did with it."""
@@ -444,7 +445,8 @@ class Machine:
             boxes.append(Box(entry["caption"], entry["text"], entry["buttons"], entry["answer"],
                              entry["scripted"], entry["mismatch"],
                              run_dir / "shots" / picture if picture else None,
-                             entry.get("windows", [])))
+                             entry.get("windows", []),
+                             run_dir / "shots" / entry["screen"] if entry.get("screen") else None))
         return SetupRun(boxes, json.loads(result.read_text(encoding="utf-8")), run_dir)
 
 
