@@ -50,18 +50,30 @@ void CheckUninstallDirectory(const std::string& value) {
   Check(staging == directory + "~vdq2.cok.abcdefgh.tmp");
 }
 
+// What Windows resolves in a plain path but takes literally behind "\\?\".
+bool HasLiteralParts(const std::string& path) {
+  const auto endsWith = [&](const char* end) {
+    const std::string suffix(end);
+    return path.size() >= suffix.size() &&
+           path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0;
+  };
+  return path.find('/') != std::string::npos || path.find("\\\\") != std::string::npos ||
+         path.find("\\.\\") != std::string::npos || path.find("\\..\\") != std::string::npos ||
+         endsWith("\\.") || endsWith("\\..");
+}
+
 void CheckExtendedLengthPath(const std::string& path) {
   const std::string extended = ExtendedLengthPath(path);
   if (extended == path) return;
-  // Only the prefix is added (or, for a network path, put in place of the
-  // leading backslashes); the rest is the path as it was.
-  if (StartsWith(extended, "\\\\?\\UNC\\")) {
-    Check(StartsWith(path, "\\\\"));
-    Check(extended.substr(8) == path.substr(2));
-  } else {
-    Check(extended == "\\\\?\\" + path);
-    Check(path.size() >= 3 && path[1] == ':' && path[2] == '\\');
-  }
+  const bool network = StartsWith(extended, "\\\\?\\UNC\\");
+  Check(network || StartsWith(extended, "\\\\?\\"));
+  const std::string rest = extended.substr(network ? 8 : 4);
+  // Nothing left that Windows would take literally behind the prefix, and
+  // resolving once more changes nothing.
+  Check(!HasLiteralParts(rest));
+  Check(ExtendedLengthPath(network ? "\\\\" + rest : rest) == extended);
+  // A path with nothing to resolve only gets the prefix.
+  if (!HasLiteralParts(path) && !network) Check(extended == "\\\\?\\" + path);
 }
 
 }  // namespace

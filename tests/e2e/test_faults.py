@@ -160,6 +160,17 @@ class TestProductDirectory:
         assert run.exit_code == EXIT_SUCCESS
         assert_updated(machine, product, package, before)
 
+    def test_uninstall_string_with_dot_components(self, machine_en, package):
+        # Windows resolves ".", ".." and doubled backslashes in a plain path;
+        # the long-path form the setup uses would take them literally and find
+        # no product there.
+        machine = machine_en
+        product = machine.install_product(
+            windows_join(machine.program_files, "Vespodar"),
+            uninstall_string=machine.program_files + "\\Old\\..\\.\\Vespodar\\\\uninst.exe")
+
+        run_quiet_update(machine, product, package)
+
     def test_directory_path_of_250_characters(self, machine_en, package):
         # The file's own path and its staging file's go past MAX_PATH.
         machine = machine_en
