@@ -23,7 +23,8 @@ bool IsDirectoryToWalk(std::uint32_t attributes, const wchar_t* name);
 // walk has already seen; entering it a second time would count its files
 // twice and, for a link back to a parent, go round until the path grows too
 // long. The identity is what the system says of the directory itself, so it
-// holds however the directory was reached.
+// holds however the directory was reached. The walk asks only directories
+// that hold directories: a leaf cannot lead it round.
 class VisitedDirectories {
  public:
   // True the first time this identity is offered, false every time after.

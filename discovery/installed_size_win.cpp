@@ -60,21 +60,29 @@ std::int32_t DirectorySizeKb(const std::string& path) {
   VisitedDirectories visited;
   // Breadth-first; the order does not change the sum.
   std::vector<std::wstring> pending(1, start);
+  std::vector<std::wstring> children;
   for (std::size_t next = 0; next < pending.size(); ++next) {
     const std::wstring directory = pending[next];
-    if (!FirstVisit(directory, visited)) continue;
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirst(directory + L"*", &data);
     if (find == INVALID_HANDLE_VALUE) continue;
+    std::uint64_t files = 0;
+    children.clear();
     do {
       if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         if (IsDirectoryToWalk(data.dwFileAttributes, data.cFileName))
-          pending.push_back(directory + data.cFileName + L"\\");
+          children.push_back(directory + data.cFileName + L"\\");
       } else {
-        total += (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        files += (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
       }
     } while (FindNextFileW(find, &data));
     FindClose(find);
+    // Only a directory that holds directories can lie on a loop, so only
+    // such a one is asked for its identity: a tree's many leaves cost no
+    // extra open. One met again is not counted, nor walked further.
+    if (!children.empty() && !FirstVisit(directory, visited)) continue;
+    total += files;
+    for (std::wstring& child : children) pending.push_back(std::move(child));
   }
   return KibFromBytes(total);
 }
