@@ -11,7 +11,10 @@ void AddTrailingBackslash(std::string& path);
 
 // The form of an absolute path that the wide file API takes past MAX_PATH:
 // "\\?\C:\..." for a drive path, "\\?\UNC\server\..." for a network path.
-// Other texts are returned as they are.
+// Behind that prefix Windows takes the path literally, so what it would
+// resolve in a plain path is resolved here: "/" becomes "\", empty and "."
+// components go, ".." removes the component before it. Other texts are
+// returned as they are.
 std::string ExtendedLengthPath(const std::string& path);
 
 // The directory part of an UninstallString: everything up to and including

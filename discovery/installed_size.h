@@ -2,6 +2,8 @@
 #define VESPODAR_DISCOVERY_INSTALLED_SIZE_H_
 
 #include <cstdint>
+#include <set>
+#include <utility>
 
 // The largest size the registry's EstimatedSize can carry as a signed number.
 constexpr std::int32_t kMaxSizeKb = 0x7FFFFFFF;
@@ -14,5 +16,24 @@ std::int32_t KibFromBytes(std::uint64_t bytes);
 // directory, not "." or "..", and not a link (junction or symbolic link to a
 // directory), which could lead back into the tree and make the walk endless.
 bool IsDirectoryToWalk(std::uint32_t attributes, const wchar_t* name);
+
+// The directories a walk has entered, by volume serial number and file index.
+// A link that the system does not mark as one (a bind mount under Wine, a
+// mounted folder on a file system that hides it) leads into a directory the
+// walk has already seen; entering it a second time would count its files
+// twice and, for a link back to a parent, go round until the path grows too
+// long. The identity is what the system says of the directory itself, so it
+// holds however the directory was reached. The walk asks only directories
+// that hold directories: a leaf cannot lead it round.
+class VisitedDirectories {
+ public:
+  // True the first time this identity is offered, false every time after.
+  bool FirstVisit(std::uint32_t volumeSerial, std::uint64_t fileIndex) {
+    return seen_.insert(std::make_pair(volumeSerial, fileIndex)).second;
+  }
+
+ private:
+  std::set<std::pair<std::uint32_t, std::uint64_t>> seen_;
+};
 
 #endif  // VESPODAR_DISCOVERY_INSTALLED_SIZE_H_

@@ -28,4 +28,15 @@ TEST(InstalledSizeTest, WalksRealDirectoriesButNotLinksOrDots) {
   EXPECT_FALSE(IsDirectoryToWalk(0x20, L"file.dat"));
 }
 
+TEST(InstalledSizeTest, EachDirectoryIsEnteredOnceWhateverTheRoute) {
+  VisitedDirectories visited;
+  EXPECT_TRUE(visited.FirstVisit(0x5A000000u, 0xA72057u));
+  EXPECT_FALSE(visited.FirstVisit(0x5A000000u, 0xA72057u));
+  // The same index on another volume, and indexes that differ only in the
+  // high word, are other directories.
+  EXPECT_TRUE(visited.FirstVisit(0x5A000001u, 0xA72057u));
+  EXPECT_TRUE(visited.FirstVisit(0x5A000000u, 0xA72057u | (1ull << 32)));
+  EXPECT_FALSE(visited.FirstVisit(0x5A000000u, 0xA72057u | (1ull << 32)));
+}
+
 }  // namespace

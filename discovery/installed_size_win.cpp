@@ -27,6 +27,25 @@ HANDLE FindFirst(const std::wstring& pattern, WIN32_FIND_DATAW* data) {
   return FindFirstFileW(pattern.c_str(), data);
 }
 
+// Whether the walk meets this directory for the first time. A directory whose
+// identity cannot be read (no access to open it) is walked: it can only be
+// listed if it can be opened, so it cannot lead the walk round.
+bool FirstVisit(const std::wstring& directory, VisitedDirectories& visited) {
+  // Access 0 reads the attributes and the identity without asking for the
+  // right to list, and backup semantics lets CreateFile open a directory.
+  HANDLE handle = CreateFileW(directory.c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return true;
+  BY_HANDLE_FILE_INFORMATION information;
+  const BOOL known = GetFileInformationByHandle(handle, &information);
+  CloseHandle(handle);
+  if (!known) return true;
+  return visited.FirstVisit(information.dwVolumeSerialNumber,
+                            (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) |
+                                information.nFileIndexLow);
+}
+
 }  // namespace
 
 std::int32_t DirectorySizeKb(const std::string& path) {
@@ -38,22 +57,32 @@ std::int32_t DirectorySizeKb(const std::string& path) {
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return -1;
 
   std::uint64_t total = 0;
+  VisitedDirectories visited;
   // Breadth-first; the order does not change the sum.
   std::vector<std::wstring> pending(1, start);
+  std::vector<std::wstring> children;
   for (std::size_t next = 0; next < pending.size(); ++next) {
     const std::wstring directory = pending[next];
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirst(directory + L"*", &data);
     if (find == INVALID_HANDLE_VALUE) continue;
+    std::uint64_t files = 0;
+    children.clear();
     do {
       if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         if (IsDirectoryToWalk(data.dwFileAttributes, data.cFileName))
-          pending.push_back(directory + data.cFileName + L"\\");
+          children.push_back(directory + data.cFileName + L"\\");
       } else {
-        total += (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        files += (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
       }
     } while (FindNextFileW(find, &data));
     FindClose(find);
+    // Only a directory that holds directories can lie on a loop, so only
+    // such a one is asked for its identity: a tree's many leaves cost no
+    // extra open. One met again is not counted, nor walked further.
+    if (!children.empty() && !FirstVisit(directory, visited)) continue;
+    total += files;
+    for (std::wstring& child : children) pending.push_back(std::move(child));
   }
   return KibFromBytes(total);
 }

@@ -49,4 +49,24 @@ TEST(DirectorySizeKbTest, CountsFilesPastTheClassicPathLimit) {
   EXPECT_EQ(2, DirectorySizeKb(scratch.path));
 }
 
+// Links back to a parent, or to the directory itself, end the walk with the
+// tree counted once. The tree comes from the host (see
+// cmake/make_link_tree.cmake); Wine shows a Unix symbolic link to a directory
+// as a directory with the reparse-point attribute.
+TEST(DirectorySizeKbTest, LinksBackIntoTheTreeAreNotFollowed) {
+  wchar_t tree[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableW(L"VESPODAR_LINK_TREE", tree, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) GTEST_SKIP() << "VESPODAR_LINK_TREE is not set";
+  // The host's path, seen through Wine's Z: drive, which is the host's root.
+  std::string root = "Z:" + Narrow(tree);
+  for (char& c : root)
+    if (c == '/') c = '\\';
+  const DWORD attributes = GetFileAttributesW(Widen(root + "\\data\\loop").c_str());
+  ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes) << root;
+  ASSERT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(3, DirectorySizeKb(root));
+  // Started on a link, the walk goes through it once.
+  EXPECT_EQ(3, DirectorySizeKb(root + "\\data\\loop"));
+}
+
 }  // namespace

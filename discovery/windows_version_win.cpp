@@ -184,7 +184,7 @@ std::wstring CreateOutputFile(const std::wstring& directory) {
   return std::wstring();
 }
 
-void RunHidden(const std::wstring& commandLine) {
+void RunHidden(const std::wstring& application, const std::wstring& commandLine) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -193,7 +193,10 @@ void RunHidden(const std::wstring& commandLine) {
   // CreateProcessW may write into the command line.
   std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
   line.push_back(L'\0');
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
+  // The application named apart from the command line: CreateProcess then
+  // neither searches for it nor guesses where an unquoted path with blanks
+  // ends. No handle of the setup is inherited.
+  if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, FALSE,
                       CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup,
                       &process))
     return;
@@ -233,16 +236,23 @@ std::string ReadAndDelete(const std::wstring& path) {
 }  // namespace
 
 std::string RunConsoleCommand(const std::string& command) {
+  // The interpreter runs with the setup's rights: it must be the one ComSpec
+  // names by its full path, never a cmd.exe found by searching (the search
+  // starts in the setup's own download folder), and neither value may carry
+  // quotes or variables into the command line.
   const std::wstring comSpec = EnvironmentVariable(L"ComSpec");
-  if (comSpec.empty()) return std::string();
+  if (comSpec.empty() || !IsPlainAbsolutePath(Narrow(comSpec))) return std::string();
   std::wstring directory = EnvironmentVariable(L"Temp");
   if (!directory.empty() && directory[directory.size() - 1] != L'\\') directory += L'\\';
+  // A Temp that is relative would put the output file into the current
+  // directory; one with quotes could end the redirection's quoting.
+  if (!IsPlainAbsolutePath(Narrow(directory))) return JoinConsoleLines(std::string());
 
   const std::wstring path = CreateOutputFile(directory);
   // Without a file of our own nothing could be captured; the command is not
   // worth running then.
   if (path.empty()) return JoinConsoleLines(std::string());
-  RunHidden(comSpec + L" /c " + Widen(command) + L" > \"" + path + L"\"");
+  RunHidden(comSpec, Widen(ConsoleCommandLine(Narrow(comSpec), command, Narrow(path))));
   return CodePageToUtf8(JoinConsoleLines(ReadAndDelete(path)), CP_OEMCP);
 }
 

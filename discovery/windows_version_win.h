@@ -9,7 +9,9 @@
 std::string DescribeWindows(bool includeVersion, bool* is64BitWindows);
 
 // Runs command through %ComSpec% without a window; returns what it printed,
-// as UTF-8. Empty when no command interpreter is configured.
+// as UTF-8. Empty when no command interpreter is configured or ComSpec is not
+// a plain absolute path; one empty line when Temp is none (or holds no file of
+// ours).
 std::string RunConsoleCommand(const std::string& command);
 
 #endif  // VESPODAR_DISCOVERY_WINDOWS_VERSION_WIN_H_

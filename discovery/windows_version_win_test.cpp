@@ -126,6 +126,37 @@ TEST(RunConsoleCommand, EmptyWithoutCommandInterpreter) {
   EXPECT_EQ(RunConsoleCommand("ver"), "");
 }
 
+TEST(RunConsoleCommand, RunsNoInterpreterThatWouldBeSearchedFor) {
+  // A relative ComSpec would be looked for in the setup's own folder first.
+  ScopedVariable relative(L"ComSpec", L"cmd.exe");
+  EXPECT_EQ(RunConsoleCommand("ver"), "");
+}
+
+TEST(RunConsoleCommand, TempCannotSmuggleACommandIn) {
+  // A folder whose name holds a variable: the interpreter expands it inside
+  // the redirection's quotes, and a quote in the variable's value ends them,
+  // so that the rest would run as a command of its own, with the setup's
+  // rights. Such a Temp is refused: the command is not run at all.
+  const std::wstring temp = TempDirectory();
+  const std::wstring folder = temp + L"wv%VESPODAR_WV_INJECT%dir\\";
+  const std::wstring marker = temp + L"wv-smuggled.txt";
+  DeleteFileW(marker.c_str());
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  const std::wstring payload = L"\" & echo x > \"" + marker + L"\" & rem \"";
+  {
+    ScopedVariable inject(L"VESPODAR_WV_INJECT", payload.c_str());
+    ScopedVariable badTemp(L"Temp", folder.c_str());
+    EXPECT_EQ(RunConsoleCommand("ver"), "\r\n");
+  }
+  EXPECT_EQ(GetFileAttributesW(marker.c_str()), INVALID_FILE_ATTRIBUTES) << "the command ran";
+  DeleteFileW(marker.c_str());
+  EXPECT_TRUE(EightLetterFiles(folder).empty());
+  RemoveDirectoryW(folder.c_str());
+  // Nor may a relative Temp put the output file into the current directory.
+  ScopedVariable relative(L"Temp", L"output");
+  EXPECT_EQ(RunConsoleCommand("ver"), "\r\n");
+}
+
 TEST(RunConsoleCommand, MissingTempDirectoryGivesOneEmptyLine) {
   ScopedVariable badTemp(L"Temp", L"C:\\no such directory here");
   EXPECT_EQ(RunConsoleCommand("ver"), "\r\n");

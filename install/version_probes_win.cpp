@@ -71,29 +71,77 @@ std::int32_t ReadLngVersion(const SetupContext& context, MessageShower& shower,
   return 0;
 }
 
+namespace {
+
+// The version API, from version.dll in the system directory. The setup runs
+// elevated from wherever it was downloaded to, and version.dll is not one of
+// the DLLs Windows always takes from its own directory: imported by name, the
+// loader would look for it beside the setup first, before the entry can
+// narrow the search, so a version.dll planted in a Downloads folder would run
+// with administrator rights. Loaded by its full path after start-up, it can
+// only be the system's own.
+struct VersionApi {
+  typedef DWORD(WINAPI* SizeFunction)(LPCWSTR, LPDWORD);
+  typedef BOOL(WINAPI* InfoFunction)(LPCWSTR, DWORD, DWORD, LPVOID);
+  typedef BOOL(WINAPI* QueryFunction)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
+  SizeFunction getSize = nullptr;
+  InfoFunction getInfo = nullptr;
+  QueryFunction query = nullptr;
+};
+
+template <typename Function>
+Function Lookup(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// Loaded once and kept for the life of the process; null members when the
+// system has no version.dll.
+const VersionApi& SystemVersionApi() {
+  static VersionApi api;
+  static bool loaded = false;
+  if (loaded) return api;
+  loaded = true;
+  wchar_t directory[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(directory, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return api;
+  const std::wstring path = std::wstring(directory, length) + L"\\version.dll";
+  // The altered search path takes the DLL's own dependencies from its
+  // directory too, not from the setup's.
+  HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (!module) return api;
+  api.getSize = Lookup<VersionApi::SizeFunction>(module, "GetFileVersionInfoSizeW");
+  api.getInfo = Lookup<VersionApi::InfoFunction>(module, "GetFileVersionInfoW");
+  api.query = Lookup<VersionApi::QueryFunction>(module, "VerQueryValueW");
+  return api;
+}
+
+}  // namespace
+
 std::string ReadExeFileVersion(const std::string& path) {
   const std::wstring widePath = Widen(path);
   SHFILEINFOW info = {};
   if (SHGetFileInfoW(widePath.c_str(), 0, &info, sizeof(info), SHGFI_EXETYPE) == 0)
     return std::string();
+  const VersionApi& api = SystemVersionApi();
+  if (!api.getSize || !api.getInfo || !api.query) return std::string();
   DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(widePath.c_str(), &ignored);
+  const DWORD size = api.getSize(widePath.c_str(), &ignored);
   if (size == 0) return std::string();
   std::vector<BYTE> block(size);
-  if (!GetFileVersionInfoW(widePath.c_str(), 0, size, block.data())) return std::string();
+  if (!api.getInfo(widePath.c_str(), 0, size, block.data())) return std::string();
 
   void* translation = nullptr;
   UINT translationBytes = 0;
-  if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &translation,
-                      &translationBytes) ||
+  if (!api.query(block.data(), L"\\VarFileInfo\\Translation", &translation,
+                 &translationBytes) ||
       translation == nullptr || translationBytes < 2 * sizeof(WORD))
     return std::string();
   const WORD* entry = static_cast<const WORD*>(translation);
 
   void* text = nullptr;
   UINT textLength = 0;
-  if (!VerQueryValueW(block.data(), Widen(FileVersionQuery(entry[0], entry[1])).c_str(), &text,
-                      &textLength) ||
+  if (!api.query(block.data(), Widen(FileVersionQuery(entry[0], entry[1])).c_str(), &text,
+                 &textLength) ||
       text == nullptr)
     return std::string();
   // The length counts characters, with or without the terminator: take the

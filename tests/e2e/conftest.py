@@ -9,6 +9,8 @@ Environment:
 """
 import fcntl
 import os
+import pwd
+import shutil
 import tempfile
 from pathlib import Path
 
@@ -27,7 +29,7 @@ def build() -> Path:
         pytest.exit("VESPODAR_BUILD_DIR is not set (run tests/e2e/run_e2e.sh BUILD_DIR)", 2)
     root = Path(value).absolute()
     needed = ["VespodarUpdate.exe", "package/vdq2.cok", "tests/Vespodar.exe",
-              "tests/scripted_user.exe", "tests/no_rights.exe"]
+              "tests/scripted_user.exe", "tests/no_rights.exe", "tests/hold_file.exe"]
     missing = [name for name in needed if not (root / name).is_file()]
     if missing:
         pytest.exit(f"the build {root} lacks {', '.join(missing)}", 2)
@@ -101,3 +103,44 @@ def machine_pair(request, build, prefix_cache, tmp_path):
 def machine_one(request, build, prefix_cache, tmp_path):
     """One Windows, English user: for what no architecture or language changes."""
     yield from _machine(request, build, prefix_cache, tmp_path, *request.param)
+
+
+@pytest.fixture(params=[(a, "ru") for a in ARCHS], ids=lambda p: "-".join(p))
+def machine_ru(request, build, prefix_cache, tmp_path):
+    """Each architecture, Russian user: for names in a script of neither language."""
+    yield from _machine(request, build, prefix_cache, tmp_path, *request.param)
+
+
+@pytest.fixture(params=ARCHS)
+def machine_unprivileged(request, build, prefix_cache, tmp_path):
+    """Each architecture, English, with Wine run as the Unix user "nobody": a
+    user whom the file system refuses what root may always do."""
+    try:
+        user = pwd.getpwnam("nobody")
+    except KeyError:
+        pytest.skip("this machine has no user nobody")
+    if os.geteuid() != 0:
+        pytest.skip("only root can run Wine as another user")
+    # pytest's own directories are root's alone: the user's work goes elsewhere.
+    work = Path(tempfile.mkdtemp(prefix="vespodar-nobody-"))
+    os.chown(work, user.pw_uid, user.pw_gid)
+    try:
+        with open(_display_lock_path(), "a") as lock:
+            fcntl.flock(lock, fcntl.LOCK_SH)
+            machine = Machine(pristine_prefix(prefix_cache, request.param, tmp_path),
+                              request.param, "en", work, build)
+            machine.run_as(user.pw_uid, user.pw_gid)
+            # The display's key, where that user can read it.
+            if os.environ.get("XAUTHORITY"):
+                key = work / "Xauthority"
+                shutil.copy(os.environ["XAUTHORITY"], key)
+                os.chown(key, user.pw_uid, user.pw_gid)
+                machine.env["XAUTHORITY"] = str(key)
+            try:
+                machine.start()
+                yield machine
+            finally:
+                machine.stop(keep=os.environ.get("VESPODAR_E2E_KEEP") == "1")
+    finally:
+        if os.environ.get("VESPODAR_E2E_KEEP") != "1":
+            shutil.rmtree(work, ignore_errors=True)

@@ -196,6 +196,8 @@ class Machine:
                         LC_ALL=LOCALES[lang], LANG=LOCALES[lang])
         self.env.pop("WINEARCH", None)
         self.env.pop("LANGUAGE", None)
+        # Extra arguments of every Wine process (the Unix user it runs as).
+        self._as_user: Dict[str, object] = {}
 
     @property
     def win64(self) -> bool:
@@ -206,18 +208,23 @@ class Machine:
     def start(self) -> None:
         subprocess.run(["cp", "-a", str(self._pristine), str(self.prefix)], check=True,
                        stdin=subprocess.DEVNULL, timeout=600)
+        if self._as_user:
+            # Wine refuses a prefix that is not its user's own.
+            owner = f"{self._as_user['user']}:{self._as_user['group']}"
+            subprocess.run(["chown", "-R", owner, str(self.prefix)], check=True,
+                           stdin=subprocess.DEVNULL, timeout=600)
         # One server for the whole case: it keeps the registry (and a DACL put on
         # it) in memory, and spares every Wine start the server's start-up.
         with open(self.work / "wineserver.log", "ab") as out:
             subprocess.run(["wineserver", "-p"], env=self.env, stdout=out, stderr=out,
-                           stdin=subprocess.DEVNULL, timeout=60, check=True)
+                           stdin=subprocess.DEVNULL, timeout=60, check=True, **self._as_user)
 
     def stop(self, keep: bool = False) -> None:
         with open(self.work / "wineserver.log", "ab") as out:
             subprocess.run(["wineserver", "-k"], env=self.env, stdout=out, stderr=out,
-                           stdin=subprocess.DEVNULL, timeout=60)
+                           stdin=subprocess.DEVNULL, timeout=60, **self._as_user)
             subprocess.run(["wineserver", "-w"], env=self.env, stdout=out, stderr=out,
-                           stdin=subprocess.DEVNULL, timeout=60)
+                           stdin=subprocess.DEVNULL, timeout=60, **self._as_user)
         if not keep:
             shutil.rmtree(self.prefix, ignore_errors=True)
 
@@ -282,6 +289,9 @@ class Machine:
             return self.drive_c.joinpath(*rest)
         if drive == "Z:":
             return Path("/").joinpath(*rest)
+        link = self.prefix / "dosdevices" / drive.lower()
+        if link.is_symlink():
+            return Path(os.readlink(link)).joinpath(*rest)
         raise ValueError(f"no Unix path for {windows_path}")
 
     def windows_path(self, unix_path: Path) -> str:
@@ -301,14 +311,14 @@ class Machine:
     def wine(self, *args: str, what: str = "cmd", timeout: float = WINE_TIMEOUT) -> int:
         with open(self._log_file(what), "wb") as out:
             done = subprocess.run(["wine", *args], env=self.env, stdout=out, stderr=out,
-                                  stdin=subprocess.DEVNULL, timeout=timeout)
+                                  stdin=subprocess.DEVNULL, timeout=timeout, **self._as_user)
         return done.returncode
 
     def wine_background(self, *args: str, what: str = "bg") -> subprocess.Popen:
         out = open(self._log_file(what), "wb")
         try:
             return subprocess.Popen(["wine", *args], env=self.env, stdout=out, stderr=out,
-                                    stdin=subprocess.DEVNULL)
+                                    stdin=subprocess.DEVNULL, **self._as_user)
         finally:
             out.close()
 
@@ -327,6 +337,10 @@ class Machine:
                          *self._view(view), what="reg-add")
         if code != 0:
             raise WineError(f"reg add {key} {name} failed with {code}")
+
+    def reg_delete(self, key: str, name: str, view: Optional[int] = None) -> None:
+        """Removes one value; a value that is not there is no error."""
+        self.wine("reg", "delete", key, "/v", name, "/f", *self._view(view), what="reg-delete")
 
     def reg_key(self, key: str, view: Optional[int] = None) -> Optional[Dict[str, tuple]]:
         """The values of one key as (type, data), or None when the key is missing."""
@@ -413,9 +427,20 @@ class Machine:
         With shots, each box is saved as a picture first (Box.picture). With
         look_ms the user looks at each box that long before answering.
         """
+        return self.start_setup(*args, answers=answers, cwd=cwd, setup=setup,
+                                settle_ms=settle_ms, timeout_s=timeout_s, shots=shots,
+                                look_ms=look_ms).wait()
+
+    def start_setup(self, *args: str, answers: Tuple[str, ...] = (), cwd: Optional[Path] = None,
+                    setup: Optional[Path] = None, settle_ms: int = 1000,
+                    timeout_s: int = 60, shots: bool = False,
+                    look_ms: int = 0) -> "PendingRun":
+        """Starts the setup under the scripted user and returns at once."""
         self._commands += 1
         run_dir = self.work / f"run-{self._commands:02d}"
         run_dir.mkdir()
+        if self._as_user:
+            os.chown(run_dir, self._as_user["user"], self._as_user["group"])
         boxes_log = run_dir / "boxes.jsonl"
         result = run_dir / "result.json"
         user = self.windows_path(self.build / "tests" / "scripted_user.exe")
@@ -432,27 +457,106 @@ class Machine:
             (run_dir / "shots").mkdir()
             command += ["--shots", self.windows_path(run_dir / "shots")]
         command += ["--", self.windows_path(setup or self.build / "VespodarUpdate.exe"), *args]
-        self.wine(*command, what="scripted-user", timeout=timeout_s + 60)
+        process = self.wine_background(*command, what="scripted-user")
+        return PendingRun(process, run_dir, timeout_s + 60, shots)
+
+    # ---- faults -----------------------------------------------------------
+
+    def link_drive(self, letter: str, unix_dir: Path) -> str:
+        """Makes unix_dir the drive of that letter (a small file system, say);
+        returns the drive's root as Windows names it."""
+        link = self.prefix / "dosdevices" / f"{letter.lower()}:"
+        if link.is_symlink() or link.exists():
+            link.unlink()
+        link.symlink_to(unix_dir)
+        return f"{letter.upper()}:\\"
+
+    def hold_file(self, windows_path: str, hold_ms: int = 0) -> subprocess.Popen:
+        """Another process holds the file open without sharing: for hold_ms, or
+        (0) until it is ended. Returns once the file is held."""
+        self._commands += 1
+        ready = self.work / f"held-{self._commands:02d}"
+        tool = self.windows_path(self.build / "tests" / "hold_file.exe")
+        holder = self.wine_background(tool, windows_path, self.windows_path(ready), str(hold_ms),
+                                      what="hold-file")
+        deadline = time.monotonic() + WINE_TIMEOUT
+        while not ready.exists():
+            if holder.poll() is not None:
+                raise WineError(f"hold_file ended with {holder.returncode} before holding")
+            if time.monotonic() > deadline:
+                holder.kill()
+                raise WineError("hold_file did not hold the file in time")
+            time.sleep(0.05)
+        return holder
+
+    def run_as(self, user: int, group: int) -> None:
+        """Every later Wine process of this machine runs as that Unix user (a user
+        without the root's power over file permissions). Call before start()."""
+        self._as_user = {"user": user, "group": group, "extra_groups": []}
+        self.env["HOME"] = str(self.work)
+        # The server keeps its socket under TMPDIR in a directory of its
+        # user's own; root's under /tmp would be refused.
+        server_dir = self.work / "tmp"
+        server_dir.mkdir(exist_ok=True)
+        os.chown(server_dir, user, group)
+        self.env["TMPDIR"] = str(server_dir)
+
+    def windows_processes(self, image_name: str) -> List[int]:
+        """The Unix process ids of this machine's Wine processes that run image_name."""
+        found = []
+        for entry in Path("/proc").iterdir():
+            if not entry.name.isdigit():
+                continue
+            try:
+                command = (entry / "cmdline").read_bytes()
+                if image_name.lower().encode() not in command.lower():
+                    continue
+                environment = (entry / "environ").read_bytes().split(b"\0")
+            except OSError:
+                continue
+            if f"WINEPREFIX={self.prefix}".encode() in environment:
+                found.append(int(entry.name))
+        return found
+
+
+@dataclass
+class PendingRun:
+    """A setup started under the scripted user, not yet waited for."""
+    process: subprocess.Popen
+    run_dir: Path
+    timeout_s: int
+    shots: bool = False
+
+    def wait(self) -> SetupRun:
+        try:
+            self.process.wait(timeout=self.timeout_s)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            raise
+        result = self.run_dir / "result.json"
         if not result.exists():
-            raise WineError(f"the scripted user left no result in {run_dir}")
+            raise WineError(f"the scripted user left no result in {self.run_dir}")
         boxes = []
-        for line in boxes_log.read_text(encoding="utf-8").splitlines():
+        boxes_log = self.run_dir / "boxes.jsonl"
+        lines = boxes_log.read_text(encoding="utf-8").splitlines() if boxes_log.exists() else []
+        for line in lines:
             entry = json.loads(line)
             picture = entry.get("picture")
-            if shots and not picture:
+            if self.shots and not picture:
                 raise WineError(f"box {entry['index']} was not saved as a picture: "
-                                f"error {entry.get('picture_error')} (see {run_dir})")
+                                f"error {entry.get('picture_error')} (see {self.run_dir})")
             boxes.append(Box(entry["caption"], entry["text"], entry["buttons"], entry["answer"],
                              entry["scripted"], entry["mismatch"],
-                             run_dir / "shots" / picture if picture else None,
+                             self.run_dir / "shots" / picture if picture else None,
                              entry.get("windows", []),
-                             run_dir / "shots" / entry["screen"] if entry.get("screen") else None))
-        return SetupRun(boxes, json.loads(result.read_text(encoding="utf-8")), run_dir)
+                             self.run_dir / "shots" / entry["screen"] if entry.get("screen") else None))
+        return SetupRun(boxes, json.loads(result.read_text(encoding="utf-8")), self.run_dir)
 
 
 def parse_reg_export(text: str, key: str) -> Dict[str, tuple]:
     """The values of `key` in the text of `reg export` (REGEDIT5 format)."""
-    wanted = key.lower().replace("hklm\\", "hkey_local_machine\\")
+    wanted = key.lower().replace("hklm\\", "hkey_local_machine\\").replace(
+        "hkcu\\", "hkey_current_user\\")
     values: Dict[str, tuple] = {}
     inside = False
     lines = text.replace("\r\n", "\n").split("\n")
