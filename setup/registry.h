@@ -2,15 +2,24 @@
 #define VESPODAR_SETUP_REGISTRY_H_
 
 #include <cstdint>
-#include <stdexcept>
+#include <exception>
 #include <string>
+#include <utility>
 
 // A registry failure that the operation's boundary turns into a message: a
 // value of a non-text type where a text is read, a value that cannot be
 // written.
-class RegistryError : public std::runtime_error {
+//
+// It keeps its reason as its own text rather than deriving from
+// std::runtime_error: that class drags the library's second string
+// implementation (some 35 KB) into the setup.
+class RegistryError : public std::exception {
  public:
-  using std::runtime_error::runtime_error;
+  explicit RegistryError(std::string reason) : reason_(std::move(reason)) {}
+  const char* what() const noexcept override { return reason_.c_str(); }
+
+ private:
+  std::string reason_;
 };
 
 enum class RegistryRoot { kCurrentUser, kLocalMachine };

@@ -11,8 +11,9 @@ import pytest
 
 from checks import tree
 from pictures import Picture
-from expected import (EXIT_DECLINED, EXIT_SUCCESS, downgrade_question, install_question,
-                      language_file_error_box, launch_question)
+from expected import (EXIT_DECLINED, EXIT_FAILURE, EXIT_SUCCESS, downgrade_question,
+                      install_error_box, install_question, language_file_error_box,
+                      launch_question)
 from updates import TITLE, build_update, guarded_options
 from wine_machine import windows_join
 
@@ -305,3 +306,23 @@ def test_kind_the_guard_does_not_know_is_written_straight(machine_en, build):
     assert run.exit_code == EXIT_SUCCESS
     assert product.read("notes.txt") == source.read_bytes()
     assert tree(product.path) == before
+
+
+def test_guarded_write_over_a_held_file_fails_whole(machine_pair, guarded, build):
+    kind = KINDS["cok"]
+    installed = content(build, kind, kind.older)
+    product = install(machine_pair, build, kind, installed)
+    before = tree(product.path)
+    target = windows_join(product.windows_dir, kind.file_name)
+    holder = machine_pair.hold_file(target)
+    try:
+        run = machine_pair.run_setup("modest", answers=("ok",), setup=guarded["cok"].setup)
+        assert holder.poll() is None, "the holder let go during the run"
+    finally:
+        holder.kill()
+        holder.wait(timeout=60)
+
+    assert run.shown() == [install_error_box(target, machine_pair.lang)]
+    assert run.exit_code == EXIT_FAILURE
+    assert product.read(kind.file_name) == installed
+    assert tree(product.path) == before, "the temporary file was left"
