@@ -8,15 +8,15 @@ if(NOT result EQUAL 0)
 endif()
 string(REGEX MATCHALL "DLL Name: [^\n]+" names "${dump}")
 #
-# Nor may it import a system DLL by name that Windows does not always load from
-# its own directory (the KnownDLLs): the loader would look for it beside the
-# setup first, before the entry can narrow the search, and a DLL of that name
-# planted in the download folder would run elevated. Such DLLs (version.dll)
-# are loaded by their full path at run time instead. comctl32.dll is the one
-# exception: the manifest's dependency makes the loader take it from the
-# side-by-side store.
-set(system advapi32.dll kernel32.dll msvcrt.dll shell32.dll user32.dll gdi32.dll comctl32.dll ole32.dll oleaut32.dll)
-set(not_known version.dll)
+# Nor may it import any other system DLL: the loader would map it before the
+# entry, at every start, even for a silent run that shows nothing. Some of
+# them are not among the DLLs Windows always takes from its own directory
+# (the KnownDLLs): the loader would look for those beside the setup first,
+# before the entry can narrow the search, and a copy planted in the download
+# folder would run elevated. Every other DLL is loaded at its first use, by
+# its full path (setup/system_dll_win.h).
+set(system advapi32.dll kernel32.dll msvcrt.dll)
+set(not_known version.dll comctl32.dll)
 foreach(line IN LISTS names)
   string(REPLACE "DLL Name: " "" dll "${line}")
   string(TOLOWER "${dll}" dll)
@@ -24,7 +24,7 @@ foreach(line IN LISTS names)
     message(FATAL_ERROR "${EXE} imports ${dll} by name: a copy beside the setup would be loaded")
   endif()
   if(NOT dll IN_LIST system)
-    message(FATAL_ERROR "${EXE} needs ${dll}, which Windows does not have")
+    message(FATAL_ERROR "${EXE} imports ${dll}: a runtime DLL is not on Windows, a system DLL is loaded at its first use")
   endif()
   message(STATUS "system DLL: ${dll}")
 endforeach()

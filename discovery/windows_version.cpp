@@ -233,6 +233,8 @@ std::string ServicePack(const WindowsFacts& f) {
 
 }  // namespace
 
+bool NeedsSystemMetrics(const WindowsFacts& facts) { return facts.major == 5; }
+
 bool GetWindowsVersionParts(const WindowsFacts& facts, std::string& osName,
                             std::string& osVersion, std::string& osServicePack) {
   osName.clear();

@@ -62,6 +62,13 @@ struct WindowsFacts {
   std::function<std::string()> verOutput;
 };
 
+// Whether the description of this system can depend on the four system
+// metrics (tablet, media center, starter, R2): only the releases numbered 5
+// (2000, XP, Server 2003) are told apart by them. The metrics live in user32,
+// which the setup otherwise loads only to show something, so they are asked
+// only where this is true and stay false elsewhere.
+bool NeedsSystemMetrics(const WindowsFacts& facts);
+
 // Fills the three parts of the description from the facts; false when the
 // system cannot be described (no version record, or neither the 9x nor the
 // NT platform). The outputs are cleared first.

@@ -283,6 +283,20 @@ TEST(GetWindowsVersionParts, DescribesEveryRowOfTheVersionTables) {
     EXPECT_EQ(version, c.version);
     EXPECT_EQ(servicePack, c.servicePack);
     ExpectSourcesUsed(c.facts, calls);
+
+    // The system metrics are asked only where they can tell editions apart;
+    // everywhere else the description is the same whatever they would say.
+    const WindowsFacts& raw = c.facts.raw;
+    if (raw.tabletPc || raw.mediaCenter || raw.starter || raw.serverR2)
+      EXPECT_TRUE(NeedsSystemMetrics(raw));
+    if (!NeedsSystemMetrics(raw)) {
+      Facts metrics = c.facts;
+      metrics.Tablet().Media().Starter().R2();
+      Calls more;
+      EXPECT_TRUE(GetWindowsVersionParts(Make(metrics, more), name, version, servicePack));
+      EXPECT_EQ(name + "|" + version + "|" + servicePack,
+                std::string(c.name) + "|" + c.version + "|" + c.servicePack);
+    }
   }
 }
 

@@ -8,6 +8,7 @@
 
 #include "discovery/windows_version.h"
 #include "setup/startup.h"
+#include "setup/system_dll_win.h"
 #include "setup/win_text.h"
 
 namespace {
@@ -159,10 +160,13 @@ WindowsFacts GatherWindowsFacts() {
   facts.servicePack = Narrow(version->szCSDVersion, length);
 
   facts.architecture = NativeArchitecture();
-  facts.tabletPc = GetSystemMetrics(SM_TABLETPC) != 0;
-  facts.mediaCenter = GetSystemMetrics(SM_MEDIACENTER) != 0;
-  facts.starter = GetSystemMetrics(SM_STARTER) != 0;
-  facts.serverR2 = GetSystemMetrics(SM_SERVERR2) != 0;
+  if (NeedsSystemMetrics(facts)) {
+    const UserFunctions& user = User32();
+    facts.tabletPc = user.GetSystemMetrics(SM_TABLETPC) != 0;
+    facts.mediaCenter = user.GetSystemMetrics(SM_MEDIACENTER) != 0;
+    facts.starter = user.GetSystemMetrics(SM_STARTER) != 0;
+    facts.serverR2 = user.GetSystemMetrics(SM_SERVERR2) != 0;
+  }
 
   facts.productName = ReadProductName;
   facts.productOptionsType = ReadProductOptionsType;

@@ -9,6 +9,7 @@
 
 #include "discovery/folders.h"
 #include "install/version_probes.h"
+#include "setup/system_dll_win.h"
 #include "setup/win_text.h"
 #include "ui/lang_unit_win.h"
 #include "ui/messages.h"
@@ -89,29 +90,17 @@ struct VersionApi {
   QueryFunction query = nullptr;
 };
 
-template <typename Function>
-Function Lookup(HMODULE module, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 // Loaded once and kept for the life of the process; null members when the
 // system has no version.dll.
 const VersionApi& SystemVersionApi() {
-  static VersionApi api;
-  static bool loaded = false;
-  if (loaded) return api;
-  loaded = true;
-  wchar_t directory[MAX_PATH];
-  const UINT length = GetSystemDirectoryW(directory, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return api;
-  const std::wstring path = std::wstring(directory, length) + L"\\version.dll";
-  // The altered search path takes the DLL's own dependencies from its
-  // directory too, not from the setup's.
-  HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-  if (!module) return api;
-  api.getSize = Lookup<VersionApi::SizeFunction>(module, "GetFileVersionInfoSizeW");
-  api.getInfo = Lookup<VersionApi::InfoFunction>(module, "GetFileVersionInfoW");
-  api.query = Lookup<VersionApi::QueryFunction>(module, "VerQueryValueW");
+  static const VersionApi api = [] {
+    VersionApi found;
+    const HMODULE module = LoadSystemDll(L"version.dll");
+    found.getSize = FindFunction<VersionApi::SizeFunction>(module, "GetFileVersionInfoSizeW");
+    found.getInfo = FindFunction<VersionApi::InfoFunction>(module, "GetFileVersionInfoW");
+    found.query = FindFunction<VersionApi::QueryFunction>(module, "VerQueryValueW");
+    return found;
+  }();
   return api;
 }
 
@@ -120,7 +109,7 @@ const VersionApi& SystemVersionApi() {
 std::string ReadExeFileVersion(const std::string& path) {
   const std::wstring widePath = Widen(path);
   SHFILEINFOW info = {};
-  if (SHGetFileInfoW(widePath.c_str(), 0, &info, sizeof(info), SHGFI_EXETYPE) == 0)
+  if (Shell32().SHGetFileInfoW(widePath.c_str(), 0, &info, sizeof(info), SHGFI_EXETYPE) == 0)
     return std::string();
   const VersionApi& api = SystemVersionApi();
   if (!api.getSize || !api.getInfo || !api.query) return std::string();

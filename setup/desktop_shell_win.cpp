@@ -6,6 +6,11 @@
 #include <shlguid.h>
 #include <shlobj.h>
 
+#include "setup/system_dll_win.h"
+
+// shellapi.h names ShellExecuteW so; here it is the method of IShellDispatch2.
+#undef ShellExecute
+
 namespace {
 
 // Releases a COM interface when it goes out of scope.
@@ -21,14 +26,14 @@ struct ComRef {
 
 struct Bstr {
   BSTR text;
-  explicit Bstr(const std::wstring& value) : text(SysAllocString(value.c_str())) {}
-  ~Bstr() { SysFreeString(text); }
+  explicit Bstr(const std::wstring& value) : text(Com().SysAllocString(value.c_str())) {}
+  ~Bstr() { Com().SysFreeString(text); }
 };
 
 struct ComApartment {
-  HRESULT result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  HRESULT result = Com().CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   ~ComApartment() {
-    if (SUCCEEDED(result)) CoUninitialize();
+    if (SUCCEEDED(result)) Com().CoUninitialize();
   }
 };
 
@@ -39,11 +44,11 @@ bool OpenThroughDesktopShell(const std::wstring& path, const std::wstring& direc
   if (FAILED(apartment.result)) return false;
 
   ComRef<IShellWindows> windows;
-  if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+  if (FAILED(Com().CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
                               windows.OutVoid())))
     return false;
   VARIANT empty;
-  VariantInit(&empty);
+  Com().VariantInit(&empty);
   LONG desktopWindow = 0;
   ComRef<IDispatch> desktop;
   if (windows.p->FindWindowSW(&empty, &empty, SWC_DESKTOP, &desktopWindow, SWFO_NEEDDISPATCH,
@@ -70,10 +75,10 @@ bool OpenThroughDesktopShell(const std::wstring& path, const std::wstring& direc
 
   Bstr file(path), verb(L"open"), folder(directory);
   VARIANT arguments, operation, workingDirectory, show;
-  VariantInit(&arguments);
-  VariantInit(&operation);
-  VariantInit(&workingDirectory);
-  VariantInit(&show);
+  Com().VariantInit(&arguments);
+  Com().VariantInit(&operation);
+  Com().VariantInit(&workingDirectory);
+  Com().VariantInit(&show);
   operation.vt = VT_BSTR;
   operation.bstrVal = verb.text;
   workingDirectory.vt = VT_BSTR;

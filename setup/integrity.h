@@ -11,8 +11,8 @@
 // other change, including bytes appended after the end, does not.
 //
 // This file holds that rule, once, for the stamping tool and for the check
-// in the setup alike. The hash itself comes from the platform: OpenSSL on the
-// build machine, CryptoAPI in the setup.
+// in the setup alike. The hash itself is OpenSSL's on the build machine and
+// the setup's own (sha256.h) in the setup: two implementations that must agree.
 
 #include <array>
 #include <cstddef>

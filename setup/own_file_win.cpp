@@ -1,11 +1,11 @@
 #include "setup/own_file_win.h"
 
 #include <windows.h>
-#include <wincrypt.h>
 
 #include <vector>
 
 #include "setup/integrity.h"
+#include "setup/sha256.h"
 
 // The stamp block, in a section of its own so that the stamping tool finds it
 // from the section table. The build writes the digest into the file after
@@ -16,29 +16,6 @@ const unsigned char vespodarIntegrityStamp[kStampSize] = {
     'V', 'e', 's', 'p', 'o', 'd', 'a', 'r', 'S', 't', 'a', 'm', 'p', 0, 0, 1};
 
 namespace {
-
-// The XP SP3 headers hide SHA-256 behind a newer _WIN32_WINNT; XP SP3's AES
-// provider has it all the same.
-#ifndef CALG_SHA_256
-#define CALG_SHA_256 (ALG_CLASS_HASH | ALG_TYPE_ANY | 12)
-#endif
-
-// CALG_SHA_256 needs the AES provider type, which Windows XP has from SP3 on.
-bool Sha256(const std::vector<std::pair<const std::uint8_t*, std::size_t>>& parts, Digest* digest) {
-  HCRYPTPROV provider = 0;
-  if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES,
-                            CRYPT_VERIFYCONTEXT | CRYPT_SILENT))
-    return false;
-  HCRYPTHASH hash = 0;
-  bool ok = CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash) != 0;
-  for (std::size_t i = 0; ok && i < parts.size(); ++i)
-    ok = CryptHashData(hash, parts[i].first, static_cast<DWORD>(parts[i].second), 0) != 0;
-  DWORD size = static_cast<DWORD>(digest->size());
-  ok = ok && CryptGetHashParam(hash, HP_HASHVAL, digest->data(), &size, 0) && size == digest->size();
-  if (hash) CryptDestroyHash(hash);
-  CryptReleaseContext(provider, 0);
-  return ok;
-}
 
 struct MappedFile {
   HANDLE file = INVALID_HANDLE_VALUE;
@@ -81,7 +58,7 @@ OwnFileState CheckOwnFile() {
   own.view = static_cast<const std::uint8_t*>(MapViewOfFile(own.mapping, FILE_MAP_READ, 0, 0, 0));
   if (!own.view) return OwnFileState::kUnreadable;
 
-  switch (CheckImageStamp(own.view, own.size, Sha256)) {
+  switch (CheckImageStamp(own.view, own.size, Sha256Ranges)) {
     case StampCheck::kIntact:
       return OwnFileState::kIntact;
     case StampCheck::kHashFailed:

@@ -5,6 +5,7 @@
 
 #include "setup/desktop_shell_win.h"
 #include "setup/product.h"
+#include "setup/system_dll_win.h"
 #include "setup/win_text.h"
 
 namespace {
@@ -24,7 +25,7 @@ const int kWindowPasses = 11;
 const DWORD kWindowPassMs = 1024;
 
 HWND FindMainWindow(const std::string& mainWindowClass) {
-  return FindWindowW(Widen(mainWindowClass).c_str(), nullptr);
+  return User32().FindWindowW(Widen(mainWindowClass).c_str(), nullptr);
 }
 
 }  // namespace
@@ -41,7 +42,7 @@ bool CloseRunningProduct(const std::string& mainWindowClass) {
   HWND window = FindMainWindow(mainWindowClass);
   // Without a window there is nobody to tell; waiting would only delay.
   if (!window) return false;
-  PostMessageW(window, WM_QUIT, 0, 0);
+  User32().PostMessageW(window, WM_QUIT, 0, 0);
   for (DWORD waited = 0; waited < kQuitWaitMs; waited += kQuitProbeMs) {
     if (ProductNotRunning()) return true;
     Sleep(kQuitProbeMs);
@@ -65,7 +66,7 @@ void StartProduct(const std::string& installDir, const std::string& executable) 
           LaunchRoute::kThroughDesktopShell &&
       OpenThroughDesktopShell(path, directory))
     return;
-  ShellExecuteW(nullptr, L"open", path.c_str(), L"", directory.c_str(), SW_SHOWNORMAL);
+  Shell32().ShellExecuteW(nullptr, L"open", path.c_str(), L"", directory.c_str(), SW_SHOWNORMAL);
 }
 
 void StartProductAndWait(const std::string& installDir, const std::string& executable,
@@ -83,6 +84,6 @@ void StartProductAndWait(const std::string& installDir, const std::string& execu
     window = FindMainWindow(mainWindowClass);
   }
   if (!window) return;
-  ShowWindow(window, SW_SHOWNORMAL);
-  SetForegroundWindow(window);
+  User32().ShowWindow(window, SW_SHOWNORMAL);
+  User32().SetForegroundWindow(window);
 }

@@ -2,12 +2,13 @@
 
 #include <windows.h>
 
+#include "setup/system_dll_win.h"
 #include "setup/win_text.h"
 
 int ShowMessageBoxWin(const MessageBoxSpec& box) {
   const std::wstring text = Widen(box.text);
   const std::wstring caption = Widen(box.caption);
   if (box.language != 0)
-    return MessageBoxExW(nullptr, text.c_str(), caption.c_str(), box.style, box.language);
-  return MessageBoxW(nullptr, text.c_str(), caption.c_str(), box.style);
+    return User32().MessageBoxExW(nullptr, text.c_str(), caption.c_str(), box.style, box.language);
+  return User32().MessageBoxW(nullptr, text.c_str(), caption.c_str(), box.style);
 }

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 
+#include "setup/system_dll_win.h"
 #include "setup/win_text.h"
 #include "ui/progress_window.h"
 
@@ -28,7 +29,7 @@ struct TSetupForm {
 
 HWND CreatePart(const ProgressWindowPart& part, const wchar_t* text, HWND parent, int left,
                 int top) {
-  return CreateWindowExW(part.exStyle, part.className, text, part.style, left, top, part.width,
+  return User32().CreateWindowExW(part.exStyle, part.className, text, part.style, left, top, part.width,
                          part.height, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
@@ -43,20 +44,20 @@ LRESULT CALLBACK PlainWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       return 0;
     }
     case WM_DESTROY:
-      PostQuitMessage(0);
+      User32().PostQuitMessage(0);
       return 0;
     default:
-      return DefWindowProcW(window, message, wParam, lParam);
+      return User32().DefWindowProcW(window, message, wParam, lParam);
   }
 }
 
 DWORD WINAPI ProgressThreadBody(void* parameter) {
   const std::unique_ptr<TSetupForm> form(static_cast<TSetupForm*>(parameter));
   const ProgressOrigin origin =
-      CentredProgressOrigin(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+      CentredProgressOrigin(User32().GetSystemMetrics(SM_CXSCREEN), User32().GetSystemMetrics(SM_CYSCREEN));
   frameLeft = origin.left;
   frameTop = origin.top;
-  InitCommonControls();
+  CommonControls().InitCommonControls();
 
   HINSTANCE module = GetModuleHandleW(nullptr);
   WNDCLASSEXW windowClass = {};
@@ -66,26 +67,26 @@ DWORD WINAPI ProgressThreadBody(void* parameter) {
   windowClass.cbClsExtra = 4;
   windowClass.cbWndExtra = 4;
   windowClass.hInstance = module;
-  windowClass.hIcon = LoadIconW(module, MAKEINTRESOURCEW(0));
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+  windowClass.hIcon = User32().LoadIconW(module, MAKEINTRESOURCEW(0));
+  windowClass.hCursor = User32().LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = static_cast<HBRUSH>(Gdi32().GetStockObject(GRAY_BRUSH));
   windowClass.lpszClassName = kProgressFrame.className;
   windowClass.hIconSm = windowClass.hIcon;
   // Without the class there is no window; the next show tries again.
-  if (!RegisterClassExW(&windowClass)) return 0;
+  if (!User32().RegisterClassExW(&windowClass)) return 0;
 
-  const HWND frame = CreateWindowExW(kProgressFrame.exStyle, kProgressFrame.className,
+  const HWND frame = User32().CreateWindowExW(kProgressFrame.exStyle, kProgressFrame.className,
                                      form->captionText.c_str(), kProgressFrame.style, origin.left,
                                      origin.top, kProgressFrame.width, kProgressFrame.height,
                                      nullptr, nullptr, module, form.get());
   frameWindow = frame;
   windowCreated = true;
-  ShowWindow(frame, SW_SHOWNORMAL);
+  User32().ShowWindow(frame, SW_SHOWNORMAL);
 
   MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+  while (User32().GetMessageW(&message, nullptr, 0, 0) > 0) {
+    User32().TranslateMessage(&message);
+    User32().DispatchMessageW(&message);
   }
   return 0;
 }
@@ -94,7 +95,7 @@ DWORD WINAPI ProgressThreadBody(void* parameter) {
 void PlaceFrame(UINT showOrHide) {
   const HWND frame = frameWindow;
   if (!frame) return;
-  SetWindowPos(frame, HWND_TOPMOST, frameLeft, frameTop, kProgressFrame.width,
+  User32().SetWindowPos(frame, HWND_TOPMOST, frameLeft, frameTop, kProgressFrame.width,
                kProgressFrame.height, showOrHide);
 }
 
@@ -121,11 +122,11 @@ void ShowProgressWindow(const std::string& caption, const std::string& status) {
 void HideProgressWindow() { PlaceFrame(SWP_HIDEWINDOW); }
 
 void SetProgressCaption(const std::string& text) {
-  if (const HWND frame = frameWindow) SetWindowTextW(frame, Widen(text).c_str());
+  if (const HWND frame = frameWindow) User32().SetWindowTextW(frame, Widen(text).c_str());
 }
 
 void SetProgressStatus(const std::string& text) {
-  if (const HWND status = statusWindow) SetWindowTextW(status, Widen(text).c_str());
+  if (const HWND status = statusWindow) User32().SetWindowTextW(status, Widen(text).c_str());
 }
 
 bool ProgressWindowCreated() { return windowCreated; }

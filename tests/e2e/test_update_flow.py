@@ -1,6 +1,9 @@
 """The update as a user meets it: the questions, the answers, the quiet mode,
 and the runs that must end before anything is written."""
 
+import re
+import subprocess
+
 import pytest
 
 from checks import (assert_not_started, assert_started_from, assert_untouched, assert_updated,
@@ -65,6 +68,27 @@ class TestCommandLine:
         assert run.exit_code == EXIT_SUCCESS
         assert_updated(machine, product, package, before)
         assert_not_started(product)
+
+    def test_a_silent_run_loads_no_user_interface_library(self, machine, package):
+        # What a silent run maps beside the setup: the core system DLLs and
+        # nothing for boxes, windows or the shell, whose start-up alone cost
+        # the run more than its work (Wine's comctl32 started a desktop
+        # process on every run). Wine's loader lists each DLL it maps.
+        product = _default_product(machine)
+        before = tree(product.path)
+        env = dict(machine.env, WINEDEBUG="+loaddll")
+        done = subprocess.run(["wine", machine.windows_path(machine.build / "VespodarUpdate.exe"),
+                               "modest"], env=env, stdin=subprocess.DEVNULL,
+                              capture_output=True, timeout=120)
+
+        assert done.returncode == EXIT_SUCCESS, done.stderr[-2000:]
+        assert_updated(machine, product, package, before)
+        trace = done.stderr.decode(errors="replace")
+        loaded = {name.lower() for name in re.findall(r'Loaded L"[^"]*\\\\([^"\\]+)" at', trace)}
+        loaded -= {"vespodarupdate.exe"}
+        assert loaded, "the loader listed nothing: the trace did not reach the test"
+        assert loaded <= {"kernelbase.dll", "kernel32.dll", "msvcrt.dll", "ucrtbase.dll",
+                          "sechost.dll", "advapi32.dll"}, sorted(loaded)
 
     @pytest.mark.front
     def test_modest_runapp_brings_a_minimised_product_to_the_front(self, machine, package):

@@ -1,0 +1,31 @@
+#ifndef VESPODAR_SETUP_SHA256_H_
+#define VESPODAR_SETUP_SHA256_H_
+
+// SHA-256 (FIPS 180-4), in plain C++. The setup checks its own file with it
+// at every start; the system's CryptoAPI would load three more DLLs and a
+// provider for a job of a few milliseconds.
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "setup/integrity.h"
+
+struct Sha256State {
+  std::uint32_t h[8];
+  std::uint64_t length;  // bytes hashed so far
+  std::uint8_t block[64];
+  std::size_t used;      // bytes waiting in block
+};
+
+void Sha256Init(Sha256State* state);
+void Sha256Update(Sha256State* state, const std::uint8_t* data, std::size_t size);
+Digest Sha256Final(Sha256State* state);
+
+// The digest of the ranges in order, as the integrity check takes it; never
+// fails.
+bool Sha256Ranges(const std::vector<std::pair<const std::uint8_t*, std::size_t>>& parts,
+                  Digest* digest);
+
+#endif  // VESPODAR_SETUP_SHA256_H_
