@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "setup/sha256.h"
+
 namespace {
 
 std::uint32_t Read16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
@@ -22,6 +24,8 @@ const std::size_t kOptionalDirectoryCount = 92;
 const std::size_t kOptionalDirectories = 96;
 const std::size_t kCertificateDirectory = 4;
 const std::uint16_t kPe32Magic = 0x10B;
+// What the file check holds of the file at a time.
+const std::size_t kFileChunkBytes = 64 * 1024;
 
 bool DigestOf(const std::uint8_t* image, const ImageLayout& layout, std::size_t length,
               const HashRanges& hash, Digest* digest) {
@@ -38,17 +42,37 @@ bool DigestOf(const std::uint8_t* image, const ImageLayout& layout, std::size_t 
 
 }  // namespace
 
-bool ParseImageLayout(const std::uint8_t* image, std::size_t size, ImageLayout* layout) {
-  if (size < 64 || image[0] != 'M' || image[1] != 'Z') return false;
+namespace {
+
+enum class HeaderParse { kParsed, kBad, kNeedMore };
+
+// Reads the layout from the first HEAD_SIZE bytes of a file of FILE_SIZE
+// bytes. When the headers go on past what is there, *needed is how many
+// leading bytes it takes. The stamp block's magic is left to the caller.
+HeaderParse ParseHeaders(const std::uint8_t* image, std::size_t headSize, std::size_t size,
+                         ImageLayout* layout, std::size_t* needed) {
+  auto missing = [&](std::size_t end) {
+    if (end <= headSize) return false;
+    *needed = end;
+    return true;
+  };
+  if (size < 64) return HeaderParse::kBad;
+  if (missing(64)) return HeaderParse::kNeedMore;
+  if (image[0] != 'M' || image[1] != 'Z') return HeaderParse::kBad;
   const std::size_t pe = Read32(image + 60);
-  if (pe > size || size - pe < 24 || std::memcmp(image + pe, "PE\0\0", 4) != 0) return false;
+  if (pe > size || size - pe < 24) return HeaderParse::kBad;
+  if (missing(pe + 24)) return HeaderParse::kNeedMore;
+  if (std::memcmp(image + pe, "PE\0\0", 4) != 0) return HeaderParse::kBad;
   const std::size_t sectionCount = Read16(image + pe + 6);
   const std::size_t optionalSize = Read16(image + pe + 20);
   const std::size_t optional = pe + 24;
   if (optionalSize < kOptionalDirectories + 8 * (kCertificateDirectory + 1) ||
-      size - optional < optionalSize || Read16(image + optional) != kPe32Magic ||
+      size - optional < optionalSize)
+    return HeaderParse::kBad;
+  if (missing(optional + optionalSize)) return HeaderParse::kNeedMore;
+  if (Read16(image + optional) != kPe32Magic ||
       Read32(image + optional + kOptionalDirectoryCount) <= kCertificateDirectory)
-    return false;
+    return HeaderParse::kBad;
   layout->checksumOffset = optional + kOptionalChecksum;
   layout->certEntryOffset = optional + kOptionalDirectories + 8 * kCertificateDirectory;
   // The certificate table's "address" is a file offset, not an RVA.
@@ -56,18 +80,51 @@ bool ParseImageLayout(const std::uint8_t* image, std::size_t size, ImageLayout* 
   layout->certTableSize = Read32(image + layout->certEntryOffset + 4);
 
   const std::size_t sections = optional + optionalSize;
-  if (sectionCount > (size - std::min(size, sections)) / 40) return false;
+  if (sectionCount > (size - std::min(size, sections)) / 40) return HeaderParse::kBad;
+  if (missing(sections + 40 * sectionCount)) return HeaderParse::kNeedMore;
   for (std::size_t i = 0; i < sectionCount; ++i) {
     const std::uint8_t* header = image + sections + 40 * i;
     if (std::memcmp(header, kStampSectionName, 8) != 0) continue;
     const std::size_t raw = Read32(header + 20);
     const std::size_t rawSize = Read32(header + 16);
-    if (raw > size || rawSize < kStampSize || size - raw < kStampSize) return false;
-    if (std::memcmp(image + raw, kStampMagic, sizeof(kStampMagic)) != 0) return false;
+    if (raw > size || rawSize < kStampSize || size - raw < kStampSize) return HeaderParse::kBad;
     layout->stampOffset = raw;
-    return true;
+    return HeaderParse::kParsed;
   }
-  return false;
+  return HeaderParse::kBad;
+}
+
+// What the stamp block and the file's size say, before any digest: distorted,
+// or intact so far (kIntact). PADDING reads the bytes between the stamped
+// length and the certificate table (fewer than 8) into its argument.
+StampCheck CheckStampBlock(const ImageLayout& layout, const std::uint8_t* stamp, std::size_t size,
+                           const std::function<bool(std::size_t, std::size_t, std::uint8_t*)>& read) {
+  const std::size_t length = Read32(stamp + 16);
+  if (Read32(stamp + 20) != kStampStateStamped || length > size ||
+      length < layout.stampOffset + kStampSize)
+    return StampCheck::kDistorted;
+  if (layout.certTableSize == 0 && layout.certTableOffset == 0)
+    return size == length ? StampCheck::kIntact : StampCheck::kDistorted;
+  // Signing pads the file to a multiple of 8 with zeros and appends the
+  // certificate table; nothing else may follow the stamped bytes.
+  const std::size_t padded = (length + 7) & ~static_cast<std::size_t>(7);
+  if (layout.certTableOffset != padded || layout.certTableOffset > size ||
+      size - layout.certTableOffset != layout.certTableSize)
+    return StampCheck::kDistorted;
+  std::uint8_t padding[8] = {};
+  if (padded > length && !read(length, padded - length, padding)) return StampCheck::kHashFailed;
+  for (std::size_t i = 0; i < padded - length; ++i)
+    if (padding[i] != 0) return StampCheck::kDistorted;
+  return StampCheck::kIntact;
+}
+
+}  // namespace
+
+bool ParseImageLayout(const std::uint8_t* image, std::size_t size, ImageLayout* layout) {
+  std::size_t needed = 0;
+  // The whole file is there: it never needs more.
+  if (ParseHeaders(image, size, size, layout, &needed) != HeaderParse::kParsed) return false;
+  return std::memcmp(image + layout->stampOffset, kStampMagic, sizeof(kStampMagic)) == 0;
 }
 
 std::vector<ByteRange> CoveredRanges(const ImageLayout& layout, std::size_t length) {
@@ -91,26 +148,54 @@ StampCheck CheckImageStamp(const std::uint8_t* image, std::size_t size, const Ha
   ImageLayout layout;
   if (!ParseImageLayout(image, size, &layout)) return StampCheck::kDistorted;
   const std::uint8_t* stamp = image + layout.stampOffset;
-  const std::size_t length = Read32(stamp + 16);
-  if (Read32(stamp + 20) != kStampStateStamped || length > size ||
-      length < layout.stampOffset + kStampSize)
-    return StampCheck::kDistorted;
-
-  if (layout.certTableSize == 0 && layout.certTableOffset == 0) {
-    if (size != length) return StampCheck::kDistorted;
-  } else {
-    // Signing pads the file to a multiple of 8 with zeros and appends the
-    // certificate table; nothing else may follow the stamped bytes.
-    const std::size_t padded = (length + 7) & ~static_cast<std::size_t>(7);
-    if (layout.certTableOffset != padded || layout.certTableOffset > size ||
-        size - layout.certTableOffset != layout.certTableSize)
-      return StampCheck::kDistorted;
-    for (std::size_t i = length; i < padded; ++i)
-      if (image[i] != 0) return StampCheck::kDistorted;
-  }
+  const StampCheck block = CheckStampBlock(
+      layout, stamp, size, [image](std::size_t offset, std::size_t count, std::uint8_t* out) {
+        std::memcpy(out, image + offset, count);
+        return true;
+      });
+  if (block != StampCheck::kIntact) return block;
 
   Digest digest;
-  if (!DigestOf(image, layout, length, hash, &digest)) return StampCheck::kHashFailed;
+  if (!DigestOf(image, layout, Read32(stamp + 16), hash, &digest)) return StampCheck::kHashFailed;
+  return std::memcmp(digest.data(), stamp + 24, digest.size()) == 0 ? StampCheck::kIntact
+                                                                     : StampCheck::kDistorted;
+}
+
+StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read) {
+  ImageLayout layout;
+  std::vector<std::uint8_t> head;
+  std::size_t needed = 0;
+  for (;;) {
+    const HeaderParse parsed = ParseHeaders(head.data(), head.size(), size, &layout, &needed);
+    if (parsed == HeaderParse::kBad) return StampCheck::kDistorted;
+    if (parsed == HeaderParse::kParsed) break;
+    // A page at least: the headers of a linked image then take one read.
+    needed = std::max(needed, std::min<std::size_t>(size, 4096));
+    head.resize(needed);
+    if (!read(0, needed, head.data())) return StampCheck::kHashFailed;
+  }
+  std::uint8_t stamp[kStampSize];
+  if (!read(layout.stampOffset, kStampSize, stamp)) return StampCheck::kHashFailed;
+  if (std::memcmp(stamp, kStampMagic, sizeof(kStampMagic)) != 0) return StampCheck::kDistorted;
+  const StampCheck block = CheckStampBlock(layout, stamp, size, read);
+  if (block != StampCheck::kIntact) return block;
+
+  const std::size_t length = Read32(stamp + 16);
+  Sha256State state;
+  Sha256Init(&state);
+  std::vector<std::uint8_t> chunk(std::min<std::size_t>(length, kFileChunkBytes));
+  for (const ByteRange& range : CoveredRanges(layout, length)) {
+    for (std::size_t done = 0; done < range.size;) {
+      const std::size_t count = std::min(chunk.size(), range.size - done);
+      if (!read(range.offset + done, count, chunk.data())) return StampCheck::kHashFailed;
+      Sha256Update(&state, chunk.data(), count);
+      done += count;
+    }
+  }
+  std::uint8_t lengthBytes[4];
+  Write32(lengthBytes, static_cast<std::uint32_t>(length));
+  Sha256Update(&state, lengthBytes, sizeof(lengthBytes));
+  const Digest digest = Sha256Final(&state);
   return std::memcmp(digest.data(), stamp + 24, digest.size()) == 0 ? StampCheck::kIntact
                                                                      : StampCheck::kDistorted;
 }

@@ -57,12 +57,21 @@ bool ParseImageLayout(const std::uint8_t* image, std::size_t size, ImageLayout* 
 // The ranges of [0, length) that the digest covers, in file order.
 std::vector<ByteRange> CoveredRanges(const ImageLayout& layout, std::size_t length);
 
+// kHashFailed: the check could not be made (the hash or a read failed).
 enum class StampCheck { kIntact, kDistorted, kHashFailed };
 
 // Checks a stamped image: its stamp, its size against the stamped length (an
 // unsigned file must end there, a signed one may only add the 8-byte padding
 // and the certificate table at its end), and the digest.
 StampCheck CheckImageStamp(const std::uint8_t* image, std::size_t size, const HashRanges& hash);
+
+// Reads COUNT bytes at OFFSET of a file into OUT; false when it cannot.
+using ReadBytes = std::function<bool(std::size_t offset, std::size_t count, std::uint8_t* out)>;
+
+// CheckImageStamp on a file of SIZE bytes that is read piece by piece, with
+// SHA-256 (sha256.h): only its headers, its stamp block and 64 KiB of it are
+// held at a time. kHashFailed when a read failed.
+StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read);
 
 // Writes the stamp into an unsigned image in place. False with a reason when
 // the image cannot be stamped.

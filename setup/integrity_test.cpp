@@ -74,8 +74,24 @@ void Sign(std::vector<std::uint8_t>& image, std::size_t certificateSize = 64) {
   Put32(image, kCertEntry + 4, static_cast<std::uint32_t>(certificateSize));
 }
 
+// The file check reads the image piece by piece: never past its end, never
+// more than the headers or a chunk at once.
+StampCheck CheckFile(const std::vector<std::uint8_t>& image) {
+  return CheckFileStamp(image.size(),
+                        [&image](std::size_t offset, std::size_t count, std::uint8_t* out) {
+                          EXPECT_LE(offset, image.size());
+                          EXPECT_LE(count, image.size() - offset);
+                          EXPECT_LE(count, std::max<std::size_t>(4096, 64 * 1024));
+                          std::memcpy(out, image.data() + offset, count);
+                          return true;
+                        });
+}
+
+// Every image is judged by both checks, which must agree.
 StampCheck Check(const std::vector<std::uint8_t>& image) {
-  return CheckImageStamp(image.data(), image.size(), Sha256);
+  const StampCheck whole = CheckImageStamp(image.data(), image.size(), Sha256);
+  EXPECT_EQ(CheckFile(image), whole);
+  return whole;
 }
 
 TEST(IntegrityTest, LayoutAndCoveredRangesLeaveOutExactlyTheThreeFields) {
@@ -189,6 +205,37 @@ TEST(IntegrityTest, UnstampedSignedTwiceOrNotAnImageIsRefused) {
   std::vector<std::uint8_t> manySections = Stamped();
   Put16(manySections, kPe + 6, 0xFFFF);
   EXPECT_EQ(StampCheck::kDistorted, Check(manySections));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(IntegrityTest, FileCheckReadsInPiecesAndReportsAFailedRead) {
+  // A stamped image of a few chunks, so that the digest is fed chunk by chunk.
+  std::vector<std::uint8_t> image = MakeImage();
+  image.resize(300 * 1024 + 5, 0x5A);
+  for (std::size_t i = kImageSize; i < image.size(); i += 997) image[i] = static_cast<std::uint8_t>(i);
+  std::string error;
+  ASSERT_TRUE(StampImage(image.data(), image.size(), Sha256, &error)) << error;
+  EXPECT_EQ(Check(image), StampCheck::kIntact);
+  image[200 * 1024] ^= 1;
+  EXPECT_EQ(Check(image), StampCheck::kDistorted);
+  image[200 * 1024] ^= 1;
+
+  // A file that stops being readable part-way cannot be judged.
+  for (std::size_t failAt : {std::size_t{0}, std::size_t{kStamp}, std::size_t{128 * 1024}}) {
+    std::size_t reads = 0;
+    const StampCheck check = CheckFileStamp(
+        image.size(), [&](std::size_t offset, std::size_t count, std::uint8_t* out) {
+          ++reads;
+          if (offset <= failAt && failAt < offset + count) return false;
+          std::memcpy(out, image.data() + offset, count);
+          return true;
+        });
+    EXPECT_EQ(check, StampCheck::kHashFailed) << failAt;
+    EXPECT_GE(reads, 1u);
+  }
 }
 
 }  // namespace

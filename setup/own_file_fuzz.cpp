@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "setup/integrity.h"
+#include "setup/sha256.h"
 
 namespace {
 
@@ -100,12 +101,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const StampCheck judged = CheckImageStamp(image.data(), image.size(),
                                             CheckedHash(image.data(), image.size()));
   Check(judged != StampCheck::kHashFailed);
+  // Read piece by piece, with SHA-256 on both sides, the file check judges
+  // alike, and reads nothing outside the file.
+  const ReadBytes read = [&image](std::size_t offset, std::size_t count, std::uint8_t* out) {
+    Check(offset <= image.size() && count <= image.size() - offset);
+    std::memcpy(out, image.data() + offset, count);
+    return true;
+  };
+  Check(CheckFileStamp(image.size(), read) ==
+        CheckImageStamp(image.data(), image.size(), Sha256Ranges));
 
   std::string error;
   if (!StampImage(image.data(), image.size(), CheckedHash(image.data(), image.size()), &error))
     return 0;
   Check(CheckImageStamp(image.data(), image.size(), CheckedHash(image.data(), image.size())) ==
         StampCheck::kIntact);
+  {
+    // Stamped with SHA-256, the file check finds it intact too.
+    std::vector<std::uint8_t> stamped = image;
+    Check(StampImage(stamped.data(), stamped.size(), Sha256Ranges, &error));
+    const ReadBytes readStamped = [&stamped](std::size_t offset, std::size_t count,
+                                             std::uint8_t* out) {
+      Check(offset <= stamped.size() && count <= stamped.size() - offset);
+      std::memcpy(out, stamped.data() + offset, count);
+      return true;
+    };
+    Check(CheckFileStamp(stamped.size(), readStamped) == StampCheck::kIntact);
+  }
 
   ImageLayout layout;
   Check(ParseImageLayout(image.data(), image.size(), &layout));

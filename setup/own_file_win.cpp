@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "setup/integrity.h"
-#include "setup/sha256.h"
 
 // The stamp block, in a section of its own so that the stamping tool finds it
 // from the section table. The build writes the digest into the file after
@@ -17,15 +16,24 @@ const unsigned char vespodarIntegrityStamp[kStampSize] = {
 
 namespace {
 
-struct MappedFile {
-  HANDLE file = INVALID_HANDLE_VALUE;
-  HANDLE mapping = nullptr;
-  const std::uint8_t* view = nullptr;
-  std::size_t size = 0;
-  ~MappedFile() {
-    if (view) UnmapViewOfFile(view);
-    if (mapping) CloseHandle(mapping);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+// The file read at an offset; false unless every byte came.
+bool ReadAt(HANDLE file, std::size_t offset, std::size_t count, std::uint8_t* out) {
+  while (count > 0) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    DWORD got = 0;
+    if (!ReadFile(file, out, static_cast<DWORD>(count), &got, &at) || got == 0) return false;
+    offset += got;
+    out += got;
+    count -= got;
+  }
+  return true;
+}
+
+struct FileHandle {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  ~FileHandle() {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
   }
 };
 
@@ -43,22 +51,25 @@ OwnFileState CheckOwnFile() {
     if (path.size() >= 32768) return OwnFileState::kUnreadable;
     path.resize(path.size() * 2);
   }
-  MappedFile own;
-  own.file = CreateFileW(path.data(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (own.file == INVALID_HANDLE_VALUE) return OwnFileState::kUnreadable;
+  FileHandle own;
+  own.handle = CreateFileW(path.data(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (own.handle == INVALID_HANDLE_VALUE) return OwnFileState::kUnreadable;
   DWORD high = 0;
-  const DWORD low = GetFileSize(own.file, &high);
-  if ((low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0)
+  const DWORD size = GetFileSize(own.handle, &high);
+  if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0)
     return OwnFileState::kUnreadable;
-  own.size = low;
-  if (own.size == 0) return OwnFileState::kDistorted;
-  own.mapping = CreateFileMappingW(own.file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-  if (!own.mapping) return OwnFileState::kUnreadable;
-  own.view = static_cast<const std::uint8_t*>(MapViewOfFile(own.mapping, FILE_MAP_READ, 0, 0, 0));
-  if (!own.view) return OwnFileState::kUnreadable;
+  if (size == 0) return OwnFileState::kDistorted;
 
-  switch (CheckImageStamp(own.view, own.size, Sha256Ranges)) {
+  // Read a piece at a time rather than mapped whole: the setup's file is
+  // mostly its package, and a mapped copy would add its size to the
+  // process's memory beside the loaded image.
+  const HANDLE file = own.handle;
+  const StampCheck check =
+      CheckFileStamp(size, [file](std::size_t offset, std::size_t count, std::uint8_t* out) {
+        return ReadAt(file, offset, count, out);
+      });
+  switch (check) {
     case StampCheck::kIntact:
       return OwnFileState::kIntact;
     case StampCheck::kHashFailed:
