@@ -250,15 +250,22 @@ class TestConcurrency:
     def test_setup_killed_while_it_writes(self, machine_en, package, build):
         # Killed the moment its staging file appears, again and again: the
         # installed file is the old one or the new one, whole, every time.
+        # The whole write takes a few milliseconds, so on every other attempt
+        # the target is held open meanwhile: the setup then waits with its
+        # staging file written, and the kill surely lands before the rename.
+        # Unheld, the kill lands wherever the polling finds the setup.
         machine = machine_en
         product = _default_product(machine)
         old = product.files["vdq2.cok"]
         setup = machine.windows_path(build / "VespodarUpdate.exe")
+        target = windows_join(product.windows_dir, "vdq2.cok")
         outcomes = []
         for attempt in range(4):
             (product.path / "vdq2.cok").write_bytes(old)
             for name in staging_files(product):
                 (product.path / name).unlink()
+            held = attempt % 2 == 0
+            holder = machine.hold_file(target) if held else None
             launcher = machine.wine_background(setup, "modest", what="killed-setup")
             killed = False
             deadline = time.monotonic() + 60
@@ -272,7 +279,14 @@ class TestConcurrency:
                     killed = True
                     break
             launcher.wait(timeout=60)
-            assert killed, "the setup ended before its staging file was seen"
+            if holder is not None:
+                holder.kill()
+                holder.wait(timeout=60)
+            if held:
+                assert killed, "the setup ended before its staging file was seen"
+            elif not killed:
+                # It finished first: then it installed.
+                assert launcher.returncode == EXIT_SUCCESS
             installed = product.read("vdq2.cok")
             assert installed in (old, package), (
                 f"attempt {attempt}: vdq2.cok is a mixture ({len(installed)} bytes)")
