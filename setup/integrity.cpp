@@ -27,22 +27,23 @@ const std::uint16_t kPe32Magic = 0x10B;
 // What the file check holds of the file at a time.
 const std::size_t kFileChunkBytes = 64 * 1024;
 
+// What the digest takes after the covered ranges: the covered length itself,
+// so that a stamp may not be moved to another length.
+std::array<std::uint8_t, 4> LengthSuffix(std::size_t length) {
+  std::array<std::uint8_t, 4> bytes;
+  Write32(bytes.data(), static_cast<std::uint32_t>(length));
+  return bytes;
+}
+
 bool DigestOf(const std::uint8_t* image, const ImageLayout& layout, std::size_t length,
               const HashRanges& hash, Digest* digest) {
   std::vector<std::pair<const std::uint8_t*, std::size_t>> parts;
   for (const ByteRange& range : CoveredRanges(layout, length))
     parts.emplace_back(image + range.offset, range.size);
-  // The covered length is part of what is hashed: a stamp may not be moved to
-  // another length.
-  std::uint8_t lengthBytes[4];
-  Write32(lengthBytes, static_cast<std::uint32_t>(length));
-  parts.emplace_back(lengthBytes, sizeof(lengthBytes));
+  const std::array<std::uint8_t, 4> suffix = LengthSuffix(length);
+  parts.emplace_back(suffix.data(), suffix.size());
   return hash(parts, digest);
 }
-
-}  // namespace
-
-namespace {
 
 enum class HeaderParse { kParsed, kBad, kNeedMore };
 
@@ -95,10 +96,10 @@ HeaderParse ParseHeaders(const std::uint8_t* image, std::size_t headSize, std::s
 }
 
 // What the stamp block and the file's size say, before any digest: distorted,
-// or intact so far (kIntact). PADDING reads the bytes between the stamped
-// length and the certificate table (fewer than 8) into its argument.
+// or intact so far (kIntact). READ gives the padding between the stamped
+// length and the certificate table (fewer than 8 bytes).
 StampCheck CheckStampBlock(const ImageLayout& layout, const std::uint8_t* stamp, std::size_t size,
-                           const std::function<bool(std::size_t, std::size_t, std::uint8_t*)>& read) {
+                           const ReadBytes& read) {
   const std::size_t length = Read32(stamp + 16);
   if (Read32(stamp + 20) != kStampStateStamped || length > size ||
       length < layout.stampOffset + kStampSize)
@@ -192,9 +193,8 @@ StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read) {
       done += count;
     }
   }
-  std::uint8_t lengthBytes[4];
-  Write32(lengthBytes, static_cast<std::uint32_t>(length));
-  Sha256Update(&state, lengthBytes, sizeof(lengthBytes));
+  const std::array<std::uint8_t, 4> suffix = LengthSuffix(length);
+  Sha256Update(&state, suffix.data(), suffix.size());
   const Digest digest = Sha256Final(&state);
   return std::memcmp(digest.data(), stamp + 24, digest.size()) == 0 ? StampCheck::kIntact
                                                                      : StampCheck::kDistorted;
