@@ -2,6 +2,12 @@
 
 #include <cstring>
 
+#if defined(__i386__) || defined(__x86_64__)
+#include <cpuid.h>
+#include <immintrin.h>
+#define VESPODAR_SHA_EXTENSIONS 1
+#endif
+
 namespace {
 
 const std::uint32_t kRound[64] = {
@@ -16,7 +22,7 @@ const std::uint32_t kRound[64] = {
 
 inline std::uint32_t Rotate(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
-void Compress(std::uint32_t h[8], const std::uint8_t* block) {
+void CompressOne(std::uint32_t h[8], const std::uint8_t* block) {
   std::uint32_t w[64];
   for (int i = 0; i < 16; ++i)
     w[i] = static_cast<std::uint32_t>(block[4 * i]) << 24 |
@@ -52,7 +58,77 @@ void Compress(std::uint32_t h[8], const std::uint8_t* block) {
   h[7] += k;
 }
 
+void CompressPortable(std::uint32_t h[8], const std::uint8_t* blocks, std::size_t count) {
+  for (; count > 0; --count, blocks += 64) CompressOne(h, blocks);
+}
+
+#ifdef VESPODAR_SHA_EXTENSIONS
+// The processor's SHA extensions (Intel since Goldmont and Ice Lake, AMD since
+// Zen) do two rounds per instruction: the 2.1 MB own-file check at every start
+// takes about a millisecond instead of ten. The state lives in two registers
+// as the instructions want it, ABEF and CDGH.
+__attribute__((target("sha,sse4.1,ssse3"))) void CompressWithShaExtensions(
+    std::uint32_t h[8], const std::uint8_t* blocks, std::size_t count) {
+  const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+  __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h));
+  __m128i hgfe = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + 4));
+  const __m128i cdab = _mm_shuffle_epi32(dcba, 0xB1);
+  const __m128i efgh = _mm_shuffle_epi32(hgfe, 0x1B);
+  __m128i abef = _mm_alignr_epi8(cdab, efgh, 8);
+  __m128i cdgh = _mm_blend_epi16(efgh, cdab, 0xF0);
+  for (; count > 0; --count, blocks += 64) {
+    const __m128i abefBefore = abef;
+    const __m128i cdghBefore = cdgh;
+    __m128i w[4];  // the message schedule, four words at a time, as a ring
+    for (int group = 0; group < 16; ++group) {
+      __m128i& words = w[group & 3];
+      if (group < 4) {
+        words = _mm_shuffle_epi8(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks + 16 * group)), byteSwap);
+      } else {
+        // w[t] = w[t-16] + s0(w[t-15]) + w[t-7] + s1(w[t-2]), for four t.
+        __m128i sum = _mm_sha256msg1_epu32(words, w[(group + 1) & 3]);
+        sum = _mm_add_epi32(sum, _mm_alignr_epi8(w[(group + 3) & 3], w[(group + 2) & 3], 4));
+        words = _mm_sha256msg2_epu32(sum, w[(group + 3) & 3]);
+      }
+      __m128i message = _mm_add_epi32(
+          words, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRound + 4 * group)));
+      cdgh = _mm_sha256rnds2_epu32(cdgh, abef, message);
+      message = _mm_shuffle_epi32(message, 0x0E);
+      abef = _mm_sha256rnds2_epu32(abef, cdgh, message);
+    }
+    abef = _mm_add_epi32(abef, abefBefore);
+    cdgh = _mm_add_epi32(cdgh, cdghBefore);
+  }
+  const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
+  const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(h), _mm_blend_epi16(feba, dchg, 0xF0));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(h + 4), _mm_alignr_epi8(dchg, feba, 8));
+}
+#endif
+
+bool ProcessorHasShaExtensions() {
+#ifdef VESPODAR_SHA_EXTENSIONS
+  unsigned int a = 0, b = 0, c = 0, d = 0;
+  if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+  const bool ssse3 = c & (1u << 9), sse41 = c & (1u << 19);
+  if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+  return ssse3 && sse41 && (b & (1u << 29));
+#else
+  return false;
+#endif
+}
+
+bool& UseShaExtensions() {
+  static bool use = ProcessorHasShaExtensions();
+  return use;
+}
+
 }  // namespace
+
+bool Sha256ProcessorSupport() { return ProcessorHasShaExtensions(); }
+
+void Sha256UseProcessor(bool use) { UseShaExtensions() = use && ProcessorHasShaExtensions(); }
 
 void Sha256Init(Sha256State* state) {
   static const std::uint32_t kInitial[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
@@ -60,6 +136,10 @@ void Sha256Init(Sha256State* state) {
   std::memcpy(state->h, kInitial, sizeof(kInitial));
   state->length = 0;
   state->used = 0;
+  state->compress = CompressPortable;
+#ifdef VESPODAR_SHA_EXTENSIONS
+  if (UseShaExtensions()) state->compress = CompressWithShaExtensions;
+#endif
 }
 
 void Sha256Update(Sha256State* state, const std::uint8_t* data, std::size_t size) {
@@ -72,11 +152,14 @@ void Sha256Update(Sha256State* state, const std::uint8_t* data, std::size_t size
     data += take;
     size -= take;
     if (state->used < 64) return;
-    Compress(state->h, state->block);
+    state->compress(state->h, state->block, 1);
     state->used = 0;
   }
-  // Whole blocks straight from the caller's bytes (the setup's own mapped file).
-  for (; size >= 64; data += 64, size -= 64) Compress(state->h, data);
+  // Whole blocks straight from the caller's bytes.
+  const std::size_t whole = size / 64;
+  if (whole > 0) state->compress(state->h, data, whole);
+  data += whole * 64;
+  size -= whole * 64;
   if (size > 0) std::memcpy(state->block, data, size);
   state->used = size;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -42,7 +43,33 @@ std::vector<std::uint8_t> Bytes(std::size_t size) {
   return data;
 }
 
-TEST(Sha256, StandardVectors) {
+// Each test runs with the plain C++ compression and, where this processor
+// has them, with the SHA instructions: both must give the same digests.
+class Sha256Test : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    if (GetParam() && !Sha256ProcessorSupport()) GTEST_SKIP() << "no SHA extensions here";
+    Sha256UseProcessor(GetParam());
+  }
+  void TearDown() override { Sha256UseProcessor(true); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Engines, Sha256Test, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "ShaInstructions" : "PlainCpp";
+                         });
+
+TEST(Sha256Engine, AskingForTheInstructionsFollowsTheProcessor) {
+  Sha256State state;
+  Sha256UseProcessor(false);
+  Sha256Init(&state);
+  const auto portable = state.compress;
+  Sha256UseProcessor(true);
+  Sha256Init(&state);
+  EXPECT_EQ(state.compress != portable, Sha256ProcessorSupport());
+}
+
+TEST_P(Sha256Test, StandardVectors) {
   EXPECT_EQ(Hex(OfText("")), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
   EXPECT_EQ(Hex(OfText("abc")), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
   EXPECT_EQ(Hex(OfText("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")),
@@ -53,7 +80,7 @@ TEST(Sha256, StandardVectors) {
 
 // Every length around the padding's edges (55, 56, 63, 64, 119, 120 bytes and
 // their neighbours) against OpenSSL.
-TEST(Sha256, EveryLengthUpToThreeBlocksMatchesOpenSsl) {
+TEST_P(Sha256Test, EveryLengthUpToThreeBlocksMatchesOpenSsl) {
   const std::vector<std::uint8_t> data = Bytes(200);
   for (std::size_t size = 0; size <= data.size(); ++size) {
     const std::vector<std::uint8_t> part(data.begin(), data.begin() + size);
@@ -65,7 +92,7 @@ TEST(Sha256, EveryLengthUpToThreeBlocksMatchesOpenSsl) {
 
 // The check feeds the covered ranges one after the other, of any sizes,
 // some empty: the digest is that of the bytes joined.
-TEST(Sha256, RangesInAnySplitGiveTheDigestOfTheWhole) {
+TEST_P(Sha256Test, RangesInAnySplitGiveTheDigestOfTheWhole) {
   const std::vector<std::uint8_t> data = Bytes(5000);
   const std::string whole = Hex(OpenSsl(data));
   for (std::size_t first : {0, 1, 55, 63, 64, 65, 127, 1000}) {
@@ -78,6 +105,20 @@ TEST(Sha256, RangesInAnySplitGiveTheDigestOfTheWhole) {
                    &digest);
       EXPECT_EQ(Hex(digest), whole) << first << "+" << second;
     }
+  }
+}
+
+// The own-file check hashes 64 KiB at a time, many blocks per call, from
+// addresses with any alignment.
+TEST_P(Sha256Test, ManyBlocksPerCallFromAnyAlignment) {
+  const std::vector<std::uint8_t> data = Bytes(3 * 65536 + 77);
+  for (std::size_t offset : {0, 1, 3, 8, 15}) {
+    const std::vector<std::uint8_t> part(data.begin() + offset, data.end());
+    Sha256State state;
+    Sha256Init(&state);
+    for (std::size_t at = 0; at < part.size(); at += 65536)
+      Sha256Update(&state, data.data() + offset + at, std::min<std::size_t>(65536, part.size() - at));
+    EXPECT_EQ(Hex(Sha256Final(&state)), Hex(OpenSsl(part))) << "offset " << offset;
   }
 }
 
