@@ -94,10 +94,11 @@ cc -O2 -Wall -Wextra -o "$bin/run_measure" "$bench_src/run_measure.c"
 cc -O2 -Wall -Wextra -o "$bin/nftw_walk" "$bench_src/nftw_walk.c"
 i686-w64-mingw32-gcc-win32 -Os -s -mwindows -o "$bin/trivial.exe" "$bench_src/trivial.c"
 # The walk driver links the setup's own libraries from BUILD_DIR, so it runs
-# the very code, built with the very flags, that is inside VespodarUpdate.exe.
+# the very code, built with the very flags, that is inside VespodarUpdate.exe
+# (they hold link-time code, so this link optimises them as the setup's does).
 i686-w64-mingw32-g++-win32 -O2 -std=c++17 -I"$root" -I"$build_dir/generated" \
   -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0501 -DWINVER=0x0501 \
-  -ffunction-sections -fdata-sections -Wl,--gc-sections -static -s \
+  -ffunction-sections -fdata-sections -Wl,--gc-sections -static -s -flto -flto-partition=one -fno-rtti \
   -o "$bin/size_walk_bench.exe" "$bench_src/size_walk_bench.cpp" \
   -Wl,--start-group "$build_dir/libvespodar_win.a" "$build_dir/libvespodar_core.a" -Wl,--end-group \
   -ladvapi32 -luser32 -lshell32 -lgdi32 -lcomctl32 -lversion

@@ -25,6 +25,17 @@ if(VESPODAR_WINDOWS)
                    -Wl,--dynamicbase -Wl,--nxcompat
                    -Wl,--major-subsystem-version,5 -Wl,--minor-subsystem-version,1
                    -Wl,--major-os-version,5 -Wl,--minor-os-version,1)
+  if(VESPODAR_SETUP)
+    # Link-time optimisation: the compiler sees the whole program at once and
+    # drops or merges what one unit cannot know is unused (about 23 KB of
+    # code). GCC 12 for this target stops with an internal error when it cuts
+    # the program into partitions, so it gets one.
+    set(CMAKE_INTERPROCEDURAL_OPTIMIZATION ON)
+    add_link_options(-flto-partition=one)
+    # -fno-rtti: nothing asks an object's type at run time; the types that are
+    # thrown keep the information their catch needs (3.5 KB).
+    add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
+  endif()
   if(NOT CMAKE_BUILD_TYPE)
     set(CMAKE_BUILD_TYPE Release CACHE STRING "" FORCE)
   endif()

@@ -1,9 +1,9 @@
 #ifndef VESPODAR_DISCOVERY_INSTALLED_SIZE_H_
 #define VESPODAR_DISCOVERY_INSTALLED_SIZE_H_
 
+#include <cstddef>
 #include <cstdint>
-#include <set>
-#include <utility>
+#include <vector>
 
 // The largest size the registry's EstimatedSize can carry as a signed number.
 constexpr std::int32_t kMaxSizeKb = 0x7FFFFFFF;
@@ -25,15 +25,22 @@ bool IsDirectoryToWalk(std::uint32_t attributes, const wchar_t* name);
 // long. The identity is what the system says of the directory itself, so it
 // holds however the directory was reached. The walk asks only directories
 // that hold directories: a leaf cannot lead it round.
+//
+// A hash table with open addressing: the setup needs nothing more, and a
+// balanced tree would bring its own code into the executable.
 class VisitedDirectories {
  public:
   // True the first time this identity is offered, false every time after.
-  bool FirstVisit(std::uint32_t volumeSerial, std::uint64_t fileIndex) {
-    return seen_.insert(std::make_pair(volumeSerial, fileIndex)).second;
-  }
+  bool FirstVisit(std::uint32_t volumeSerial, std::uint64_t fileIndex);
 
  private:
-  std::set<std::pair<std::uint32_t, std::uint64_t>> seen_;
+  struct Slot {
+    std::uint64_t fileIndex;
+    std::uint32_t volumeSerial;
+    bool used;
+  };
+  std::vector<Slot> slots_;  // a power of two in size, at most half used
+  std::size_t count_ = 0;
 };
 
 #endif  // VESPODAR_DISCOVERY_INSTALLED_SIZE_H_

@@ -39,4 +39,21 @@ TEST(InstalledSizeTest, EachDirectoryIsEnteredOnceWhateverTheRoute) {
   EXPECT_FALSE(visited.FirstVisit(0x5A000000u, 0xA72057u | (1ull << 32)));
 }
 
+// A tree of many directories: every one is new once and known ever after,
+// through the table's growth, including indexes that share their low bits.
+TEST(InstalledSizeTest, ThousandsOfDirectoriesAreEachKnownAfterTheirFirstVisit) {
+  VisitedDirectories visited;
+  for (std::uint64_t i = 0; i < 5000; ++i) {
+    ASSERT_TRUE(visited.FirstVisit(7, i << 20)) << i;
+    ASSERT_TRUE(visited.FirstVisit(8, i << 20)) << i;
+  }
+  for (std::uint64_t i = 0; i < 5000; ++i) {
+    ASSERT_FALSE(visited.FirstVisit(7, i << 20)) << i;
+    ASSERT_FALSE(visited.FirstVisit(8, i << 20)) << i;
+  }
+  EXPECT_TRUE(visited.FirstVisit(7, 5000ull << 20));
+  EXPECT_TRUE(visited.FirstVisit(0, 0));
+  EXPECT_FALSE(visited.FirstVisit(0, 0));
+}
+
 }  // namespace

@@ -132,8 +132,11 @@ std::vector<ByteRange> CoveredRanges(const ImageLayout& layout, std::size_t leng
   std::vector<ByteRange> left_out = {{layout.checksumOffset, 4},
                                      {layout.certEntryOffset, 8},
                                      {layout.stampOffset, kStampSize}};
-  std::sort(left_out.begin(), left_out.end(),
-            [](const ByteRange& a, const ByteRange& b) { return a.offset < b.offset; });
+  // Three ranges: put them in order by hand (std::sort would bring a
+  // kilobyte of code for it).
+  for (std::size_t i = 1; i < left_out.size(); ++i)
+    for (std::size_t j = i; j > 0 && left_out[j].offset < left_out[j - 1].offset; --j)
+      std::swap(left_out[j], left_out[j - 1]);
   std::vector<ByteRange> covered;
   std::size_t position = 0;
   for (const ByteRange& gap : left_out) {

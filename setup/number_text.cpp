@@ -6,13 +6,18 @@ std::string DecimalText(std::int64_t value) {
   // Work on the magnitude as unsigned, so the most negative value is fine too.
   std::uint64_t magnitude =
       value < 0 ? ~static_cast<std::uint64_t>(value) + 1 : static_cast<std::uint64_t>(value);
-  std::string digits;
-  do {
-    digits += static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude);
-  if (value < 0) digits += '-';
-  std::reverse(digits.begin(), digits.end());
+  // Digit by digit from the highest power of ten, by subtraction: a 64-bit
+  // division on 32-bit x86 is a library routine of its own.
+  std::uint64_t power[20] = {1};
+  for (int i = 1; i < 20; ++i) power[i] = power[i - 1] * 10;
+  int top = 19;
+  while (top > 0 && power[top] > magnitude) --top;
+  std::string digits = value < 0 ? "-" : "";
+  for (int i = top; i >= 0; --i) {
+    char digit = '0';
+    for (; magnitude >= power[i]; magnitude -= power[i]) ++digit;
+    digits += digit;
+  }
   return digits;
 }
 
