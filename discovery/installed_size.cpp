@@ -5,10 +5,10 @@ namespace {
 const std::uint32_t kDirectoryAttribute = 0x10;     // FILE_ATTRIBUTE_DIRECTORY
 const std::uint32_t kReparsePointAttribute = 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT
 
-// File indexes of one volume often differ in a few low bits only: mix every
-// bit into the slot number.
-std::size_t Mix(std::uint32_t volumeSerial, std::uint64_t fileIndex) {
-  std::uint64_t x = fileIndex ^ (static_cast<std::uint64_t>(volumeSerial) << 32 | volumeSerial);
+// File indexes often differ in a few low bits only: mix every bit into the
+// slot number.
+std::size_t Mix(std::uint64_t fileIndex) {
+  std::uint64_t x = fileIndex;
   x ^= x >> 33;
   x *= 0xff51afd7ed558ccdULL;
   x ^= x >> 33;
@@ -28,22 +28,43 @@ bool IsDirectoryToWalk(std::uint32_t attributes, const wchar_t* name) {
   return true;
 }
 
-bool VisitedDirectories::FirstVisit(std::uint32_t volumeSerial, std::uint64_t fileIndex) {
-  if (2 * (count_ + 1) > slots_.size()) {
-    std::vector<Slot> old(slots_.empty() ? 32 : 2 * slots_.size(), Slot{0, 0, false});
-    old.swap(slots_);
-    count_ = 0;
-    for (const Slot& slot : old)
-      if (slot.used) FirstVisit(slot.volumeSerial, slot.fileIndex);
-  }
+std::size_t& VisitedDirectories::Slot(std::uint64_t fileIndex) {
   const std::size_t mask = slots_.size() - 1;
-  for (std::size_t at = Mix(volumeSerial, fileIndex) & mask;; at = (at + 1) & mask) {
-    Slot& slot = slots_[at];
-    if (!slot.used) {
-      slot = Slot{fileIndex, volumeSerial, true};
-      ++count_;
-      return true;
-    }
-    if (slot.fileIndex == fileIndex && slot.volumeSerial == volumeSerial) return false;
+  for (std::size_t at = Mix(fileIndex) & mask;; at = (at + 1) & mask) {
+    std::size_t& slot = slots_[at];
+    if (slot == kNone || entries_[slot].fileIndex == fileIndex) return slot;
   }
+}
+
+bool VisitedDirectories::FirstVisit(std::uint64_t fileIndex, const std::wstring& path,
+                                    VolumeOf volumeOf) {
+  if (2 * (distinct_ + 1) > slots_.size()) {
+    slots_.assign(slots_.empty() ? 32 : 2 * slots_.size(), kNone);
+    // Each index's latest entry heads its chain; earlier ones hang off it.
+    for (std::size_t number = 0; number < entries_.size(); ++number) {
+      std::size_t& slot = Slot(entries_[number].fileIndex);
+      if (slot == kNone || slot < number) slot = number;
+    }
+  }
+  std::size_t& slot = Slot(fileIndex);
+  Entry entry{fileIndex, path, slot, false, std::nullopt};
+  if (slot == kNone) {
+    ++distinct_;
+  } else {
+    entry.volumeAsked = true;
+    entry.volume = volumeOf(path);
+    if (entry.volume) {
+      for (std::size_t earlier = slot; earlier != kNone; earlier = entries_[earlier].next) {
+        Entry& seen = entries_[earlier];
+        if (!seen.volumeAsked) {
+          seen.volumeAsked = true;
+          seen.volume = volumeOf(seen.path);
+        }
+        if (seen.volume == entry.volume) return false;
+      }
+    }
+  }
+  slot = entries_.size();
+  entries_.push_back(std::move(entry));
+  return true;
 }

@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <vector>
 
 #include "discovery/folders.h"
 #include "discovery/installed_size.h"
+#include "setup/system_dll_win.h"
 #include "setup/win_text.h"
 
 namespace {
@@ -27,23 +29,69 @@ HANDLE FindFirst(const std::wstring& pattern, WIN32_FIND_DATAW* data) {
   return FindFirstFileW(pattern.c_str(), data);
 }
 
+// Opens a directory to ask what it is: access 0 reads the attributes and the
+// identity without asking for the right to list, and backup semantics lets
+// CreateFile open a directory.
+HANDLE OpenDirectoryItself(const std::wstring& directory) {
+  return CreateFileW(directory.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The file index alone. GetFileInformationByHandle would also ask for the
+// volume, which costs Wine a round trip to its mount manager; the native
+// query (every Windows NT has it) asks for the index only.
+bool FileIndex(HANDLE handle, std::uint64_t* index) {
+  struct InternalInformation {
+    LARGE_INTEGER indexNumber;
+  };
+  struct IoStatus {
+    union {
+      LONG status;
+      PVOID pointer;
+    };
+    ULONG_PTR information;
+  };
+  typedef LONG(WINAPI * QueryInformationFile)(HANDLE, IoStatus*, PVOID, ULONG, int);
+  const int kFileInternalInformation = 6;
+  static const QueryInformationFile query = [] {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll ? FindFunction<QueryInformationFile>(ntdll, "NtQueryInformationFile") : nullptr;
+  }();
+  if (query) {
+    IoStatus io = {};
+    InternalInformation information = {};
+    if (query(handle, &io, &information, sizeof(information), kFileInternalInformation) >= 0) {
+      *index = static_cast<std::uint64_t>(information.indexNumber.QuadPart);
+      return true;
+    }
+  }
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(handle, &information)) return false;
+  *index = (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+  return true;
+}
+
+std::optional<std::uint32_t> VolumeSerial(const std::wstring& directory) {
+  HANDLE handle = OpenDirectoryItself(directory);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION information;
+  const BOOL known = GetFileInformationByHandle(handle, &information);
+  CloseHandle(handle);
+  if (!known) return std::nullopt;
+  return information.dwVolumeSerialNumber;
+}
+
 // Whether the walk meets this directory for the first time. A directory whose
 // identity cannot be read (no access to open it) is walked: it can only be
 // listed if it can be opened, so it cannot lead the walk round.
 bool FirstVisit(const std::wstring& directory, VisitedDirectories& visited) {
-  // Access 0 reads the attributes and the identity without asking for the
-  // right to list, and backup semantics lets CreateFile open a directory.
-  HANDLE handle = CreateFileW(directory.c_str(), 0,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE handle = OpenDirectoryItself(directory);
   if (handle == INVALID_HANDLE_VALUE) return true;
-  BY_HANDLE_FILE_INFORMATION information;
-  const BOOL known = GetFileInformationByHandle(handle, &information);
+  std::uint64_t index = 0;
+  const bool known = FileIndex(handle, &index);
   CloseHandle(handle);
   if (!known) return true;
-  return visited.FirstVisit(information.dwVolumeSerialNumber,
-                            (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) |
-                                information.nFileIndexLow);
+  return visited.FirstVisit(index, directory, VolumeSerial);
 }
 
 }  // namespace
