@@ -7,6 +7,7 @@
 
 #include "discovery/folders.h"
 #include "discovery/installed_size.h"
+#include "setup/scoped_handle_win.h"
 #include "setup/system_dll_win.h"
 #include "setup/win_text.h"
 
@@ -72,12 +73,10 @@ bool FileIndex(HANDLE handle, std::uint64_t* index) {
 }
 
 std::optional<std::uint32_t> VolumeSerial(const std::wstring& directory) {
-  HANDLE handle = OpenDirectoryItself(directory);
-  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  const ScopedHandle opened(OpenDirectoryItself(directory));
   BY_HANDLE_FILE_INFORMATION information;
-  const BOOL known = GetFileInformationByHandle(handle, &information);
-  CloseHandle(handle);
-  if (!known) return std::nullopt;
+  if (!opened.valid() || !GetFileInformationByHandle(opened.handle, &information))
+    return std::nullopt;
   return information.dwVolumeSerialNumber;
 }
 
@@ -85,12 +84,9 @@ std::optional<std::uint32_t> VolumeSerial(const std::wstring& directory) {
 // identity cannot be read (no access to open it) is walked: it can only be
 // listed if it can be opened, so it cannot lead the walk round.
 bool FirstVisit(const std::wstring& directory, VisitedDirectories& visited) {
-  HANDLE handle = OpenDirectoryItself(directory);
-  if (handle == INVALID_HANDLE_VALUE) return true;
+  const ScopedHandle opened(OpenDirectoryItself(directory));
   std::uint64_t index = 0;
-  const bool known = FileIndex(handle, &index);
-  CloseHandle(handle);
-  if (!known) return true;
+  if (!opened.valid() || !FileIndex(opened.handle, &index)) return true;
   return visited.FirstVisit(index, directory, VolumeSerial);
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "discovery/windows_version.h"
+#include "setup/scoped_handle_win.h"
 #include "setup/startup.h"
 #include "setup/system_dll_win.h"
 #include "setup/win_text.h"
@@ -23,17 +24,6 @@ const REGSAM kProductNameAccess = KEY_ALL_ACCESS | KEY_WOW64_64KEY;  // 0xF013F
 const DWORD kCommandTimeoutMs = 10000;
 // Fresh names to try when a drawn one already exists in Temp.
 const int kNameAttempts = 8;
-
-struct UniqueHandle {
-  HANDLE handle = nullptr;
-  explicit UniqueHandle(HANDLE h = nullptr) : handle(h) {}
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  ~UniqueHandle() {
-    if (valid()) CloseHandle(handle);
-  }
-  bool valid() const { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
-};
 
 struct UniqueKey {
   HKEY key = nullptr;
@@ -181,7 +171,7 @@ WindowsFacts GatherWindowsFacts() {
 std::wstring CreateOutputFile(const std::wstring& directory) {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     const std::wstring path = directory + Widen(RandomLetters(8));
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.valid()) return path;
   }
@@ -204,8 +194,8 @@ void RunHidden(const std::wstring& application, const std::wstring& commandLine)
                       CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup,
                       &process))
     return;
-  UniqueHandle processHandle(process.hProcess);
-  UniqueHandle threadHandle(process.hThread);
+  ScopedHandle processHandle(process.hProcess);
+  ScopedHandle threadHandle(process.hThread);
   if (WaitForSingleObject(processHandle.handle, kCommandTimeoutMs) == WAIT_TIMEOUT) {
     // Terminated rather than left: its console is hidden, so nobody could
     // ever end it, and it would keep the output file open past our delete.
@@ -219,7 +209,7 @@ std::string ReadAndDelete(const std::wstring& path) {
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   // A child of the interpreter may still hold the file; delete-on-close lets
   // the file go once the last holder lets go, instead of staying in Temp.
-  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ | DELETE, share, nullptr,
+  ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ | DELETE, share, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   if (!file.valid())
     file.handle = CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
@@ -230,8 +220,7 @@ std::string ReadAndDelete(const std::wstring& path) {
     DWORD read = 0;
     while (ReadFile(file.handle, buffer, sizeof(buffer), &read, nullptr) && read > 0)
       bytes.append(buffer, read);
-    CloseHandle(file.handle);
-    file.handle = nullptr;
+    file.Close();
   }
   DeleteFileW(path.c_str());
   return bytes;

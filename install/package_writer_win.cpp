@@ -6,6 +6,7 @@
 #include "install/package_writer.h"
 #include "install/version_guard.h"
 #include "install/version_guard_win.h"
+#include "setup/scoped_handle_win.h"
 #include "setup/startup.h"
 #include "setup/win_text.h"
 #include "ui/messages.h"
@@ -16,17 +17,6 @@ namespace {
 // is tried again for about this long.
 const DWORD kReplaceRetryMs = 5000;
 const DWORD kReplaceRetryStepMs = 100;
-
-struct FileHandle {
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  ~FileHandle() { Close(); }
-  bool Close() {
-    bool ok = true;
-    if (handle != INVALID_HANDLE_VALUE) ok = CloseHandle(handle) != 0;
-    handle = INVALID_HANDLE_VALUE;
-    return ok;
-  }
-};
 
 struct PackageResource {
   const BYTE* data = nullptr;
@@ -94,11 +84,10 @@ bool WritePackage(const PackageResource& package, const std::string& target) {
 FileWriteResult WriteFileBytes(const std::string& path, bool newFileOnly, const void* data,
                                std::uint32_t size) {
   const std::wstring widePath = FilePath(path);
-  FileHandle file;
-  file.handle = CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr,
+  ScopedHandle file(CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr,
                             newFileOnly ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
-  if (file.handle == INVALID_HANDLE_VALUE) {
+                            nullptr));
+  if (!file.valid()) {
     const DWORD error = GetLastError();
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
                ? FileWriteResult::kNameTaken

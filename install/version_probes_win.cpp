@@ -9,22 +9,13 @@
 
 #include "discovery/folders.h"
 #include "install/version_probes.h"
+#include "setup/scoped_handle_win.h"
 #include "setup/system_dll_win.h"
 #include "setup/win_text.h"
 #include "ui/lang_unit_win.h"
 #include "ui/messages.h"
 
 namespace {
-
-struct ReadHandle {
-  HANDLE handle;
-  explicit ReadHandle(HANDLE opened) : handle(opened) {}
-  ReadHandle(const ReadHandle&) = delete;
-  ReadHandle& operator=(const ReadHandle&) = delete;
-  ~ReadHandle() {
-    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  }
-};
 
 bool IsExistingFile(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -34,9 +25,9 @@ bool IsExistingFile(const std::wstring& path) {
 std::int32_t ReadDataFileVersion(const std::string& path, const VersionField& field) {
   const std::wstring widePath = Widen(ExtendedLengthPath(path));
   if (!IsExistingFile(widePath)) return 0;
-  ReadHandle file(CreateFileW(widePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+  ScopedHandle file(CreateFileW(widePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.handle == INVALID_HANDLE_VALUE) return 0;
+  if (!file.valid()) return 0;
   if (SetFilePointer(file.handle, static_cast<LONG>(field.offset), nullptr, FILE_BEGIN) ==
           INVALID_SET_FILE_POINTER &&
       GetLastError() != NO_ERROR)

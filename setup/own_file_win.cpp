@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "setup/integrity.h"
+#include "setup/scoped_handle_win.h"
 
 // The stamp block, in a section of its own so that the stamping tool finds it
 // from the section table. The build writes the digest into the file after
@@ -30,13 +31,6 @@ bool ReadAt(HANDLE file, std::size_t offset, std::size_t count, std::uint8_t* ou
   return true;
 }
 
-struct FileHandle {
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  ~FileHandle() {
-    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  }
-};
-
 }  // namespace
 
 OwnFileState CheckOwnFile() {
@@ -51,10 +45,10 @@ OwnFileState CheckOwnFile() {
     if (path.size() >= 32768) return OwnFileState::kUnreadable;
     path.resize(path.size() * 2);
   }
-  FileHandle own;
-  own.handle = CreateFileW(path.data(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (own.handle == INVALID_HANDLE_VALUE) return OwnFileState::kUnreadable;
+  ScopedHandle own(CreateFileW(path.data(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!own.valid()) return OwnFileState::kUnreadable;
   DWORD high = 0;
   const DWORD size = GetFileSize(own.handle, &high);
   if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0)
