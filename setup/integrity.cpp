@@ -18,12 +18,16 @@ void Write32(std::uint8_t* p, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-// Offsets inside the PE32 optional header.
+// Offsets inside the optional header. The checksum sits at the same place in
+// both formats; a 64-bit image (PE32+) has 64-bit stack and heap sizes and
+// its image base, and so its data directories 16 bytes further on.
 const std::size_t kOptionalChecksum = 64;
 const std::size_t kOptionalDirectoryCount = 92;
 const std::size_t kOptionalDirectories = 96;
+const std::size_t kPe32PlusShift = 16;
 const std::size_t kCertificateDirectory = 4;
 const std::uint16_t kPe32Magic = 0x10B;
+const std::uint16_t kPe32PlusMagic = 0x20B;
 // What the file check holds of the file at a time.
 const std::size_t kFileChunkBytes = 64 * 1024;
 
@@ -67,15 +71,16 @@ HeaderParse ParseHeaders(const std::uint8_t* image, std::size_t headSize, std::s
   const std::size_t sectionCount = Read16(image + pe + 6);
   const std::size_t optionalSize = Read16(image + pe + 20);
   const std::size_t optional = pe + 24;
-  if (optionalSize < kOptionalDirectories + 8 * (kCertificateDirectory + 1) ||
-      size - optional < optionalSize)
-    return HeaderParse::kBad;
+  if (size - optional < optionalSize || optionalSize < 2) return HeaderParse::kBad;
   if (missing(optional + optionalSize)) return HeaderParse::kNeedMore;
-  if (Read16(image + optional) != kPe32Magic ||
-      Read32(image + optional + kOptionalDirectoryCount) <= kCertificateDirectory)
+  const std::uint32_t magic = Read16(image + optional);
+  if (magic != kPe32Magic && magic != kPe32PlusMagic) return HeaderParse::kBad;
+  const std::size_t shift = magic == kPe32PlusMagic ? kPe32PlusShift : 0;
+  if (optionalSize < shift + kOptionalDirectories + 8 * (kCertificateDirectory + 1) ||
+      Read32(image + optional + shift + kOptionalDirectoryCount) <= kCertificateDirectory)
     return HeaderParse::kBad;
   layout->checksumOffset = optional + kOptionalChecksum;
-  layout->certEntryOffset = optional + kOptionalDirectories + 8 * kCertificateDirectory;
+  layout->certEntryOffset = optional + shift + kOptionalDirectories + 8 * kCertificateDirectory;
   // The certificate table's "address" is a file offset, not an RVA.
   layout->certTableOffset = Read32(image + layout->certEntryOffset);
   layout->certTableSize = Read32(image + layout->certEntryOffset + 4);
@@ -206,7 +211,7 @@ StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read) {
 bool StampImage(std::uint8_t* image, std::size_t size, const HashRanges& hash, std::string* error) {
   ImageLayout layout;
   if (!ParseImageLayout(image, size, &layout)) {
-    *error = "not a PE32 image with a stamp section";
+    *error = "not a PE image with a stamp section";
     return false;
   }
   if (layout.certTableOffset != 0 || layout.certTableSize != 0) {

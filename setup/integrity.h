@@ -50,7 +50,7 @@ struct ImageLayout {
   std::size_t stampOffset = 0;       // the stamp block inside the stamp section
 };
 
-// Reads the layout from a PE32 image; false when it is none, or has no stamp
+// Reads the layout from a PE32 or PE32+ image; false when it is none, or has no stamp
 // section that begins with the magic.
 bool ParseImageLayout(const std::uint8_t* image, std::size_t size, ImageLayout* layout);
 

@@ -166,6 +166,54 @@ TEST(IntegrityTest, SignedImageStaysIntactButNothingMayBeAdded) {
   EXPECT_EQ(StampCheck::kDistorted, Check(lying));
 }
 
+// The same image as a 64-bit program (PE32+): a 240-byte optional header
+// whose data directories begin at 112.
+TEST(IntegrityTest, SixtyFourBitImageLeavesOutItsOwnCertificateEntry) {
+  const std::size_t sections = kOptional + 240, certEntry = kOptional + 112 + 32;
+  std::vector<std::uint8_t> image = MakeImage();
+  std::fill(image.begin() + kOptional, image.begin() + kText, 0);
+  Put16(image, kPe + 20, 240);
+  Put16(image, kOptional, 0x20B);
+  Put32(image, kOptional + 108, 16);
+  const char* names[] = {".text", kStampSectionName};
+  const std::size_t raw[] = {kText, kStamp};
+  for (int i = 0; i < 2; ++i) {
+    std::memcpy(&image[sections + 40 * i], names[i], std::strlen(names[i]));
+    Put32(image, sections + 40 * i + 16, 0x200);
+    Put32(image, sections + 40 * i + 20, raw[i]);
+  }
+  ImageLayout layout;
+  ASSERT_TRUE(ParseImageLayout(image.data(), image.size(), &layout));
+  EXPECT_EQ(kChecksum, layout.checksumOffset);
+  EXPECT_EQ(certEntry, layout.certEntryOffset);
+  EXPECT_EQ(kStamp, layout.stampOffset);
+
+  std::string error;
+  ASSERT_TRUE(StampImage(image.data(), image.size(), Sha256, &error)) << error;
+  ASSERT_EQ(StampCheck::kIntact, Check(image));
+  // Where a 32-bit image has its certificate entry, this one has covered
+  // bytes (its heap sizes).
+  std::vector<std::uint8_t> changed = image;
+  changed[kCertEntry] ^= 0x01;
+  EXPECT_EQ(StampCheck::kDistorted, Check(changed));
+
+  std::vector<std::uint8_t> signedImage = image;
+  Put32(signedImage, kChecksum, 0x12345678);
+  const std::size_t table = signedImage.size();
+  signedImage.resize(table + 64, 0xC5);
+  Put32(signedImage, certEntry, static_cast<std::uint32_t>(table));
+  Put32(signedImage, certEntry + 4, 64);
+  EXPECT_EQ(StampCheck::kIntact, Check(signedImage));
+
+  // Neither format's magic, or a header too short for the certificate entry.
+  std::vector<std::uint8_t> other = image;
+  Put16(other, kOptional, 0x107);
+  EXPECT_EQ(StampCheck::kDistorted, Check(other));
+  std::vector<std::uint8_t> shortHeader = image;
+  Put16(shortHeader, kPe + 20, 144);
+  EXPECT_FALSE(ParseImageLayout(shortHeader.data(), shortHeader.size(), &layout));
+}
+
 TEST(IntegrityTest, SignedImageWithPaddingToEightBytes) {
   std::vector<std::uint8_t> image = MakeImage();
   image.resize(kImageSize + 3, 0x5A);  // stamped length not a multiple of 8

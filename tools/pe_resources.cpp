@@ -73,9 +73,13 @@ bool ListResources(const std::uint8_t* data, std::size_t size, std::vector<Resou
   const std::size_t sectionCount = image.U16(pe + 6);
   const std::size_t optionalSize = image.U16(pe + 20);
   const std::size_t optional = pe + 24;
-  if (!image.Has(optional, optionalSize) || optionalSize < 96 + 8 * 3 || image.U16(optional) != 0x10B)
-    return false;
-  const std::uint32_t resourceRva = image.U32(optional + 96 + 8 * 2);
+  if (!image.Has(optional, optionalSize) || optionalSize < 2) return false;
+  // PE32, or PE32+ whose data directories lie 16 bytes further on.
+  const std::uint32_t magic = image.U16(optional);
+  if (magic != 0x10B && magic != 0x20B) return false;
+  const std::size_t directories = optional + (magic == 0x20B ? 112 : 96);
+  if (optionalSize < directories - optional + 8 * 3) return false;
+  const std::uint32_t resourceRva = image.U32(directories + 8 * 2);
   const std::size_t table = optional + optionalSize;
   if (!image.Has(table, 40 * sectionCount)) return false;
   for (std::size_t i = 0; i < sectionCount; ++i) {
