@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(cmake g++ make python3 python3-pytest python3-pytest-xdist googletest libgtest-dev clang libssl-dev
           g++-mingw-w64-i686 binutils-mingw-w64-i686
+          g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           wine wine32:i386 wine64 xvfb xauth osslsigncode locales nsis
           imagemagick fonts-wine)
 locales=(en_US.UTF-8 ru_RU.UTF-8 uk_UA.UTF-8)

@@ -6,7 +6,20 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh"
+
+# Wine runs the 32-bit setup as a 32-bit Linux process. A kernel can be
+# started with its 32-bit support off (ia32_emulation=off), and then every
+# 32-bit Wine program fails with "Exec format error". There the Win32 and
+# end-to-end tests run a 64-bit build of the same sources under Wine's 64-bit
+# half, on 64-bit prefixes only: what differs is what only a 32-bit process
+# meets (registry and file system redirection, the 32-bit image itself).
+bits=32
+if [[ $(wine --version 2>&1) == *"Exec format error"* ]]; then
+  bits=64
+  echo "This Linux kernel runs no 32-bit programs (its ia32 emulation is off): the Win32"
+  echo "and end-to-end tests run a 64-bit build of the setup, on 64-bit prefixes only."
+fi
+VESPODAR_WIN64=$([[ $bits == 64 ]] && echo 1 || echo 0) "$root/scripts/build.sh"
 
 status=0
 
@@ -16,22 +29,20 @@ echo "== Unit tests"
 echo "== Build checks of the setup (imports, no extra DLL, reproducible bytes)"
 (cd "$root/build/win32" && ctest --output-on-failure) || status=1
 
-# Wine runs the 32-bit setup as a 32-bit Linux process. A kernel can be
-# started with its 32-bit support off (ia32_emulation=off), and then every
-# Wine test below would fail with nothing but "Exec format error": say why
-# once, and fail.
-if [[ $(wine --version 2>&1) == *"Exec format error"* ]]; then
-  echo "This Linux kernel runs no 32-bit programs (its ia32 emulation is off), so Wine cannot"
-  echo "run the 32-bit setup: the Win32 and end-to-end tests need a machine that can."
-  exit 1
+if [[ $bits == 32 ]]; then
+  loader=wine arch=win32 tests=win32-tests setup=win32
+else
+  # Debian's "wine" always picks the 32-bit loader when it is installed.
+  loader=/usr/lib/wine/wine64 arch=win64 tests=win64-tests setup=win64
+  export WINELOADER=$loader
 fi
 
-echo "== Win32 tests under Wine"
-export WINEDEBUG=-all WINEARCH=win32
-export WINEPREFIX="$root/build/wine-unit"
+echo "== Win32 tests under Wine ($bits-bit)"
+export WINEDEBUG=-all WINEARCH=$arch
+export WINEPREFIX="$root/build/wine-unit-$arch"
 if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
   rm -rf "$WINEPREFIX"
-  wineboot -i > "$root/build/wineboot-unit.log" 2>&1
+  "$loader" wineboot -i > "$root/build/wineboot-unit-$arch.log" 2>&1
   # The server that wineboot started must be gone before the display's run
   # starts its own: one that lives on without a display makes every later
   # window creation fail.
@@ -39,18 +50,24 @@ if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
 fi
 # Windows need a display; one wineserver, started under it, serves the whole
 # run (each start would otherwise pay for its own).
-(cd "$root/build/win32-tests" &&
+(cd "$root/build/$tests" &&
   xvfb-run -a -s '-screen 0 1024x768x24' \
     bash -c 'wineserver -k 2>/dev/null; wineserver -w; wineserver -p 60
              # The first program of a fresh server sometimes does not exit
              # under Wine 8: let a throwaway one take that turn.
-             wine cmd /c exit > /dev/null 2>&1
-             ctest --output-on-failure; rc=$?; wineserver -k; exit $rc') ||
+             "$0" cmd /c exit > /dev/null 2>&1
+             ctest --output-on-failure; rc=$?; wineserver -k; exit $rc' "$loader") ||
   status=1
 unset WINEPREFIX WINEARCH
 
 
-echo "== End-to-end tests under Wine"
-"$root/tests/e2e/run_e2e.sh" "$root/build/win32" || status=1
+echo "== End-to-end tests under Wine ($bits-bit)"
+if [[ $bits == 32 ]]; then
+  "$root/tests/e2e/run_e2e.sh" "$root/build/$setup" || status=1
+else
+  VESPODAR_WIN64=1 VESPODAR_WINE=$loader VESPODAR_E2E_ARCHS=win64 \
+    VESPODAR_PREFIX_CACHE="${VESPODAR_PREFIX_CACHE:-$HOME/.cache/vespodar-prefixes-64}" \
+    "$root/tests/e2e/run_e2e.sh" "$root/build/$setup" || status=1
+fi
 
 exit $status

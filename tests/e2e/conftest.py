@@ -6,6 +6,8 @@ Environment:
   VESPODAR_PREFIX_CACHE  where the pristine prefixes are kept
                          (default ~/.cache/vespodar-prefixes)
   VESPODAR_E2E_KEEP=1    keep each case's prefix for a look afterwards
+  VESPODAR_E2E_ARCHS     the prefixes that can run here (default "win32,win64");
+                         a case on any other is skipped
 """
 import fcntl
 import os
@@ -19,6 +21,7 @@ import pytest
 from wine_machine import Machine, pristine_prefix
 
 ARCHS = ("win32", "win64")
+RUNNABLE_ARCHS = os.environ.get("VESPODAR_E2E_ARCHS", ",".join(ARCHS)).split(",")
 LANGS = ("en", "ru")
 
 
@@ -55,7 +58,13 @@ def _display_lock_path() -> Path:
     return Path(tempfile.gettempdir()) / f"vespodar-e2e-display{display}.lock"
 
 
+def _skip_unless_runnable(arch):
+    if arch not in RUNNABLE_ARCHS:
+        pytest.skip(f"no {arch} prefix can run on this machine")
+
+
 def _machine(request, build, prefix_cache, tmp_path, arch, lang):
+    _skip_unless_runnable(arch)
     # All machines share one X display. Wine hands the foreground to the
     # desktop when X focus moves to another prefix's window, so a case that
     # looks at the foreground has the display to itself; the others share it.
@@ -115,6 +124,7 @@ def machine_ru(request, build, prefix_cache, tmp_path):
 def machine_unprivileged(request, build, prefix_cache, tmp_path):
     """Each architecture, English, with Wine run as the Unix user "nobody": a
     user whom the file system refuses what root may always do."""
+    _skip_unless_runnable(request.param)
     try:
         user = pwd.getpwnam("nobody")
     except KeyError:

@@ -11,7 +11,7 @@ from checks import (assert_not_started, assert_started_from, assert_untouched, a
 from expected import (EXIT_DECLINED, EXIT_FAILURE, EXIT_NO_RIGHTS,
                       EXIT_PRODUCT_MISSING, EXIT_SUCCESS, INSTALL_QUESTION, LAUNCH_QUESTION,
                       PRODUCT_WINDOW, error_box, install_error_box)
-from wine_machine import windows_join
+from wine_machine import WINE, windows_join
 
 
 def _default_product(machine, **kwargs):
@@ -77,7 +77,7 @@ class TestCommandLine:
         product = _default_product(machine)
         before = tree(product.path)
         env = dict(machine.env, WINEDEBUG="+loaddll")
-        done = subprocess.run(["wine", machine.windows_path(machine.build / "VespodarUpdate.exe"),
+        done = subprocess.run([WINE, machine.windows_path(machine.build / "VespodarUpdate.exe"),
                                "modest"], env=env, stdin=subprocess.DEVNULL,
                               capture_output=True, timeout=120)
 

@@ -42,6 +42,7 @@ def build_update(content: Path, out: Path, *options: str) -> BuildResult:
     key = hashlib.sha256(content.read_bytes() if content.is_file() else b"")
     key.update(json.dumps([content.name, list(options)]).encode())
     # A changed setup or build command makes every update anew.
+    key.update(os.environ.get("VESPODAR_WIN64", "0").encode())
     for made_by in (ROOT / "build" / "win32" / "VespodarUpdate.exe", BUILD_UPDATE,
                     ROOT / "cmake" / "package.cmake"):
         key.update(made_by.read_bytes() if made_by.exists() else b"")

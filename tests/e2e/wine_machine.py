@@ -24,6 +24,10 @@ UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vespo
 WINE_FONT_DIR = Path("/usr/share/wine/fonts")
 WINE_FONTS = ("tahoma.ttf", "tahomabd.ttf", "marlett.ttf")
 WINE_TIMEOUT = 120  # seconds for any single Wine command; only a hang reaches it
+# The loader that starts every Windows program. "wine" picks the 32-bit one,
+# which a kernel without 32-bit support cannot run: there run_e2e.sh names
+# Wine's 64-bit loader, and the suite runs a 64-bit build on 64-bit prefixes.
+WINE = os.environ.get("VESPODAR_WINE", "wine")
 
 
 class WineError(RuntimeError):
@@ -33,7 +37,7 @@ class WineError(RuntimeError):
 def _wine_version(work: Path) -> str:
     out_file = work / "wine-version.txt"
     with open(out_file, "wb") as out:
-        subprocess.run(["wine", "--version"], stdout=out, stderr=subprocess.DEVNULL,
+        subprocess.run([WINE, "--version"], stdout=out, stderr=subprocess.DEVNULL,
                        stdin=subprocess.DEVNULL, timeout=60, check=True)
     return out_file.read_text().strip()
 
@@ -61,7 +65,7 @@ def pristine_prefix(cache: Path, arch: str, work: Path) -> Path:
         env.pop("DISPLAY", None)
         log = work / f"wineboot-{arch}.log"
         with open(log, "wb") as out:
-            subprocess.run(["wineboot", "-i"], env=env, stdout=out, stderr=out,
+            subprocess.run([WINE, "wineboot", "-i"], env=env, stdout=out, stderr=out,
                            stdin=subprocess.DEVNULL, timeout=600, check=True)
             subprocess.run(["wineserver", "-w"], env=env, stdout=out, stderr=out,
                            stdin=subprocess.DEVNULL, timeout=600, check=True)
@@ -310,14 +314,14 @@ class Machine:
 
     def wine(self, *args: str, what: str = "cmd", timeout: float = WINE_TIMEOUT) -> int:
         with open(self._log_file(what), "wb") as out:
-            done = subprocess.run(["wine", *args], env=self.env, stdout=out, stderr=out,
+            done = subprocess.run([WINE, *args], env=self.env, stdout=out, stderr=out,
                                   stdin=subprocess.DEVNULL, timeout=timeout, **self._as_user)
         return done.returncode
 
     def wine_background(self, *args: str, what: str = "bg") -> subprocess.Popen:
         out = open(self._log_file(what), "wb")
         try:
-            return subprocess.Popen(["wine", *args], env=self.env, stdout=out, stderr=out,
+            return subprocess.Popen([WINE, *args], env=self.env, stdout=out, stderr=out,
                                     stdin=subprocess.DEVNULL, **self._as_user)
         finally:
             out.close()
