@@ -28,12 +28,15 @@ fi
 # VESPODAR_WIN64=1: the same two Windows trees built as 64-bit programs
 # (build/win64, build/win64-tests), for a kernel that runs no 32-bit ones.
 if [[ "${VESPODAR_WIN64:-0}" == 1 ]]; then
-  for flavour in win32:win64 posix:win64-tests; do
+  flavours=(win32:win64)
+  [[ "${VESPODAR_SETUP_ONLY:-0}" == 1 ]] || flavours+=(posix:win64-tests)
+  for flavour in "${flavours[@]}"; do
     tree=$root/build/${flavour#*:}
     cmake -S "$root" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
           -DMINGW_THREADS="${flavour%%:*}" > "$tree.configure.log" 2>&1 ||
       { cat "$tree.configure.log"; exit 1; }
     cmake --build "$tree" -j"$jobs"
   done
+  echo "Its 64-bit twin, for tests only: $root/build/win64/VespodarUpdate.exe"
 fi
 echo "The setup: $root/build/win32/VespodarUpdate.exe"

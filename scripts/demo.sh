@@ -20,6 +20,18 @@ done
 
 build="$root/build/win32"
 demo="$root/build/demo"
+((inside)) || "$root/scripts/install-deps.sh"
+# A kernel without 32-bit support runs no 32-bit Wine program: there the demo
+# runs the 64-bit build of the same sources (see scripts/test.sh), on 64-bit
+# Windows, through Wine's 64-bit loader.
+if [[ $(wine --version 2>&1) == *"Exec format error"* ]]; then
+  ((inside)) || echo "This kernel runs no 32-bit programs: the demo runs the 64-bit build on 64-bit Windows."
+  arch=win64 build="$root/build/win64"
+  export WINELOADER=/usr/lib/wine/wine64
+  wine() { "$WINELOADER" "$@"; }
+  wineboot() { "$WINELOADER" wineboot "$@"; }
+  winepath() { "$WINELOADER" winepath "$@"; }
+fi
 export WINEPREFIX="$demo/prefix" WINEARCH=$arch WINEDEBUG=-all LC_ALL=$locale
 
 # Wine's output goes to files: its background processes would hold a pipe
@@ -76,8 +88,7 @@ if ((inside)); then
   exit 0
 fi
 
-"$root/scripts/install-deps.sh"
-VESPODAR_SETUP_ONLY=1 "$root/scripts/build.sh"
+VESPODAR_SETUP_ONLY=1 VESPODAR_WIN64=$([[ $build == */win64 ]] && echo 1 || echo 0) "$root/scripts/build.sh"
 rm -rf "$demo"
 mkdir -p "$demo"
 # Message boxes need a display; the script runs itself again inside one.
