@@ -25,7 +25,7 @@ WINE_FONT_DIR = Path("/usr/share/wine/fonts")
 WINE_FONTS = ("tahoma.ttf", "tahomabd.ttf", "marlett.ttf")
 WINE_TIMEOUT = 120  # seconds for any single Wine command; only a hang reaches it
 # The loader that starts every Windows program. "wine" picks the 32-bit one,
-# which a kernel without 32-bit support cannot run: there run_e2e.sh names
+# which a kernel without 32-bit support cannot run: there scripts/test.sh names
 # Wine's 64-bit loader, and the suite runs a 64-bit build on 64-bit prefixes.
 WINE = os.environ.get("VESPODAR_WINE", "wine")
 
@@ -348,12 +348,16 @@ class Machine:
 
     def reg_key(self, key: str, view: Optional[int] = None) -> Optional[Dict[str, tuple]]:
         """The values of one key as (type, data), or None when the key is missing."""
-        export = self.work / f"export-{self._commands + 1:02d}.reg"
-        code = self.wine("reg", "export", key, self.windows_path(export), "/y",
-                         *self._view(view), what="reg-export")
-        if code != 0:
-            return None
-        return parse_reg_export(export.read_bytes().decode("utf-16"), key)
+        # reg says 1 for a missing key, and so does a start that Wine itself
+        # failed under load ("ShellExecuteEx failed: Internal error"): a
+        # missing key is missing on the second try too.
+        for _ in range(2):
+            export = self.work / f"export-{self._commands + 1:02d}.reg"
+            code = self.wine("reg", "export", key, self.windows_path(export), "/y",
+                             *self._view(view), what="reg-export")
+            if code == 0:
+                return parse_reg_export(export.read_bytes().decode("utf-16"), key)
+        return None
 
     def uninstall_entry(self, view: Optional[int] = None) -> Optional[Dict[str, tuple]]:
         return self.reg_key(UNINSTALL_KEY, view)
