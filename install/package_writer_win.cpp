@@ -119,23 +119,31 @@ bool ReplaceFileInOneStep(const std::string& source, const std::string& target) 
   }
 }
 
+InstallOutcome InstallPackageFileUnguarded(const SetupContext& context, MessageShower& shower,
+                                           const std::string& name, const std::string& type,
+                                           const std::string& target) {
+  PackageResource package;
+  if (LoadPackage(name, type, &package) && WritePackage(package, target))
+    return InstallOutcome::kInstalled;
+  ShowBilingualError(context, shower, InstallFailedText(target));
+  return InstallOutcome::kFailed;
+}
+
 InstallOutcome InstallPackageFile(const SetupContext& context, MessageShower& shower,
                         const std::string& name, const std::string& type,
                         const std::string& target, bool guardVersions) {
+  const GuardedKind kind = GuardedKindOf(type);
+  if (!guardVersions || kind == GuardedKind::kNone || !IsExistingFile(target))
+    return InstallPackageFileUnguarded(context, shower, name, type, target);
   PackageResource package;
   if (LoadPackage(name, type, &package)) {
-    const GuardedKind kind = GuardedKindOf(type);
-    if (guardVersions && kind != GuardedKind::kNone && IsExistingFile(target)) {
-      switch (WriteGuarded(context, shower, package.data, package.size, kind, target)) {
-        case GuardResult::kReplaced:
-          return InstallOutcome::kInstalled;
-        case GuardResult::kKeptInstalled:
-          return InstallOutcome::kKeptInstalled;
-        case GuardResult::kFailed:
-          break;
-      }
-    } else if (WritePackage(package, target)) {
-      return InstallOutcome::kInstalled;
+    switch (WriteGuarded(context, shower, package.data, package.size, kind, target)) {
+      case GuardResult::kReplaced:
+        return InstallOutcome::kInstalled;
+      case GuardResult::kKeptInstalled:
+        return InstallOutcome::kKeptInstalled;
+      case GuardResult::kFailed:
+        break;
     }
   }
   ShowBilingualError(context, shower, InstallFailedText(target));

@@ -23,6 +23,11 @@ InstallOutcome InstallPackageFile(const SetupContext& context, MessageShower& sh
                         const std::string& name, const std::string& type,
                         const std::string& target, bool guardVersions);
 
+// The same write without the guard: the straight write and its error box.
+InstallOutcome InstallPackageFileUnguarded(const SetupContext& context, MessageShower& shower,
+                                           const std::string& name, const std::string& type,
+                                           const std::string& target);
+
 // The file steps shared by the straight and the guarded write. Paths are
 // UTF-8 and may be longer than MAX_PATH.
 enum class FileWriteResult {

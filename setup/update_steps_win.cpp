@@ -5,6 +5,7 @@
 #include "discovery/folders.h"
 #include "discovery/installed_size_win.h"
 #include "install/package_writer_win.h"
+#include "package_constants.h"
 #include "setup/own_file_win.h"
 #include "setup/product_win.h"
 #include "setup/setup_context.h"
@@ -26,6 +27,12 @@ bool Win32UpdateSteps::FileExists(const std::string& path) {
 
 InstallOutcome Win32UpdateSteps::InstallPackageFile(const std::string& name, const std::string& type,
                                           const std::string& target, bool guardVersions) {
+  // Whether a package has the version guard is decided when it is built: one
+  // built without it carries none of the guard's code (18 KB of the setup:
+  // the probes of every file kind, the language files, the version library,
+  // the progress window).
+  if (!VESPODAR_GUARD_VERSIONS || !guardVersions)
+    return ::InstallPackageFileUnguarded(context_, *this, name, type, target);
   return ::InstallPackageFile(context_, *this, name, type, target, guardVersions);
 }
 

@@ -23,15 +23,6 @@ bool ReadToEnd(HANDLE file, std::string* bytes) {
   }
 }
 
-Win32LangFileReader processDefaultReader;
-Win32LangFileReader processChosenReader;
-LangUnit processLangUnit = [] {
-  LangUnit unit;
-  unit.defaultReader = &processDefaultReader;
-  unit.chosenReader = &processChosenReader;
-  return unit;
-}();
-
 }  // namespace
 
 bool Win32LangFileReader::Open(const std::string& path, std::uint16_t languageId) {
@@ -84,4 +75,16 @@ bool ReadTextFileBytes(const std::string& path, std::string* bytes) {
   return read;
 }
 
-LangUnit& ProcessLangUnit() { return processLangUnit; }
+LangUnit& ProcessLangUnit() {
+  // Made at the first use, not at start-up: a setup that never reads a
+  // language file carries neither the readers nor their code.
+  static Win32LangFileReader defaultReader;
+  static Win32LangFileReader chosenReader;
+  static LangUnit unit = [] {
+    LangUnit made;
+    made.defaultReader = &defaultReader;
+    made.chosenReader = &chosenReader;
+    return made;
+  }();
+  return unit;
+}
