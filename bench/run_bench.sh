@@ -57,7 +57,8 @@ IFS=, read -r -a nsis_rounds_by_size <<<"$nsis_walk_rounds"
 
 setup_exe="$build_dir/VespodarUpdate.exe"
 package="$build_dir/package/vdq2.cok"
-for needed in "$setup_exe" "$package" "$build_dir/libvespodar_win.a" "$build_dir/libvespodar_core.a"; do
+libraries=("$build_dir/discovery/libvespodar_discovery.a" "$build_dir/base/libvespodar_base.a")
+for needed in "$setup_exe" "$package" "${libraries[@]}"; do
   [[ -f "$needed" ]] || { echo "missing $needed: build the setup first (scripts/build.sh)" >&2; exit 1; }
 done
 
@@ -96,11 +97,11 @@ i686-w64-mingw32-gcc-win32 -Os -s -mwindows -o "$bin/trivial.exe" "$bench_src/tr
 # The walk driver links the setup's own libraries from BUILD_DIR, so it runs
 # the very code, built with the very flags, that is inside VespodarUpdate.exe
 # (they hold link-time code, so this link optimises them as the setup's does).
-i686-w64-mingw32-g++-win32 -O2 -std=c++17 -I"$root" -I"$build_dir/generated" \
+i686-w64-mingw32-g++-win32 -O2 -std=c++20 -I"$root" -I"$build_dir/generated" \
   -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0501 -DWINVER=0x0501 \
   -ffunction-sections -fdata-sections -Wl,--gc-sections -static -s -flto -flto-partition=one -fno-rtti \
   -o "$bin/size_walk_bench.exe" "$bench_src/size_walk_bench.cpp" \
-  -Wl,--start-group "$build_dir/libvespodar_win.a" "$build_dir/libvespodar_core.a" -Wl,--end-group \
+  -Wl,--start-group "${libraries[@]}" -Wl,--end-group \
   -ladvapi32 -luser32 -lshell32 -lgdi32 -lcomctl32 -lversion
 makensis -V2 -DPACKAGE="$package" -DOUTFILE="$bin/VespodarNsis.exe" "$bench_src/vespodar.nsi" \
   > "$log/makensis.log" 2>&1 || { cat "$log/makensis.log"; exit 1; }

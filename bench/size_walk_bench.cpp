@@ -13,6 +13,8 @@
 
 #include "discovery/installed_size_win.h"
 
+using namespace vespodar;
+
 int main(int argc, char** argv) {
   if (argc != 4) {
     std::fprintf(stderr, "usage: %s DIR ROUNDS OUTFILE\n", argv[0]);

@@ -1,6 +1,7 @@
 # What both MinGW toolchains share; each sets MINGW_TRIPLET first.
 #
-# MINGW_THREADS picks the runtime flavour:
+# MINGW_THREADS picks the runtime flavour (each preset in CMakePresets.json
+# sets the one its build needs):
 #   win32 - the setup itself. Its runtime imports only what Windows XP SP3 has.
 #   posix - the Win32 test executables. GoogleTest needs std::mutex, which only
 #           the posix flavour offers; its runtime imports GetTickCount64 (Vista+),

@@ -13,11 +13,19 @@ if(VESPODAR_WIN32_TESTS)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 endif()
 
+# Each test links the layer of the directory it sits in (and so the layers
+# below it).
+function(vespodar_layer_of_directory out)
+  get_filename_component(layer ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  set(${out} vespodar_${layer} PARENT_SCOPE)
+endfunction()
+
 # vespodar_unit_test(name source...): a Linux unit test of portable code.
 function(vespodar_unit_test name)
   if(VESPODAR_UNIT_TESTS)
+    vespodar_layer_of_directory(layer)
     add_executable(${name} ${ARGN})
-    target_link_libraries(${name} PRIVATE vespodar_core GTest::gtest_main)
+    target_link_libraries(${name} PRIVATE ${layer} GTest::gtest_main)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30)
   endif()
 endfunction()
@@ -25,8 +33,9 @@ endfunction()
 # vespodar_win32_test(name source...): a test of the Win32 layer, run under Wine.
 function(vespodar_win32_test name)
   if(VESPODAR_WIN32_TESTS)
+    vespodar_layer_of_directory(layer)
     add_executable(${name} ${ARGN})
-    target_link_libraries(${name} PRIVATE vespodar_win gtest_main)
+    target_link_libraries(${name} PRIVATE ${layer} gtest_main)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES TIMEOUT 120)
   endif()
@@ -35,15 +44,16 @@ endfunction()
 # vespodar_fuzz_target(name source...): a libFuzzer target for a parser, run
 # by ctest for a bounded time. The sources of the parser under test belong in
 # the list, so that they are built with the fuzzer's coverage feedback; the
-# rest comes from vespodar_core. Only clang has libFuzzer: with another native
-# compiler the target is left out.
+# rest comes from the layer's library. libFuzzer is clang's: the fuzz build
+# takes clang.
 set(VESPODAR_FUZZ_SECONDS 10 CACHE STRING "How long ctest runs each fuzz target")
 function(vespodar_fuzz_target name)
-  if(VESPODAR_UNIT_TESTS AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  if(VESPODAR_FUZZ)
+    vespodar_layer_of_directory(layer)
     add_executable(${name} ${ARGN})
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
-    target_link_libraries(${name} PRIVATE vespodar_core)
+    target_link_libraries(${name} PRIVATE ${layer})
     add_test(NAME ${name}
              COMMAND ${name} -max_total_time=${VESPODAR_FUZZ_SECONDS} -timeout=10
                      -rss_limit_mb=2048 -max_len=4096 -print_final_stats=1)

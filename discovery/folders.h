@@ -3,19 +3,9 @@
 
 #include <string>
 
-class MessageShower;
-struct SetupContext;
+#include "base/registry.h"
 
-// Appends a backslash to a non-empty text that does not end in one.
-void AddTrailingBackslash(std::string& path);
-
-// The form of an absolute path that the wide file API takes past MAX_PATH:
-// "\\?\C:\..." for a drive path, "\\?\UNC\server\..." for a network path.
-// Behind that prefix Windows takes the path literally, so what it would
-// resolve in a plain path is resolved here: "/" becomes "\", empty and "."
-// components go, ".." removes the component before it. Other texts are
-// returned as they are.
-std::string ExtendedLengthPath(const std::string& path);
+namespace vespodar {
 
 // The directory part of an UninstallString: everything up to and including
 // the last backslash before its last character. A value in double quotes (the
@@ -31,8 +21,35 @@ bool PassesRightsTest(const std::string& programFilesPath);
 // "Software\WOW6432Node\..." for a path under "Software\".
 std::string Wow6432Path(const std::string& path);
 
-// Fills the folder fields, the rights test and installDir from the registry.
-// False after it has shown the registry error box.
-bool DiscoverFolders(SetupContext& context, MessageShower& shower);
+// Where the product directory was taken from.
+enum class InstallDirSource {
+  kDefault,       // no usable entry: Program Files + the product's name
+  kMainBranch,    // the UninstallString of the Uninstall entry in the main branch
+  kWow64Branch,   // ... in the 32-bit branch (Software\WOW6432Node)
+};
+
+// What discovery finds. Directory fields end in a backslash once set.
+struct Folders {
+  std::string commonDesktopDir;
+  std::string commonProgramsDir;  // read on the NT family only
+  std::string userProgramsDir;
+  std::string desktopDir;
+  std::string startupDir;
+  // windowsKeyPath + "Uninstall\".
+  std::string uninstallRoot;
+  std::string installDir;
+  InstallDirSource installDirSource = InstallDirSource::kDefault;
+  // The rights test.
+  bool canInstall = true;
+};
+
+// Fills a fresh folders from the registry: the Program Files path (the rights
+// test), the shell folders and the product's Uninstall entry (the main branch
+// first, then the 32-bit one) under windowsKeyPath. A value of the wrong type anywhere is a RegistryError:
+// the setup cannot trust what it would find. Every key is closed again.
+void DiscoverFolders(RegistryAccessor& registry, const std::string& windowsKeyPath,
+                     const std::string& productName, bool ntPlatform, Folders& folders);
+
+}  // namespace vespodar
 
 #endif  // VESPODAR_DISCOVERY_FOLDERS_H_

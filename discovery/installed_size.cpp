@@ -1,5 +1,7 @@
 #include "discovery/installed_size.h"
 
+namespace vespodar {
+
 namespace {
 
 const std::uint32_t kDirectoryAttribute = 0x10;     // FILE_ATTRIBUTE_DIRECTORY
@@ -68,3 +70,5 @@ bool VisitedDirectories::FirstVisit(std::uint64_t fileIndex, const std::wstring&
   entries_.push_back(std::move(entry));
   return true;
 }
+
+}  // namespace vespodar

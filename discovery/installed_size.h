@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace vespodar {
+
 // The largest size the registry's EstimatedSize can carry as a signed number.
 constexpr std::int32_t kMaxSizeKb = 0x7FFFFFFF;
 
@@ -60,5 +62,7 @@ class VisitedDirectories {
   std::vector<std::size_t> slots_;  // entry numbers by index hash; a power of two in size, at most half used
   std::size_t distinct_ = 0;
 };
+
+}  // namespace vespodar
 
 #endif  // VESPODAR_DISCOVERY_INSTALLED_SIZE_H_

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace vespodar {
+
 namespace {
 
 TEST(InstalledSizeTest, WholeKibRoundedDownWithoutWrapAndCapped) {
@@ -116,3 +118,5 @@ TEST(InstalledSizeTest, ThousandsOfDirectoriesAreEachKnownAfterTheirFirstVisit) 
 }
 
 }  // namespace
+
+}  // namespace vespodar

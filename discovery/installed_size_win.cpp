@@ -5,11 +5,13 @@
 #include <optional>
 #include <vector>
 
-#include "discovery/folders.h"
 #include "discovery/installed_size.h"
-#include "setup/scoped_handle_win.h"
-#include "setup/system_dll_win.h"
-#include "setup/win_text.h"
+#include "base/paths.h"
+#include "base/scoped_handle_win.h"
+#include "base/system_dll_win.h"
+#include "base/win_text.h"
+
+namespace vespodar {
 
 namespace {
 
@@ -108,19 +110,20 @@ std::int32_t DirectorySizeKb(const std::string& path) {
   for (std::size_t next = 0; next < pending.size(); ++next) {
     const std::wstring directory = pending[next];
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirst(directory + L"*", &data);
-    if (find == INVALID_HANDLE_VALUE) continue;
     std::uint64_t files = 0;
     children.clear();
-    do {
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        if (IsDirectoryToWalk(data.dwFileAttributes, data.cFileName))
-          children.push_back(directory + data.cFileName + L"\\");
-      } else {
-        files += (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-      }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    {
+      const ScopedFind find(FindFirst(directory + L"*", &data));
+      if (!find.valid()) continue;
+      do {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          if (IsDirectoryToWalk(data.dwFileAttributes, data.cFileName))
+            children.push_back(directory + data.cFileName + L"\\");
+        } else {
+          files += (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        }
+      } while (FindNextFileW(find.get(), &data));
+    }
     // Only a directory that holds directories can lie on a loop, so only
     // such a one is asked for its identity: a tree's many leaves cost no
     // extra open. One met again is not counted, nor walked further.
@@ -130,3 +133,5 @@ std::int32_t DirectorySizeKb(const std::string& path) {
   }
   return KibFromBytes(total);
 }
+
+}  // namespace vespodar

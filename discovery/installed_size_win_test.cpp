@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "setup/win32_test_support_test.h"
+#include "base/win32_test_support_test.h"
+
+namespace vespodar {
 
 namespace {
 
@@ -70,3 +72,5 @@ TEST(DirectorySizeKbTest, LinksBackIntoTheTreeAreNotFollowed) {
 }
 
 }  // namespace
+
+}  // namespace vespodar

@@ -12,6 +12,8 @@
 
 #include "discovery/windows_version.h"
 
+using namespace vespodar;
+
 namespace {
 
 void Check(bool condition) {
@@ -70,12 +72,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   facts.build = 9200;
   facts.productType = (control & 4) ? kProductServer : kProductWorkstation;
   facts.architecture = (control & 8) ? kArchitectureX64 : kArchitectureX86;
-  int verCalls = 0;
-  facts.verOutput = [&] {
-    ++verCalls;
-    return JoinConsoleLines(ver);
-  };
-  if (control & 16) facts.productName = [&] { return std::optional<std::string>(ver); };
+  struct Queries : WindowsQueries {
+    const std::string& ver;
+    bool hasName;
+    int verCalls = 0;
+    Queries(const std::string& output, bool name) : ver(output), hasName(name) {}
+    std::optional<std::string> ProductName() override {
+      if (!hasName) return std::nullopt;
+      return ver;
+    }
+    std::optional<std::string> ProductOptionsType() override { return std::nullopt; }
+    bool HasHotfixQ246009() override { return false; }
+    std::string VerOutput() override {
+      ++verCalls;
+      return JoinConsoleLines(ver);
+    }
+  } queries(ver, (control & 16) != 0);
+  facts.queries = &queries;
+  int& verCalls = queries.verCalls;
 
   std::string osName, osVersion, osServicePack;
   Check(GetWindowsVersionParts(facts, osName, osVersion, osServicePack));

@@ -1,7 +1,8 @@
 #include "discovery/windows_version.h"
 
-#include "setup/number_text.h"
+#include "base/number_text.h"
 
+namespace vespodar {
 
 namespace {
 
@@ -35,7 +36,7 @@ bool IsBlank(const std::string& text) {
 // The "ver" output costs a process start; each path below runs it at most
 // once, and only the releases that need it run it at all.
 std::string VerOutput(const WindowsFacts& facts) {
-  return facts.verOutput ? facts.verOutput() : std::string();
+  return facts.queries ? facts.queries->VerOutput() : std::string();
 }
 
 char SecondLetter(const std::string& servicePack) {
@@ -190,8 +191,8 @@ std::string Edition(const WindowsFacts& f) {
 // Systems that give only the basic record (NT 4 before SP6) keep the edition
 // in the registry instead.
 std::string EditionFromProductOptions(const WindowsFacts& f) {
-  if (!f.productOptionsType) return std::string();
-  const std::optional<std::string> type = f.productOptionsType();
+  if (!f.queries) return std::string();
+  const std::optional<std::string> type = f.queries->ProductOptionsType();
   if (!type) return std::string();
   std::string upper = *type;
   for (char& c : upper)
@@ -212,8 +213,8 @@ void AppendEdition(const WindowsFacts& f, std::string& osName) {
     return;
   }
   // The marketing name (with edition) is only in the registry from Vista on.
-  if (f.productName) {
-    const std::optional<std::string> name = f.productName();
+  if (f.queries) {
+    const std::optional<std::string> name = f.queries->ProductName();
     if (name) osName = *name;
   }
   if (f.architecture == kArchitectureX64)
@@ -225,8 +226,8 @@ void AppendEdition(const WindowsFacts& f, std::string& osName) {
 std::string ServicePack(const WindowsFacts& f) {
   // SP6 had to be reissued as SP6a, which left the version record unchanged
   // and only added this hotfix key.
-  if (f.major == 4 && f.servicePack == "Service Pack 6" && f.hasHotfixQ246009 &&
-      f.hasHotfixQ246009())
+  if (f.major == 4 && f.servicePack == "Service Pack 6" && f.queries &&
+      f.queries->HasHotfixQ246009())
     return "Service Pack 6a";
   return f.servicePack;
 }
@@ -323,3 +324,5 @@ std::string ConsoleCommandLine(const std::string& interpreter, const std::string
                                const std::string& outputPath) {
   return "\"" + interpreter + "\" /c " + command + " > \"" + outputPath + "\"";
 }
+
+}  // namespace vespodar

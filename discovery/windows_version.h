@@ -2,9 +2,10 @@
 #define VESPODAR_DISCOVERY_WINDOWS_VERSION_H_
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
+
+namespace vespodar {
 
 // Which version record the system gave: the extended one carries the suite
 // mask and product type; with only the basic one the edition comes from the
@@ -30,11 +31,28 @@ constexpr std::uint16_t kArchitectureX86 = 0;      // PROCESSOR_ARCHITECTURE_INT
 constexpr std::uint16_t kArchitectureItanium = 6;  // PROCESSOR_ARCHITECTURE_IA64
 constexpr std::uint16_t kArchitectureX64 = 9;      // PROCESSOR_ARCHITECTURE_AMD64
 
-// What the running system reported about itself, as UTF-8. The registry
-// reads and the "ver" run are callbacks because only some releases need
-// them, and the ProductName key's open asks for rights that a plain user
-// lacks: each is called at most once per description, and only where the
-// description depends on it.
+// What only some releases need to be described, asked of the system only
+// where the description depends on it, each at most once per description:
+// the ProductName key's open asks for rights that a plain user lacks, and
+// "ver" costs a process start.
+class WindowsQueries {
+ public:
+  // HKLM ...\Windows NT\CurrentVersion "ProductName"; nullopt when the key
+  // does not open or the value is missing or not a text.
+  virtual std::optional<std::string> ProductName() = 0;
+  // HKLM ...\Control\ProductOptions "ProductType"; nullopt when the key does
+  // not open, the read fails or the value is not REG_SZ.
+  virtual std::optional<std::string> ProductOptionsType() = 0;
+  // Whether the NT 4 hotfix key Q246009 (Service Pack 6a) opens.
+  virtual bool HasHotfixQ246009() = 0;
+  // What the command interpreter's "ver" prints; empty without one.
+  virtual std::string VerOutput() = 0;
+
+ protected:
+  ~WindowsQueries() = default;
+};
+
+// What the running system reported about itself, as UTF-8.
 struct WindowsFacts {
   VersionRecord record = VersionRecord::kNone;
   std::uint32_t major = 0;
@@ -50,16 +68,8 @@ struct WindowsFacts {
   bool starter = false;      // SM_STARTER
   bool serverR2 = false;     // SM_SERVERR2
 
-  // HKLM ...\Windows NT\CurrentVersion "ProductName"; nullopt when the key
-  // does not open or the value is missing or not a text.
-  std::function<std::optional<std::string>()> productName;
-  // HKLM ...\Control\ProductOptions "ProductType"; nullopt when the key does
-  // not open, the read fails or the value is not REG_SZ.
-  std::function<std::optional<std::string>()> productOptionsType;
-  // Whether the NT 4 hotfix key Q246009 (Service Pack 6a) opens.
-  std::function<bool()> hasHotfixQ246009;
-  // What the command interpreter's "ver" prints; empty without one.
-  std::function<std::string()> verOutput;
+  // The rest; none asked when null.
+  WindowsQueries* queries = nullptr;
 };
 
 // Whether the description of this system can depend on the four system
@@ -98,5 +108,7 @@ bool IsPlainAbsolutePath(const std::string& path);
 // and its output redirected into the quoted output path.
 std::string ConsoleCommandLine(const std::string& interpreter, const std::string& command,
                                const std::string& outputPath);
+
+}  // namespace vespodar
 
 #endif  // VESPODAR_DISCOVERY_WINDOWS_VERSION_H_

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace vespodar {
+
 namespace {
 
 // A source that the description must not consult for the row's system.
@@ -72,14 +74,40 @@ std::optional<std::string> Optional(const char* text) {
   return std::string(text);
 }
 
-WindowsFacts Make(const Facts& f, Calls& calls) {
-  WindowsFacts facts = f.raw;
-  facts.verOutput = [&calls, f] { ++calls.ver; return std::string(f.ver ? f.ver : ""); };
-  facts.productName = [&calls, f] { ++calls.name; return Optional(f.productName); };
-  facts.productOptionsType = [&calls, f] { ++calls.options; return Optional(f.productOptions); };
-  facts.hasHotfixQ246009 = [&calls, f] { ++calls.hotfix; return f.hotfix == 1; };
-  return facts;
-}
+// Answers the queries from the case and counts them.
+class CountingQueries : public WindowsQueries {
+ public:
+  CountingQueries(const Facts& f, Calls& calls) : f_(f), calls_(calls) {}
+  std::optional<std::string> ProductName() override {
+    ++calls_.name;
+    return Optional(f_.productName);
+  }
+  std::optional<std::string> ProductOptionsType() override {
+    ++calls_.options;
+    return Optional(f_.productOptions);
+  }
+  bool HasHotfixQ246009() override {
+    ++calls_.hotfix;
+    return f_.hotfix == 1;
+  }
+  std::string VerOutput() override {
+    ++calls_.ver;
+    return std::string(f_.ver ? f_.ver : "");
+  }
+
+ private:
+  Facts f_;
+  Calls& calls_;
+};
+
+// The facts of a case, with its queries; lives as long as the facts are used.
+struct Made {
+  Made(const Facts& f, Calls& calls) : queries(f, calls), facts(f.raw) {
+    facts.queries = &queries;
+  }
+  CountingQueries queries;
+  WindowsFacts facts;
+};
 
 void ExpectSourcesUsed(const Facts& f, const Calls& calls) {
   EXPECT_EQ(calls.ver, f.ver == kNotRead ? 0 : 1) << "ver";
@@ -278,7 +306,7 @@ TEST(GetWindowsVersionParts, DescribesEveryRowOfTheVersionTables) {
     SCOPED_TRACE(c.label);
     Calls calls;
     std::string name = "stale", version = "stale", servicePack = "stale";
-    EXPECT_TRUE(GetWindowsVersionParts(Make(c.facts, calls), name, version, servicePack));
+    EXPECT_TRUE(GetWindowsVersionParts(Made(c.facts, calls).facts, name, version, servicePack));
     EXPECT_EQ(name, c.name);
     EXPECT_EQ(version, c.version);
     EXPECT_EQ(servicePack, c.servicePack);
@@ -293,7 +321,7 @@ TEST(GetWindowsVersionParts, DescribesEveryRowOfTheVersionTables) {
       Facts metrics = c.facts;
       metrics.Tablet().Media().Starter().R2();
       Calls more;
-      EXPECT_TRUE(GetWindowsVersionParts(Make(metrics, more), name, version, servicePack));
+      EXPECT_TRUE(GetWindowsVersionParts(Made(metrics, more).facts, name, version, servicePack));
       EXPECT_EQ(name + "|" + version + "|" + servicePack,
                 std::string(c.name) + "|" + c.version + "|" + c.servicePack);
     }
@@ -310,7 +338,7 @@ TEST(GetWindowsVersionParts, FailsAndClearsWhenNothingCanBeDescribed) {
   for (const Facts& f : {noRecord, otherPlatform, win32s}) {
     Calls calls;
     std::string name = "stale", version = "stale", servicePack = "stale";
-    EXPECT_FALSE(GetWindowsVersionParts(Make(f, calls), name, version, servicePack));
+    EXPECT_FALSE(GetWindowsVersionParts(Made(f, calls).facts, name, version, servicePack));
     EXPECT_EQ(name + version + servicePack, "");
     ExpectSourcesUsed(Facts(), calls);
   }
@@ -355,7 +383,7 @@ TEST(DescribeWindows, JoinsThePartsAndSetsThe64BitFlag) {
     SCOPED_TRACE(c.label);
     Calls calls;
     bool is64 = !c.is64;
-    EXPECT_EQ(DescribeWindows(Make(c.facts, calls), c.includeVersion, &is64), c.description);
+    EXPECT_EQ(DescribeWindows(Made(c.facts, calls).facts, c.includeVersion, &is64), c.description);
     EXPECT_EQ(is64, c.is64);
     ExpectSourcesUsed(c.facts, calls);
   }
@@ -367,11 +395,11 @@ TEST(DescribeWindows, UnknownLeavesTheFlagAlone) {
   for (bool before : {false, true}) {
     Calls calls;
     bool is64 = before;
-    EXPECT_EQ(DescribeWindows(Make(f, calls), true, &is64), "unknown");
+    EXPECT_EQ(DescribeWindows(Made(f, calls).facts, true, &is64), "unknown");
     EXPECT_EQ(is64, before);
   }
   Calls calls;
-  EXPECT_EQ(DescribeWindows(Make(Nt(10, 0, 1, kWs), calls), false, nullptr),
+  EXPECT_EQ(DescribeWindows(Made(Nt(10, 0, 1, kWs), calls).facts, false, nullptr),
             "Microsoft Windows 10 Unknown Workstation");
 }
 
@@ -412,3 +440,5 @@ TEST(ConsoleCommandLine, QuotesTheInterpreterAndTheOutput) {
 }
 
 }  // namespace
+
+}  // namespace vespodar

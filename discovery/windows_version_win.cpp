@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "discovery/windows_version.h"
-#include "setup/scoped_handle_win.h"
-#include "setup/startup.h"
-#include "setup/system_dll_win.h"
-#include "setup/win_text.h"
+#include "base/random.h"
+#include "base/scoped_handle_win.h"
+#include "base/system_dll_win.h"
+#include "base/win_text.h"
+
+namespace vespodar {
 
 namespace {
 
@@ -24,19 +26,6 @@ const REGSAM kProductNameAccess = KEY_ALL_ACCESS | KEY_WOW64_64KEY;  // 0xF013F
 const DWORD kCommandTimeoutMs = 10000;
 // Fresh names to try when a drawn one already exists in Temp.
 const int kNameAttempts = 8;
-
-struct UniqueKey {
-  HKEY key = nullptr;
-  UniqueKey() = default;
-  UniqueKey(const UniqueKey&) = delete;
-  UniqueKey& operator=(const UniqueKey&) = delete;
-  ~UniqueKey() {
-    if (key) RegCloseKey(key);
-  }
-  bool Open(HKEY root, const wchar_t* path, REGSAM access) {
-    return RegOpenKeyExW(root, path, 0, access, &key) == ERROR_SUCCESS;
-  }
-};
 
 // The value of an environment variable, however long; empty when missing.
 std::wstring EnvironmentVariable(const wchar_t* name) {
@@ -56,21 +45,21 @@ std::wstring EnvironmentVariable(const wchar_t* name) {
 // value is missing, or it is not a text: a wrong type is the registry's
 // business, not a reason to stop the setup.
 std::optional<std::string> ReadProductName() {
-  UniqueKey key;
-  if (!key.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
-                kProductNameAccess))
+  RegKey key;
+  if (key.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+               kProductNameAccess) != ERROR_SUCCESS)
     return std::nullopt;
   for (int attempt = 0; attempt < 4; ++attempt) {
     DWORD type = 0;
     DWORD size = 0;
-    if (RegQueryValueExW(key.key, L"ProductName", nullptr, &type, nullptr, &size) !=
+    if (RegQueryValueExW(key.get(), L"ProductName", nullptr, &type, nullptr, &size) !=
         ERROR_SUCCESS)
       return std::nullopt;
     if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
     if (size == 0) return std::string();
     std::vector<wchar_t> text(size / sizeof(wchar_t) + 1, L'\0');
     DWORD read = static_cast<DWORD>((text.size() - 1) * sizeof(wchar_t));
-    const LONG result = RegQueryValueExW(key.key, L"ProductName", nullptr, &type,
+    const LONG result = RegQueryValueExW(key.get(), L"ProductName", nullptr, &type,
                                          reinterpret_cast<BYTE*>(text.data()), &read);
     if (result == ERROR_MORE_DATA) continue;  // it grew meanwhile
     if (result != ERROR_SUCCESS) return std::nullopt;
@@ -84,16 +73,16 @@ std::optional<std::string> ReadProductName() {
 }
 
 std::optional<std::string> ReadProductOptionsType() {
-  UniqueKey key;
-  if (!key.Open(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\ProductOptions",
-                KEY_QUERY_VALUE))
+  RegKey key;
+  if (key.Open(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\ProductOptions",
+               KEY_QUERY_VALUE) != ERROR_SUCCESS)
     return std::nullopt;
   // 256 characters: the same texts fit as in a 256-byte single-byte buffer,
   // and a longer one fails the read in both.
   wchar_t text[256] = {};
   DWORD type = 0;
   DWORD size = sizeof(text);
-  if (RegQueryValueExW(key.key, L"ProductType", nullptr, &type, reinterpret_cast<BYTE*>(text),
+  if (RegQueryValueExW(key.get(), L"ProductType", nullptr, &type, reinterpret_cast<BYTE*>(text),
                        &size) != ERROR_SUCCESS ||
       type != REG_SZ)
     return std::nullopt;
@@ -104,11 +93,19 @@ std::optional<std::string> ReadProductOptionsType() {
 }
 
 bool HasHotfixQ246009() {
-  UniqueKey key;
+  RegKey key;
   return key.Open(HKEY_LOCAL_MACHINE,
                   L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009",
-                  KEY_QUERY_VALUE);
+                  KEY_QUERY_VALUE) == ERROR_SUCCESS;
 }
+
+class Win32Queries final : public WindowsQueries {
+ public:
+  std::optional<std::string> ProductName() override { return ReadProductName(); }
+  std::optional<std::string> ProductOptionsType() override { return ReadProductOptionsType(); }
+  bool HasHotfixQ246009() override { return vespodar::HasHotfixQ246009(); }
+  std::string VerOutput() override { return RunConsoleCommand("ver"); }
+};
 
 std::uint16_t NativeArchitecture() {
   SYSTEM_INFO info = {};
@@ -158,10 +155,6 @@ WindowsFacts GatherWindowsFacts() {
     facts.serverR2 = user.GetSystemMetrics(SM_SERVERR2) != 0;
   }
 
-  facts.productName = ReadProductName;
-  facts.productOptionsType = ReadProductOptionsType;
-  facts.hasHotfixQ246009 = HasHotfixQ246009;
-  facts.verOutput = [] { return RunConsoleCommand("ver"); };
   return facts;
 }
 
@@ -250,5 +243,10 @@ std::string RunConsoleCommand(const std::string& command) {
 }
 
 std::string DescribeWindows(bool includeVersion, bool* is64BitWindows) {
-  return DescribeWindows(GatherWindowsFacts(), includeVersion, is64BitWindows);
+  Win32Queries queries;
+  WindowsFacts facts = GatherWindowsFacts();
+  facts.queries = &queries;
+  return DescribeWindows(facts, includeVersion, is64BitWindows);
 }
+
+}  // namespace vespodar

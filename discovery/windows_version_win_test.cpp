@@ -7,8 +7,10 @@
 #include <set>
 #include <string>
 
-#include "setup/startup.h"
-#include "setup/win_text.h"
+#include "base/random.h"
+#include "base/win_text.h"
+
+namespace vespodar {
 
 namespace {
 
@@ -223,3 +225,5 @@ TEST(DescribeWindows, DescribesTheRunningSystem) {
 }
 
 }  // namespace
+
+}  // namespace vespodar

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vespodar {
+
 namespace {
 
 TEST(StagingPathTest, BesideTheTargetWithItsNameAndTag) {
@@ -14,3 +16,5 @@ TEST(StagingPathTest, BesideTheTargetWithItsNameAndTag) {
 }
 
 }  // namespace
+
+}  // namespace vespodar

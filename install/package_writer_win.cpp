@@ -2,14 +2,13 @@
 
 #include <windows.h>
 
-#include "discovery/folders.h"
+#include "base/paths.h"
+#include "base/random.h"
+#include "base/scoped_handle_win.h"
+#include "base/win_text.h"
 #include "install/package_writer.h"
-#include "install/version_guard.h"
-#include "install/version_guard_win.h"
-#include "setup/scoped_handle_win.h"
-#include "setup/startup.h"
-#include "setup/win_text.h"
-#include "ui/messages.h"
+
+namespace vespodar {
 
 namespace {
 
@@ -18,22 +17,10 @@ namespace {
 const DWORD kReplaceRetryMs = 5000;
 const DWORD kReplaceRetryStepMs = 100;
 
-struct PackageResource {
-  const BYTE* data = nullptr;
-  DWORD size = 0;
-};
-
 std::wstring FilePath(const std::string& path) { return Widen(ExtendedLengthPath(path)); }
 
-bool LoadPackage(const std::string& name, const std::string& type, PackageResource* package) {
-  HMODULE module = GetModuleHandleW(nullptr);
-  HRSRC found = FindResourceW(module, Widen(name).c_str(), Widen(type).c_str());
-  if (!found) return false;
-  HGLOBAL loaded = LoadResource(module, found);
-  if (!loaded) return false;
-  package->data = static_cast<const BYTE*>(LockResource(loaded));
-  package->size = SizeofResource(module, found);
-  return package->data != nullptr;
+void SetError(std::uint32_t* windowsError, DWORD error) {
+  if (windowsError) *windowsError = error;
 }
 
 // Writes all bytes. A full disk may report success with a short count, so the
@@ -41,11 +28,60 @@ bool LoadPackage(const std::string& name, const std::string& type, PackageResour
 bool WriteAll(HANDLE file, const BYTE* data, DWORD size) {
   while (size > 0) {
     DWORD written = 0;
-    if (!WriteFile(file, data, size, &written, nullptr) || written == 0) return false;
+    if (!WriteFile(file, data, size, &written, nullptr)) return false;
+    if (written == 0) {
+      // A short write that says nothing: the disk is full.
+      SetLastError(ERROR_DISK_FULL);
+      return false;
+    }
     data += written;
     size -= written;
   }
   return true;
+}
+
+// Writes the package to a staging file that no one else has, under a fresh
+// name; returns its path.
+bool WriteStagingFile(const PackageResource& package, const std::string& target,
+                      std::string* staging, std::uint32_t* windowsError) {
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    *staging = StagingPath(target, RandomLetters(8));
+    const FileWriteResult result =
+        WriteFileBytes(*staging, true, package.data, package.size, windowsError);
+    if (result == FileWriteResult::kWritten) return true;
+    if (result != FileWriteResult::kNameTaken) return false;
+  }
+  return false;
+}
+
+PackageWrite WritePackage(const PackageResource& package, const std::string& target) {
+  PackageWrite write;
+  const DWORD attributes = GetFileAttributesW(FilePath(target).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    write.windowsError = kErrorDirectoryNotSupported;
+    return write;
+  }
+  std::string staging;
+  if (!WriteStagingFile(package, target, &staging, &write.windowsError)) return write;
+  if (!ReplaceFileInOneStep(staging, target, &write.windowsError)) {
+    DeleteFileW(FilePath(staging).c_str());
+    return write;
+  }
+  write.outcome = InstallOutcome::kInstalled;
+  return write;
+}
+
+}  // namespace
+
+bool LoadPackage(const std::string& name, const std::string& type, PackageResource* package) {
+  HMODULE module = GetModuleHandleW(nullptr);
+  HRSRC found = FindResourceW(module, Widen(name).c_str(), Widen(type).c_str());
+  if (!found) return false;
+  HGLOBAL loaded = LoadResource(module, found);
+  if (!loaded) return false;
+  package->data = LockResource(loaded);
+  package->size = SizeofResource(module, found);
+  return package->data != nullptr;
 }
 
 bool IsExistingFile(const std::string& path) {
@@ -53,42 +89,15 @@ bool IsExistingFile(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Writes the package to a staging file that no one else has, under a fresh
-// name; returns its path.
-bool WriteStagingFile(const PackageResource& package, const std::string& target,
-                      std::string* staging) {
-  for (int attempt = 0; attempt < 8; ++attempt) {
-    *staging = StagingPath(target, RandomLetters(8));
-    const FileWriteResult result = WriteFileBytes(*staging, true, package.data, package.size);
-    if (result == FileWriteResult::kWritten) return true;
-    if (result != FileWriteResult::kNameTaken) return false;
-  }
-  return false;
-}
-
-bool WritePackage(const PackageResource& package, const std::string& target) {
-  const DWORD attributes = GetFileAttributesW(FilePath(target).c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-    return false;
-  std::string staging;
-  if (!WriteStagingFile(package, target, &staging)) return false;
-  if (!ReplaceFileInOneStep(staging, target)) {
-    DeleteFileW(FilePath(staging).c_str());
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 FileWriteResult WriteFileBytes(const std::string& path, bool newFileOnly, const void* data,
-                               std::uint32_t size) {
+                               std::uint32_t size, std::uint32_t* windowsError) {
   const std::wstring widePath = FilePath(path);
   ScopedHandle file(CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr,
-                            newFileOnly ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr));
+                                newFileOnly ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
   if (!file.valid()) {
     const DWORD error = GetLastError();
+    SetError(windowsError, error);
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
                ? FileWriteResult::kNameTaken
                : FileWriteResult::kNotCreated;
@@ -97,20 +106,25 @@ FileWriteResult WriteFileBytes(const std::string& path, bool newFileOnly, const 
   // old file or the whole new one, never a mixture.
   const bool written = WriteAll(file.handle, static_cast<const BYTE*>(data), size) &&
                        FlushFileBuffers(file.handle);
-  if (!file.Close() || !written) {
+  const DWORD writeError = written ? ERROR_SUCCESS : GetLastError();
+  const bool closed = file.Close();
+  if (!closed || !written) {
+    SetError(windowsError, written ? GetLastError() : writeError);
     DeleteFileW(widePath.c_str());
     return FileWriteResult::kFailed;
   }
   return FileWriteResult::kWritten;
 }
 
-bool ReplaceFileInOneStep(const std::string& source, const std::string& target) {
+bool ReplaceFileInOneStep(const std::string& source, const std::string& target,
+                          std::uint32_t* windowsError) {
   const std::wstring from = FilePath(source);
   const std::wstring to = FilePath(target);
   for (DWORD waited = 0;; waited += kReplaceRetryStepMs) {
     if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       return true;
     const DWORD error = GetLastError();
+    SetError(windowsError, error);
     if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
          error != ERROR_LOCK_VIOLATION) ||
         waited >= kReplaceRetryMs)
@@ -119,33 +133,11 @@ bool ReplaceFileInOneStep(const std::string& source, const std::string& target) 
   }
 }
 
-InstallOutcome InstallPackageFileUnguarded(const SetupContext& context, MessageShower& shower,
-                                           const std::string& name, const std::string& type,
-                                           const std::string& target) {
+PackageWrite InstallPackageFile(const std::string& name, const std::string& type,
+                                const std::string& target) {
   PackageResource package;
-  if (LoadPackage(name, type, &package) && WritePackage(package, target))
-    return InstallOutcome::kInstalled;
-  ShowBilingualError(context, shower, InstallFailedText(target));
-  return InstallOutcome::kFailed;
+  if (!LoadPackage(name, type, &package)) return {InstallOutcome::kFailed, GetLastError()};
+  return WritePackage(package, target);
 }
 
-InstallOutcome InstallPackageFile(const SetupContext& context, MessageShower& shower,
-                        const std::string& name, const std::string& type,
-                        const std::string& target, bool guardVersions) {
-  const GuardedKind kind = GuardedKindOf(type);
-  if (!guardVersions || kind == GuardedKind::kNone || !IsExistingFile(target))
-    return InstallPackageFileUnguarded(context, shower, name, type, target);
-  PackageResource package;
-  if (LoadPackage(name, type, &package)) {
-    switch (WriteGuarded(context, shower, package.data, package.size, kind, target)) {
-      case GuardResult::kReplaced:
-        return InstallOutcome::kInstalled;
-      case GuardResult::kKeptInstalled:
-        return InstallOutcome::kKeptInstalled;
-      case GuardResult::kFailed:
-        break;
-    }
-  }
-  ShowBilingualError(context, shower, InstallFailedText(target));
-  return InstallOutcome::kFailed;
-}
+}  // namespace vespodar

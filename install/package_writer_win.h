@@ -6,30 +6,35 @@
 
 #include "install/package_writer.h"
 
-class MessageShower;
-struct SetupContext;
+namespace vespodar {
+
+// The package: a resource of the setup's own module, (name, type).
+struct PackageResource {
+  const void* data = nullptr;
+  std::uint32_t size = 0;
+};
+// Finds and locks the resource; false when the module has none of that name
+// and type.
+bool LoadPackage(const std::string& name, const std::string& type, PackageResource* package);
 
 // Writes the package resource (name, type) of the setup's own module to
-// target. The bytes go to a staging file beside the target first, every write
-// checked; the target is then replaced in one atomic rename. A failure leaves
-// the old file as it was and no staging file behind, and shows the install
-// error box.
-//
-// With guardVersions, a target that exists as a file and a type the version
-// guard knows ("exe", "pak", "3bs", "cok", "lng"), the write goes through the
-// guard instead: the user is asked before a newer installed file is replaced,
-// and a No keeps it (kKeptInstalled, no error box).
-InstallOutcome InstallPackageFile(const SetupContext& context, MessageShower& shower,
-                        const std::string& name, const std::string& type,
-                        const std::string& target, bool guardVersions);
+// target, straight: the bytes go to a staging file beside the target first,
+// every write checked; the target is then replaced in one atomic rename. A
+// failure leaves the old file as it was and no staging file behind. Shows
+// nothing: the caller reports the outcome.
+PackageWrite InstallPackageFile(const std::string& name, const std::string& type,
+                                const std::string& target);
 
-// The same write without the guard: the straight write and its error box.
-InstallOutcome InstallPackageFileUnguarded(const SetupContext& context, MessageShower& shower,
-                                           const std::string& name, const std::string& type,
-                                           const std::string& target);
+// True when a file (not a directory) exists at path.
+bool IsExistingFile(const std::string& path);
+
+// The Windows error of a write whose target is a directory
+// (ERROR_DIRECTORY_NOT_SUPPORTED, which MinGW's headers lack).
+constexpr std::uint32_t kErrorDirectoryNotSupported = 336;
 
 // The file steps shared by the straight and the guarded write. Paths are
-// UTF-8 and may be longer than MAX_PATH.
+// UTF-8 and may be longer than MAX_PATH. Each puts the Windows error of a
+// failure into *windowsError.
 enum class FileWriteResult {
   kWritten,
   kNameTaken,   // a new file only was asked for, and the name exists
@@ -39,10 +44,13 @@ enum class FileWriteResult {
 // Creates path (a new file only, or else created or truncated) and writes all
 // bytes, every write checked and the data flushed before the file is closed.
 FileWriteResult WriteFileBytes(const std::string& path, bool newFileOnly, const void* data,
-                               std::uint32_t size);
+                               std::uint32_t size, std::uint32_t* windowsError);
 // Moves source over target in one rename on the same volume, so the target
 // is at every moment the old or the new file. A target held open by a virus
 // scanner is tried again for a few seconds.
-bool ReplaceFileInOneStep(const std::string& source, const std::string& target);
+bool ReplaceFileInOneStep(const std::string& source, const std::string& target,
+                          std::uint32_t* windowsError);
+
+}  // namespace vespodar
 
 #endif  // VESPODAR_INSTALL_PACKAGE_WRITER_WIN_H_

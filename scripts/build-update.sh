@@ -70,17 +70,17 @@ type=${file_name##*.}
 
 # VESPODAR_WIN64=1: a 64-bit update, for test machines that run no 32-bit
 # programs (see scripts/test.sh).
-toolchain=mingw-i686 tree="$root/build/update-tree"
+preset=setup tree="$root/build/update-tree"
 if [[ "${VESPODAR_WIN64:-0}" == 1 ]]; then
-  toolchain=mingw-x86_64 tree="$root/build/update-tree-64"
+  preset=setup-win64 tree="$root/build/update-tree-64"
 fi
 mkdir -p "$tree"
 printf '%s' "$title" > "$tree/title.txt"
 configure() {
-  cmake -S "$root" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain.cmake" -DMINGW_THREADS=win32 \
+  (cd "$root" && cmake --preset "$preset" -B "$tree" \
         -DVESPODAR_PACKAGE_FILE="$content" -DVESPODAR_PACKAGE_NAME="$name" -DVESPODAR_PACKAGE_TYPE="$type" \
         -DVESPODAR_PACKAGE_TITLE_FILE="$tree/title.txt" -DVESPODAR_PACKAGE_VERSION="$1" \
-        -DVESPODAR_SETUP_VERSION="$2" -DVESPODAR_GUARD_VERSIONS="$guard" \
+        -DVESPODAR_SETUP_VERSION="$2" -DVESPODAR_GUARD_VERSIONS="$guard") \
         > "$root/build/update-configure.log" 2>&1 || { cat "$root/build/update-configure.log"; fail "configure failed"; }
 }
 

@@ -23,15 +23,20 @@ VESPODAR_WIN64=$([[ $bits == 64 ]] && echo 1 || echo 0) "$root/scripts/build.sh"
 
 status=0
 
-echo "== Unit tests"
-(cd "$root/build/native" && ctest --output-on-failure -j"$(nproc)") || status=1
+cd "$root"
+echo "== Unit tests (and the layering of the includes)"
+ctest --preset native -j"$(nproc)" || status=1
+
+echo "== Fuzz targets, each for a bounded time"
+ctest --preset fuzz -j"$(nproc)" || status=1
 
 echo "== Build checks of the setup (imports, no extra DLL, reproducible bytes)"
-(cd "$root/build/win32" && ctest --output-on-failure) || status=1
+ctest --preset setup || status=1
 
 if [[ $bits == 32 ]]; then
   loader=wine arch=win32 tests=win32-tests setup=win32
 else
+  # The presets of the 64-bit twin: setup-win64 (build/win64) and win64-tests.
   # Debian's "wine" always picks the 32-bit loader when it is installed.
   loader=/usr/lib/wine/wine64 arch=win64 tests=win64-tests setup=win64
   export WINELOADER=$loader

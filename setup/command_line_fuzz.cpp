@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "setup/startup.h"
+
+using namespace vespodar;
 
 namespace {
 

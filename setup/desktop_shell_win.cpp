@@ -6,10 +6,13 @@
 #include <shlguid.h>
 #include <shlobj.h>
 
-#include "setup/system_dll_win.h"
+#include "base/scoped_handle_win.h"
+#include "base/system_dll_win.h"
 
 // shellapi.h names ShellExecuteW so; here it is the method of IShellDispatch2.
 #undef ShellExecute
+
+namespace vespodar {
 
 namespace {
 
@@ -89,14 +92,16 @@ bool OpenThroughDesktopShell(const std::wstring& path, const std::wstring& direc
 }
 
 bool IsProcessElevated() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  HANDLE opened = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return false;
+  const ScopedHandle token(opened);
   // TokenElevation (20) and its one-DWORD record exist from Vista on; older
   // systems refuse the class, and have no elevation to speak of.
   DWORD elevation = 0;
   DWORD size = 0;
-  const BOOL known = GetTokenInformation(token, static_cast<TOKEN_INFORMATION_CLASS>(20),
+  const BOOL known = GetTokenInformation(token.handle, static_cast<TOKEN_INFORMATION_CLASS>(20),
                                          &elevation, sizeof(elevation), &size);
-  CloseHandle(token);
   return known && elevation != 0;
 }
+
+}  // namespace vespodar

@@ -1,6 +1,8 @@
 #ifndef VESPODAR_SETUP_EXIT_CODES_H_
 #define VESPODAR_SETUP_EXIT_CODES_H_
 
+namespace vespodar {
+
 // The setup's exit codes: the one table. Administrators who deploy the update
 // silently read nothing else, so every way a run can end has its own code, and
 // no failure ends with 0. The values follow the Windows Installer codes that
@@ -26,5 +28,7 @@ enum ExitCode : int {
   // The setup's own file is not intact.
   kExitOwnFileDistorted = 1620,
 };
+
+}  // namespace vespodar
 
 #endif  // VESPODAR_SETUP_EXIT_CODES_H_

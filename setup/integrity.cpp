@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "setup/sha256.h"
+#include "base/sha256.h"
+
+namespace vespodar {
 
 namespace {
 
@@ -233,3 +235,5 @@ bool StampImage(std::uint8_t* image, std::size_t size, const HashRanges& hash, s
   std::memcpy(stamp + 24, digest.data(), digest.size());
   return true;
 }
+
+}  // namespace vespodar

@@ -21,6 +21,11 @@
 #include <string>
 #include <vector>
 
+#include "base/function_ref.h"
+#include "base/sha256.h"
+
+namespace vespodar {
+
 constexpr char kStampSectionName[] = ".vdstamp";
 // The block's first bytes; the rest is the stamped length, the state and the
 // digest.
@@ -28,8 +33,6 @@ constexpr unsigned char kStampMagic[16] = {'V', 'e', 's', 'p', 'o', 'd', 'a', 'r
                                            'S', 't', 'a', 'm', 'p', 0, 0, 1};
 constexpr std::size_t kStampSize = 56;  // magic, length (4), state (4), digest (32)
 constexpr std::uint32_t kStampStateStamped = 1;
-
-using Digest = std::array<std::uint8_t, 32>;
 
 // An incremental SHA-256: Update with each covered range, in order, then the
 // digest. Returns false when the platform's hash failed.
@@ -66,7 +69,7 @@ enum class StampCheck { kIntact, kDistorted, kHashFailed };
 StampCheck CheckImageStamp(const std::uint8_t* image, std::size_t size, const HashRanges& hash);
 
 // Reads COUNT bytes at OFFSET of a file into OUT; false when it cannot.
-using ReadBytes = std::function<bool(std::size_t offset, std::size_t count, std::uint8_t* out)>;
+using ReadBytes = FunctionRef<bool(std::size_t offset, std::size_t count, std::uint8_t* out)>;
 
 // CheckImageStamp on a file of SIZE bytes that is read piece by piece, with
 // SHA-256 (sha256.h): only its headers, its stamp block and 64 KiB of it are
@@ -76,5 +79,7 @@ StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read);
 // Writes the stamp into an unsigned image in place. False with a reason when
 // the image cannot be stamped.
 bool StampImage(std::uint8_t* image, std::size_t size, const HashRanges& hash, std::string* error);
+
+}  // namespace vespodar
 
 #endif  // VESPODAR_SETUP_INTEGRITY_H_

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <numeric>
 
+namespace vespodar {
+
 namespace {
 
 bool Sha256(const std::vector<std::pair<const std::uint8_t*, std::size_t>>& parts, Digest* digest) {
@@ -287,3 +289,5 @@ TEST(IntegrityTest, FileCheckReadsInPiecesAndReportsAFailedRead) {
 }
 
 }  // namespace
+
+}  // namespace vespodar

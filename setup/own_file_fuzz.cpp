@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "setup/integrity.h"
-#include "setup/sha256.h"
+#include "base/sha256.h"
+
+using namespace vespodar;
 
 namespace {
 
@@ -103,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(judged != StampCheck::kHashFailed);
   // Read piece by piece, with SHA-256 on both sides, the file check judges
   // alike, and reads nothing outside the file.
-  const ReadBytes read = [&image](std::size_t offset, std::size_t count, std::uint8_t* out) {
+  const auto read = [&image](std::size_t offset, std::size_t count, std::uint8_t* out) {
     Check(offset <= image.size() && count <= image.size() - offset);
     std::memcpy(out, image.data() + offset, count);
     return true;
@@ -120,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Stamped with SHA-256, the file check finds it intact too.
     std::vector<std::uint8_t> stamped = image;
     Check(StampImage(stamped.data(), stamped.size(), Sha256Ranges, &error));
-    const ReadBytes readStamped = [&stamped](std::size_t offset, std::size_t count,
+    const auto readStamped = [&stamped](std::size_t offset, std::size_t count,
                                              std::uint8_t* out) {
       Check(offset <= stamped.size() && count <= stamped.size() - offset);
       std::memcpy(out, stamped.data() + offset, count);

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "setup/integrity.h"
-#include "setup/scoped_handle_win.h"
+#include "base/scoped_handle_win.h"
+
+namespace vespodar {
 
 // The stamp block, in a section of its own so that the stamping tool finds it
 // from the section table. The build writes the digest into the file after
@@ -33,43 +35,49 @@ bool ReadAt(HANDLE file, std::size_t offset, std::size_t count, std::uint8_t* ou
 
 }  // namespace
 
-OwnFileState CheckOwnFile() {
+OwnFileCheck CheckOwnFile() {
   // Keeps the stamp section in the link: nothing else refers to it.
   static_cast<void>(*static_cast<const volatile unsigned char*>(vespodarIntegrityStamp));
 
   std::vector<wchar_t> path(MAX_PATH);
   for (;;) {
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return OwnFileState::kUnreadable;
+    if (length == 0) return {OwnFileState::kUnreadable, GetLastError()};
     if (length < path.size()) break;
-    if (path.size() >= 32768) return OwnFileState::kUnreadable;
+    if (path.size() >= 32768) return {OwnFileState::kUnreadable, ERROR_FILENAME_EXCED_RANGE};
     path.resize(path.size() * 2);
   }
   ScopedHandle own(CreateFileW(path.data(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!own.valid()) return OwnFileState::kUnreadable;
+  if (!own.valid()) return {OwnFileState::kUnreadable, GetLastError()};
   DWORD high = 0;
   const DWORD size = GetFileSize(own.handle, &high);
-  if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0)
-    return OwnFileState::kUnreadable;
-  if (size == 0) return OwnFileState::kDistorted;
+  if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+    return {OwnFileState::kUnreadable, GetLastError()};
+  if (high != 0) return {OwnFileState::kUnreadable, ERROR_FILE_TOO_LARGE};
+  if (size == 0) return {OwnFileState::kDistorted, 0};
 
   // Read a piece at a time rather than mapped whole: the setup's file is
   // mostly its package, and a mapped copy would add its size to the
   // process's memory beside the loaded image.
   const HANDLE file = own.handle;
-  const StampCheck check =
-      CheckFileStamp(size, [file](std::size_t offset, std::size_t count, std::uint8_t* out) {
-        return ReadAt(file, offset, count, out);
+  DWORD readError = 0;
+  const StampCheck check = CheckFileStamp(
+      size, [file, &readError](std::size_t offset, std::size_t count, std::uint8_t* out) {
+        if (ReadAt(file, offset, count, out)) return true;
+        readError = GetLastError();
+        return false;
       });
   switch (check) {
     case StampCheck::kIntact:
-      return OwnFileState::kIntact;
+      return {OwnFileState::kIntact, 0};
     case StampCheck::kHashFailed:
-      return OwnFileState::kUnreadable;
+      return {OwnFileState::kUnreadable, readError};
     case StampCheck::kDistorted:
       break;
   }
-  return OwnFileState::kDistorted;
+  return {OwnFileState::kDistorted, 0};
 }
+
+}  // namespace vespodar

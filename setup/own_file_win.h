@@ -3,7 +3,11 @@
 
 #include "setup/update_flow.h"
 
+namespace vespodar {
+
 // Whether the setup's own executable can be read and is intact.
-OwnFileState CheckOwnFile();
+OwnFileCheck CheckOwnFile();
+
+}  // namespace vespodar
 
 #endif  // VESPODAR_SETUP_OWN_FILE_WIN_H_

@@ -1,6 +1,8 @@
 #ifndef VESPODAR_SETUP_PRODUCT_H_
 #define VESPODAR_SETUP_PRODUCT_H_
 
+namespace vespodar {
+
 // How the product is started after the update.
 enum class LaunchRoute {
   // ShellExecute from the setup's own process.
@@ -15,5 +17,7 @@ enum class LaunchRoute {
 // majorVersion is the running Windows' major version; user account control
 // exists from 6 (Vista) on. elevated is the setup's token elevation.
 LaunchRoute ChooseLaunchRoute(unsigned majorVersion, bool elevated);
+
+}  // namespace vespodar
 
 #endif  // VESPODAR_SETUP_PRODUCT_H_

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vespodar {
+
 namespace {
 
 TEST(LaunchRouteTest, DesktopShellOnlyForAnElevatedSetupUnderUserAccountControl) {
@@ -16,3 +18,5 @@ TEST(LaunchRouteTest, DesktopShellOnlyForAnElevatedSetupUnderUserAccountControl)
 }
 
 }  // namespace
+
+}  // namespace vespodar

@@ -5,8 +5,11 @@
 
 #include "setup/desktop_shell_win.h"
 #include "setup/product.h"
-#include "setup/system_dll_win.h"
-#include "setup/win_text.h"
+#include "base/scoped_handle_win.h"
+#include "base/system_dll_win.h"
+#include "base/win_text.h"
+
+namespace vespodar {
 
 namespace {
 
@@ -31,11 +34,9 @@ HWND FindMainWindow(const std::string& mainWindowClass) {
 }  // namespace
 
 bool ProductNotRunning() {
-  HANDLE mapping =
-      CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, kMarkerName);
-  const DWORD error = GetLastError();
-  if (mapping) CloseHandle(mapping);
-  return !(mapping && error == ERROR_ALREADY_EXISTS);
+  const ScopedHandle mapping(
+      CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, kMarkerName));
+  return !(mapping.valid() && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
 bool CloseRunningProduct(const std::string& mainWindowClass) {
@@ -87,3 +88,5 @@ void StartProductAndWait(const std::string& installDir, const std::string& execu
   User32().ShowWindow(window, SW_SHOWNORMAL);
   User32().SetForegroundWindow(window);
 }
+
+}  // namespace vespodar

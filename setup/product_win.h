@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace vespodar {
+
 // The handshake with the installed product: its single-instance marker (a
 // named file mapping it holds while it runs) and its main window's class.
 
@@ -18,5 +20,7 @@ void StartProduct(const std::string& installDir, const std::string& executable);
 // brings that window to the front.
 void StartProductAndWait(const std::string& installDir, const std::string& executable,
                          const std::string& mainWindowClass);
+
+}  // namespace vespodar
 
 #endif  // VESPODAR_SETUP_PRODUCT_WIN_H_

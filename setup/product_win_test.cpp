@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vespodar {
+
 namespace {
 
 // A stand-in for the running product inside the test process: a thread that
@@ -74,3 +76,5 @@ TEST(ProductHandshakeTest, ProductWithoutWindowIsNotWaitedFor) {
 }
 
 }  // namespace
+
+}  // namespace vespodar

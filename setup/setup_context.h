@@ -6,12 +6,18 @@
 #include <string>
 #include <vector>
 
-#include "setup/registry.h"
+#include "base/registry.h"
+#include "discovery/folders.h"
+#include "ui/messages.h"
+
+namespace vespodar {
 
 // The one record of setup-wide state. Every operation reads and writes its own
 // fields directly, on the main thread. Texts are UTF-8; directory fields end in
-// a backslash once set.
-struct SetupContext {
+// a backslash once set. Its language fields (russianUi, the two captions) are
+// what every box of the run takes: the context is the UserLanguage of the
+// boxes.
+struct SetupContext : UserLanguage {
   // Package and product constants (set by the entry and the main flow).
   std::string packageTitle;
   std::string packageName;
@@ -21,12 +27,9 @@ struct SetupContext {
   // Whether the package is written through the version guard.
   bool guardVersions = false;
   std::string productName;
-  std::string productCaptionRu;
-  std::string productCaptionEn;
   std::string packageDisplayName;
 
   // Start-up fields.
-  bool russianUi = false;
   std::string firstArgument;              // lower-cased
   std::vector<std::string> arguments;     // as given, without the program name
   std::unique_ptr<RegistryAccessor> registry;
@@ -36,16 +39,11 @@ struct SetupContext {
 
   bool modestMode = false;
 
-  // Discovery fields.
+  // Discovery: the product directory, the shell folders, the rights test.
   const std::string windowsKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\";
-  std::string commonDesktopDir;
-  std::string commonProgramsDir;
-  std::string userProgramsDir;
-  std::string desktopDir;
-  std::string startupDir;
-  std::string uninstallRoot;
-  std::string installDir;
-  bool canInstall = true;
+  Folders folders;
 };
+
+}  // namespace vespodar
 
 #endif  // VESPODAR_SETUP_SETUP_CONTEXT_H_

@@ -1,10 +1,6 @@
 #include "setup/startup.h"
 
-namespace {
-
-std::uint32_t randomState = 1;
-
-}  // namespace
+namespace vespodar {
 
 bool IsCyrillicLocale(std::uint32_t lcid) {
   switch (lcid) {
@@ -19,13 +15,6 @@ bool IsCyrillicLocale(std::uint32_t lcid) {
     default:
       return false;
   }
-}
-
-std::string LowerAscii(const std::string& text) {
-  std::string lower = text;
-  for (char& c : lower)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return lower;
 }
 
 std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
@@ -50,21 +39,4 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
   return items;
 }
 
-void SeedRandom(std::uint32_t seed) { randomState = seed ? seed : 1; }
-
-std::uint32_t NextRandom() {
-  // xorshift32: uniform enough for file names, and the same on every compiler.
-  std::uint32_t x = randomState;
-  x ^= x << 13;
-  x ^= x >> 17;
-  x ^= x << 5;
-  randomState = x;
-  return x;
-}
-
-std::string RandomLetters(std::size_t count) {
-  std::string letters;
-  for (std::size_t i = 0; i < count; ++i)
-    letters += static_cast<char>('a' + NextRandom() % 26);
-  return letters;
-}
+}  // namespace vespodar

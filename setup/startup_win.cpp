@@ -3,10 +3,14 @@
 #include <windows.h>
 
 #include "discovery/windows_version_win.h"
-#include "setup/registry_win.h"
+#include "base/registry_win.h"
 #include "setup/setup_context.h"
+#include "base/random.h"
+#include "base/text.h"
 #include "setup/startup.h"
-#include "setup/win_text.h"
+#include "base/win_text.h"
+
+namespace vespodar {
 
 void InitStartupEnvironment(SetupContext& context) {
   LARGE_INTEGER counter;
@@ -34,3 +38,5 @@ void InitStartupEnvironment(SetupContext& context) {
 }
 
 void ReleaseStartupEnvironment(SetupContext& context) { context.registry.reset(); }
+
+}  // namespace vespodar

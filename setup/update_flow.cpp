@@ -2,11 +2,13 @@
 
 #include <string>
 
+#include "base/number_text.h"
+#include "base/text.h"
 #include "discovery/folders.h"
 #include "package_constants.h"
-#include "setup/number_text.h"
 #include "setup/setup_context.h"
-#include "setup/startup.h"
+
+namespace vespodar {
 
 void SetPackageConstants(SetupContext& context) {
   context.packageTitle = VESPODAR_PACKAGE_TITLE;
@@ -16,45 +18,38 @@ void SetPackageConstants(SetupContext& context) {
   context.guardVersions = VESPODAR_GUARD_VERSIONS;
 }
 
-bool VerifyOwnFile(const SetupContext& context, UpdateSteps& steps, ExitCode* failure) {
-  switch (steps.CheckOwnFile()) {
+bool VerifyOwnFile(UpdateSteps& steps, Failure* failure, std::uint32_t* windowsError) {
+  const OwnFileCheck check = steps.CheckOwnFile();
+  *windowsError = check.windowsError;
+  switch (check.state) {
     case OwnFileState::kIntact:
       return true;
     case OwnFileState::kUnreadable:
-      ShowBilingualError(context, steps, OwnFileUnreadableText());
-      *failure = kExitOwnFileUnreadable;
+      *failure = Failure::kOwnFileUnreadable;
       return false;
     case OwnFileState::kDistorted:
       break;
   }
-  ShowBilingualError(context, steps, OwnFileDistortedText());
-  *failure = kExitOwnFileDistorted;
+  *failure = Failure::kOwnFileDistorted;
   return false;
 }
 
-bool RecordInstalledSize(SetupContext& context, UpdateSteps& steps) {
-  RegistryAccessor& registry = *context.registry;
-  registry.SetRoot(RegistryRoot::kLocalMachine);
+SizeRecord RecordInstalledSize(SetupContext& context, UpdateSteps& steps,
+                               std::uint32_t* windowsError) {
   // The size goes to the main branch even when the entry was found only in the
   // 32-bit one: that is where Windows' own list of programs looks first.
-  if (!registry.OpenKey(context.uninstallRoot + context.productName, true)) {
-    ShowBilingualError(context, steps, RegistryErrorText());
-    return false;
-  }
-  bool recorded = false;
+  const ScopedOpenKey key(*context.registry, RegistryRoot::kLocalMachine,
+                          context.folders.uninstallRoot + context.productName, true);
+  if (!key.opened()) return SizeRecord::kRegistryFailed;
+  const std::int32_t size = steps.DirectorySizeKb(context.folders.installDir);
+  if (size == -1) return SizeRecord::kNoDirectory;
   try {
-    const std::int32_t size = steps.DirectorySizeKb(context.installDir);
-    if (size != -1) {
-      registry.WriteInteger("EstimatedSize", size);
-      recorded = true;
-    }
-  } catch (const RegistryError&) {
-    registry.CloseKey();
-    ShowBilingualError(context, steps, RegistryErrorText());
-    return false;
+    context.registry->WriteInteger("EstimatedSize", size);
+  } catch (const RegistryError& error) {
+    *windowsError = error.windowsError();
+    return SizeRecord::kRegistryFailed;
   }
-  registry.CloseKey();
-  return recorded;
+  return SizeRecord::kRecorded;
 }
 
 ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps) {
@@ -64,46 +59,66 @@ ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps) {
   context.productCaptionRu = "Обновление программы \"Весподар\"";
   context.productCaptionEn = "Vespodar update";
   context.packageDisplayName = context.packageTitle + DecimalText(context.packageVersion);
+  Reporter reporter(context, steps);
 
-  if (!DiscoverFolders(context, steps)) return kExitFailure;
-
-  if (!context.canInstall) {
-    ShowBilingualError(context, steps, NoRightsText());
-    return kExitNoRights;
+  try {
+    DiscoverFolders(*context.registry, context.windowsKeyPath, context.productName,
+                    context.ntPlatform, context.folders);
+  } catch (const RegistryError& error) {
+    return reporter.Report(Failure::kRegistryUnreadable, error.windowsError());
   }
+
+  if (!context.folders.canInstall) return reporter.Report(Failure::kNoRights);
 
   // A running product holds its data file: it must be gone before we write.
   if (!steps.ProductNotRunning()) steps.CloseRunningProduct();
 
-  ExitCode failure = kExitSuccess;
-  if (!VerifyOwnFile(context, steps, &failure)) return failure;
+  Failure ownFileFailure = Failure::kOwnFileDistorted;
+  std::uint32_t ownFileError = 0;
+  if (!VerifyOwnFile(steps, &ownFileFailure, &ownFileError))
+    return reporter.Report(ownFileFailure, ownFileError);
 
   context.modestMode = context.firstArgument == "modest";
 
-  if (!steps.FileExists(context.installDir + context.productName + ".exe")) {
-    ShowBilingualError(context, steps, ProductMissingText());
-    return kExitProductMissing;
-  }
+  const std::string& installDir = context.folders.installDir;
+  if (!steps.FileExists(installDir + context.productName + ".exe"))
+    return reporter.Report(Failure::kProductMissing);
 
-  if (!context.modestMode && !AskBilingualQuestion(context, steps, InstallQuestionText(context)))
+  if (!context.modestMode &&
+      !reporter.AskBilingualQuestion(InstallQuestionText(context, context.packageDisplayName)))
     return kExitUserDeclined;
 
-  const InstallOutcome written = steps.InstallPackageFile(
-      context.packageName, context.packageType, context.installDir + packageFile,
-      context.guardVersions);
+  const std::string target = installDir + packageFile;
+  const PackageWrite written = steps.InstallPackageFile(
+      context.packageName, context.packageType, target, context.guardVersions, reporter);
+  ExitCode exitCode = kExitSuccess;
+  if (written.outcome == InstallOutcome::kFailed)
+    exitCode = reporter.Report(Failure::kPackageNotWritten, written.windowsError, &target);
   // Whatever became of the file, the size is recorded and the launch offered:
   // the product is there and usable either way.
-  const bool sizeRecorded = RecordInstalledSize(context, steps);
+  std::uint32_t sizeError = 0;
+  switch (RecordInstalledSize(context, steps, &sizeError)) {
+    case SizeRecord::kRecorded:
+      break;
+    case SizeRecord::kNoDirectory:
+      exitCode = kExitFailure;
+      break;
+    case SizeRecord::kRegistryFailed:
+      exitCode = reporter.Report(Failure::kSizeNotRecorded, sizeError);
+      break;
+  }
 
   if (context.modestMode) {
     if (context.arguments.size() >= 2 && LowerAscii(context.arguments[1]) == "runapp")
       steps.StartProductAndWait();
-  } else if (steps.ShowMessageBox(LaunchQuestionBox(context)) == kAnswerYes) {
+  } else if (reporter.Ask(LaunchQuestionBox(context, context.packageDisplayName))) {
     steps.StartProductAndWait();
   }
-  if (written == InstallOutcome::kFailed || !sizeRecorded) return kExitFailure;
   // The user kept the newer file the product already had: the update was
   // declined, though nothing went wrong.
-  if (written == InstallOutcome::kKeptInstalled) return kExitUserDeclined;
-  return kExitSuccess;
+  if (exitCode == kExitSuccess && written.outcome == InstallOutcome::kKeptInstalled)
+    return kExitUserDeclined;
+  return exitCode;
 }
+
+}  // namespace vespodar

@@ -6,14 +6,25 @@
 
 #include "install/package_writer.h"
 #include "setup/exit_codes.h"
+#include "setup/reporter.h"
 #include "ui/messages.h"
+
+namespace vespodar {
 
 struct SetupContext;
 
 enum class OwnFileState { kIntact, kUnreadable, kDistorted };
 
+// What the check of the setup's own file came to, with the Windows error
+// when it could not be read.
+struct OwnFileCheck {
+  OwnFileState state = OwnFileState::kIntact;
+  std::uint32_t windowsError = 0;
+};
+
 // What the main flow asks of the system. The Win32 build supplies the real
 // operations (setup/update_steps_win.cpp); the flow's tests a recording fake.
+// No step shows anything: each reports, and the flow decides.
 class UpdateSteps : public MessageShower {
  public:
   // True when no running product holds the single-instance marker.
@@ -21,13 +32,15 @@ class UpdateSteps : public MessageShower {
   // Tells the running product to quit and waits, bounded, until it has ended.
   virtual void CloseRunningProduct() = 0;
   // Whether the setup's own file can be read and is intact.
-  virtual OwnFileState CheckOwnFile() = 0;
+  virtual OwnFileCheck CheckOwnFile() = 0;
   // True when a file (not a directory) exists at path.
   virtual bool FileExists(const std::string& path) = 0;
-  // Writes the embedded package to target; shows its own error box when the
-  // file could not be written.
-  virtual InstallOutcome InstallPackageFile(const std::string& name, const std::string& type,
-                                  const std::string& target, bool guardVersions) = 0;
+  // Writes the embedded package to target, through the version guard when
+  // guardVersions is set; the guard's question and its language file errors
+  // go to reporter.
+  virtual PackageWrite InstallPackageFile(const std::string& name, const std::string& type,
+                                          const std::string& target, bool guardVersions,
+                                          Reporter& reporter) = 0;
   // Size of the tree under path in KiB, or -1 when path is no directory.
   virtual std::int32_t DirectorySizeKb(const std::string& path) = 0;
   // Starts the product, waits for it and brings its main window to the front.
@@ -40,12 +53,21 @@ void SetPackageConstants(SetupContext& context);
 // The one decision flow, from discovery to the launch offer.
 ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps);
 
-// Checks the own file; shows its message and says false when it fails.
-bool VerifyOwnFile(const SetupContext& context, UpdateSteps& steps, ExitCode* failure);
+// Checks the own file; false, with the failure that ends the run, when it is
+// unreadable or not intact.
+bool VerifyOwnFile(UpdateSteps& steps, Failure* failure, std::uint32_t* windowsError);
 
-// Writes EstimatedSize into the product's Uninstall key (created when missing).
-// False when the size could not be recorded; a registry failure has then been
-// shown to the user.
-bool RecordInstalledSize(SetupContext& context, UpdateSteps& steps);
+// How the record of EstimatedSize ended.
+enum class SizeRecord {
+  kRecorded,
+  kNoDirectory,     // the walk found no directory: nothing written
+  kRegistryFailed,  // the key could not be opened or the value not written
+};
+// Writes EstimatedSize into the product's Uninstall key (created when
+// missing). *windowsError is the registry's error on kRegistryFailed.
+SizeRecord RecordInstalledSize(SetupContext& context, UpdateSteps& steps,
+                               std::uint32_t* windowsError);
+
+}  // namespace vespodar
 
 #endif  // VESPODAR_SETUP_UPDATE_FLOW_H_

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "setup/fake_registry_test.h"
+#include "base/fake_registry_test.h"
 #include "setup/setup_context.h"
+
+namespace vespodar {
 
 namespace {
 
@@ -36,19 +38,20 @@ class FakeSteps : public UpdateSteps {
   }
   bool ProductNotRunning() override { return !productRunning; }
   void CloseRunningProduct() override { calls.push_back("close"); }
-  OwnFileState CheckOwnFile() override {
+  OwnFileCheck CheckOwnFile() override {
     calls.push_back("verify");
-    return ownFile;
+    return {ownFile, 0};
   }
   bool FileExists(const std::string& path) override {
     calls.push_back("exists " + path);
     return productExists;
   }
-  InstallOutcome InstallPackageFile(const std::string& name, const std::string& type,
-                                    const std::string& target, bool guardVersions) override {
+  PackageWrite InstallPackageFile(const std::string& name, const std::string& type,
+                                  const std::string& target, bool guardVersions,
+                                  Reporter&) override {
     calls.push_back("install " + name + "." + type + (guardVersions ? " guarded" : ""));
     installedTarget = target;
-    return installOutcome;
+    return {installOutcome, installOutcome == InstallOutcome::kFailed ? 5u : 0u};
   }
   std::int32_t DirectorySizeKb(const std::string& path) override {
     calls.push_back("size " + path);
@@ -241,8 +244,13 @@ TEST_F(UpdateFlowTest, RunningProductIsClosedOnlyWhenRunning) {
 
 TEST_F(UpdateFlowTest, FailedWriteStillRecordsSizeAndOffersLaunchButFails) {
   steps.installOutcome = InstallOutcome::kFailed;
-  steps.answers = {kAnswerYes, kAnswerYes};
+  steps.answers = {kAnswerYes, 1, kAnswerYes};
   EXPECT_EQ(kExitFailure, Run());
+  ASSERT_EQ(3u, steps.boxes.size());
+  EXPECT_EQ((MessageBoxSpec{"Vespodar update", "Can't install file C:\\Games\\Vespodar\\vdq2.cok",
+                            kErrorBoxStyle, 0}),
+            steps.boxes[1]);
+  EXPECT_EQ(kLaunchQuestion, steps.boxes[2].text);
   EXPECT_EQ(4431, RecordedSize());
   EXPECT_EQ("start", steps.calls.back());
 }
@@ -319,3 +327,5 @@ TEST_F(UpdateFlowTest, RegistryErrorDuringDiscoveryStopsEverything) {
 }
 
 }  // namespace
+
+}  // namespace vespodar

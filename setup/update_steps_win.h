@@ -3,6 +3,8 @@
 
 #include "setup/update_flow.h"
 
+namespace vespodar {
+
 // The real steps of the main flow, on Win32.
 class Win32UpdateSteps : public UpdateSteps {
  public:
@@ -11,15 +13,18 @@ class Win32UpdateSteps : public UpdateSteps {
   int ShowMessageBox(const MessageBoxSpec& box) override;
   bool ProductNotRunning() override;
   void CloseRunningProduct() override;
-  OwnFileState CheckOwnFile() override;
+  OwnFileCheck CheckOwnFile() override;
   bool FileExists(const std::string& path) override;
-  InstallOutcome InstallPackageFile(const std::string& name, const std::string& type,
-                          const std::string& target, bool guardVersions) override;
+  PackageWrite InstallPackageFile(const std::string& name, const std::string& type,
+                                  const std::string& target, bool guardVersions,
+                                  Reporter& reporter) override;
   std::int32_t DirectorySizeKb(const std::string& path) override;
   void StartProductAndWait() override;
 
  private:
   const SetupContext& context_;
 };
+
+}  // namespace vespodar
 
 #endif  // VESPODAR_SETUP_UPDATE_STEPS_WIN_H_

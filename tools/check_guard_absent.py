@@ -3,9 +3,9 @@
 
    check_guard_absent.py EXE SOURCE_ROOT
 
-The guard is a constant of the package's build; a setup built without it
-must not carry the guard's box texts nor load the version library (they came
-to 18 KB). Each marker is looked for in the sources first, so that a marker
+The guard is a library of its own that only a setup built with it links; a
+setup built without it must not carry the guard's box texts, its progress
+window, nor load the version library. Each marker is looked for in the sources first, so that a marker
 that no longer exists there cannot make the check pass by itself.
 """
 import sys
@@ -15,8 +15,9 @@ from pathlib import Path
 MARKERS = [
     ("ui/messages.cpp", '" file installing is of older version',
      " file installing is of older version".encode("utf-8")),
-    ("install/version_probes_win.cpp", 'LoadSystemDll(L"version.dll")',
+    ("guard/version_probes_win.cpp", 'LoadSystemDll(L"version.dll")',
      "version.dll".encode("utf-16-le")),
+    ("ui/progress_window.h", 'L"PlainWindow"', "PlainWindow".encode("utf-16-le")),
 ]
 
 

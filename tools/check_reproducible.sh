@@ -7,8 +7,8 @@ source_dir=$1 first=$2
 shift 2
 second_dir=$(mktemp -d /tmp/vespodar-repro.XXXXXX)
 trap 'rm -rf "$second_dir"' EXIT
-cmake -S "$source_dir" -B "$second_dir" -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-i686.cmake" \
-      -DMINGW_THREADS=win32 "$@" > "$second_dir/configure.log" 2>&1 || { cat "$second_dir/configure.log"; exit 1; }
+(cd "$source_dir" && cmake --preset setup -B "$second_dir" "$@") > "$second_dir/configure.log" 2>&1 ||
+  { cat "$second_dir/configure.log"; exit 1; }
 cmake --build "$second_dir" --target VespodarUpdate -j"$(nproc)" > "$second_dir/build.log" 2>&1 ||
   { cat "$second_dir/build.log"; exit 1; }
 if cmp "$first" "$second_dir/VespodarUpdate.exe"; then

@@ -27,9 +27,11 @@
 #include <string>
 #include <vector>
 
-#include "install/version_probes.h"
+#include "guard/version_probes.h"
 #include "setup/integrity.h"
 #include "tools/pe_resources.h"
+
+using namespace vespodar;
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "ui/lang_unit.h"
 
-#include "setup/setup_context.h"
-#include "setup/startup.h"
-#include "ui/messages.h"
+#include "base/text.h"
+
+namespace vespodar {
 
 namespace {
 
@@ -12,12 +12,12 @@ bool ValidIndex(const LangUnit& unit, std::int32_t index) {
   return index >= 0 && static_cast<std::size_t>(index) < unit.languageFiles.size();
 }
 
-std::int32_t DefaultFileIndex(const LangUnit& unit, const SetupContext& context) {
-  return context.russianUi ? unit.russianFileIndex : unit.otherFileIndex;
+std::int32_t DefaultFileIndex(const LangUnit& unit, const LangReading& reading) {
+  return reading.russianUi ? unit.russianFileIndex : unit.otherFileIndex;
 }
 
-std::uint16_t DefaultFileLanguage(const SetupContext& context) {
-  return context.russianUi ? kRussianLanguageId : kEnglishLanguageId;
+std::uint16_t DefaultFileLanguage(const LangReading& reading) {
+  return reading.russianUi ? kRussianLanguageId : kEnglishLanguageId;
 }
 
 // Reads from the start of an open reader up to the header of key and takes
@@ -121,18 +121,12 @@ std::uint16_t ChosenBoxLanguage(const LangUnit& unit) {
   return static_cast<std::uint16_t>(static_cast<std::uint32_t>(unit.chosenLanguageId) & 0xFFFF);
 }
 
-std::string LangFilePath(const SetupContext& context, const std::string& fileName) {
-  return context.installDir + "language\\" + fileName;
+std::string LangFilePath(const LangReading& reading, const std::string& fileName) {
+  return reading.installDir + "language\\" + fileName;
 }
 
-void ShowLangFileError(const SetupContext& context, MessageShower& shower,
-                       const std::string& fileName) {
-  ShowBilingualError(context, shower, LangFileErrorText(fileName));
-}
-
-std::string ReadDefaultLangLine(LangUnit& unit, const SetupContext& context,
-                                MessageShower& shower, const std::string& key) {
-  const std::int32_t index = DefaultFileIndex(unit, context);
+std::string ReadDefaultLangLine(LangUnit& unit, const LangReading& reading, const std::string& key) {
+  const std::int32_t index = DefaultFileIndex(unit, reading);
   if (!unit.defaultReader || !ValidIndex(unit, index)) {
     unit.continuationPending = false;
     return std::string();
@@ -142,9 +136,9 @@ std::string ReadDefaultLangLine(LangUnit& unit, const SetupContext& context,
   std::string value;
   // A failure leaves the reader and continuationPending as they are, so that
   // a multi-line read goes on to its continuation and reports it there too.
-  if (!reader.Open(LangFilePath(context, fileName), DefaultFileLanguage(context)) ||
+  if (!reader.Open(LangFilePath(reading, fileName), DefaultFileLanguage(reading)) ||
       !ScanForKey(reader, key, &value)) {
-    ShowLangFileError(context, shower, fileName);
+    reading.errors.ShowLangFileError(fileName);
     return value;
   }
   // A multi-line read continues from the value line, so the file stays open
@@ -156,18 +150,17 @@ std::string ReadDefaultLangLine(LangUnit& unit, const SetupContext& context,
   return value;
 }
 
-std::string ReadDefaultLangText(LangUnit& unit, const SetupContext& context,
-                                MessageShower& shower, const std::string& key, bool skipFirst) {
-  const std::int32_t index = DefaultFileIndex(unit, context);
+std::string ReadDefaultLangText(LangUnit& unit, const LangReading& reading, const std::string& key, bool skipFirst) {
+  const std::int32_t index = DefaultFileIndex(unit, reading);
   if (!unit.defaultReader || !ValidIndex(unit, index)) {
     unit.continuationPending = false;
     return std::string();
   }
   unit.continuationPending = true;
-  const std::string first = ReadDefaultLangLine(unit, context, shower, key);
+  const std::string first = ReadDefaultLangLine(unit, reading, key);
   std::string text = skipFirst ? std::string() : first + kLineBreak;
   if (!ReadContinuation(*unit.defaultReader, &text)) {
-    ShowLangFileError(context, shower, unit.languageFiles[static_cast<std::size_t>(index)]);
+    reading.errors.ShowLangFileError(unit.languageFiles[static_cast<std::size_t>(index)]);
     return text;
   }
   unit.defaultReader->Close();
@@ -175,29 +168,29 @@ std::string ReadDefaultLangText(LangUnit& unit, const SetupContext& context,
   return text;
 }
 
-std::string ReadLangLine(LangUnit& unit, const SetupContext& context, MessageShower& shower,
+std::string ReadLangLine(LangUnit& unit, const LangReading& reading,
                          const std::string& key) {
   std::string value;
   if (LangFileChosen(unit)) {
     const std::string& fileName = unit.languageFiles[static_cast<std::size_t>(unit.chosenFileIndex)];
     LangFileReader& reader = *unit.chosenReader;
-    if (!reader.Open(LangFilePath(context, fileName), ChosenBoxLanguage(unit)) ||
+    if (!reader.Open(LangFilePath(reading, fileName), ChosenBoxLanguage(unit)) ||
         !ScanForKey(reader, key, &value)) {
-      ShowLangFileError(context, shower, fileName);
+      reading.errors.ShowLangFileError(fileName);
       return value;
     }
   }
   if (value.empty()) {
-    value = unit.continuationPending ? ReadDefaultLangText(unit, context, shower, key, false)
-                                     : ReadDefaultLangLine(unit, context, shower, key);
+    value = unit.continuationPending ? ReadDefaultLangText(unit, reading, key, false)
+                                     : ReadDefaultLangLine(unit, reading, key);
   }
   return value;
 }
 
-std::string ReadLangText(LangUnit& unit, const SetupContext& context, MessageShower& shower,
+std::string ReadLangText(LangUnit& unit, const LangReading& reading,
                          const std::string& key, bool skipFirst) {
   unit.continuationPending = true;
-  const std::string first = ReadLangLine(unit, context, shower, key);
+  const std::string first = ReadLangLine(unit, reading, key);
   std::string text = first + kLineBreak;
   // Still pending: the first line came from the chosen file (or its read
   // failed), so the rest of the value is there too. Otherwise the fallback
@@ -205,8 +198,7 @@ std::string ReadLangText(LangUnit& unit, const SetupContext& context, MessageSho
   if (unit.continuationPending && LangFileChosen(unit)) {
     if (skipFirst) text.clear();
     if (!ReadContinuation(*unit.chosenReader, &text)) {
-      ShowLangFileError(context, shower,
-                        unit.languageFiles[static_cast<std::size_t>(unit.chosenFileIndex)]);
+      reading.errors.ShowLangFileError(unit.languageFiles[static_cast<std::size_t>(unit.chosenFileIndex)]);
       return text;
     }
   }
@@ -225,10 +217,10 @@ std::string SubstituteLangParameters(const std::string& text,
   return result;
 }
 
-std::string GetLangText(LangUnit& unit, const SetupContext& context, MessageShower& shower,
+std::string GetLangText(LangUnit& unit, const LangReading& reading,
                         const std::string& key, const std::vector<std::string>& parameters,
                         bool skipFirst) {
-  return SubstituteLangParameters(ReadLangText(unit, context, shower, key, skipFirst),
+  return SubstituteLangParameters(ReadLangText(unit, reading, key, skipFirst),
                                   parameters);
 }
 
@@ -270,3 +262,5 @@ unsigned AnsiCodePageOfLanguage(std::uint16_t languageId) {
       return 1252;
   }
 }
+
+}  // namespace vespodar

@@ -15,8 +15,7 @@
 #include <string>
 #include <vector>
 
-class MessageShower;
-struct SetupContext;
+namespace vespodar {
 
 // --- The file format ------------------------------------------------------
 
@@ -89,28 +88,39 @@ bool LangFileChosen(const LangUnit& unit);
 // The language boxes built from the chosen file's texts carry.
 std::uint16_t ChosenBoxLanguage(const LangUnit& unit);
 
-// installDir + "language\" + file name.
-std::string LangFilePath(const SetupContext& context, const std::string& fileName);
+// Told of every language support file that cannot be opened or read, by
+// the name the file list gives it (or by its path, for a probed file): the
+// setup says so in its error box.
+class LangFileErrors {
+ public:
+  virtual ~LangFileErrors() = default;
+  virtual void ShowLangFileError(const std::string& fileName) = 0;
+};
 
-// The error box naming a language support file.
-void ShowLangFileError(const SetupContext& context, MessageShower& shower,
-                       const std::string& fileName);
+// Where the files of one round of reads are, whose language they serve, and
+// who hears of a file that fails.
+struct LangReading {
+  std::string installDir;  // ends in a backslash
+  bool russianUi = false;
+  LangFileErrors& errors;
+};
+
+// installDir + "language\" + file name.
+std::string LangFilePath(const LangReading& reading, const std::string& fileName);
 
 // One-line and multi-line values from the default file of the UI language.
 // A default index outside the file list reads as a file without the key,
 // silently: there is no file to name in an error box.
-std::string ReadDefaultLangLine(LangUnit& unit, const SetupContext& context,
-                                MessageShower& shower, const std::string& key);
-std::string ReadDefaultLangText(LangUnit& unit, const SetupContext& context,
-                                MessageShower& shower, const std::string& key, bool skipFirst);
+std::string ReadDefaultLangLine(LangUnit& unit, const LangReading& reading, const std::string& key);
+std::string ReadDefaultLangText(LangUnit& unit, const LangReading& reading, const std::string& key, bool skipFirst);
 
 // One-line and multi-line values from the chosen file, falling back to the
 // default file when the key is missing or its value line is empty. Without a
 // chosen file (LangFileChosen false) they read as a chosen file without the
 // key.
-std::string ReadLangLine(LangUnit& unit, const SetupContext& context, MessageShower& shower,
+std::string ReadLangLine(LangUnit& unit, const LangReading& reading,
                          const std::string& key);
-std::string ReadLangText(LangUnit& unit, const SetupContext& context, MessageShower& shower,
+std::string ReadLangText(LangUnit& unit, const LangReading& reading,
                          const std::string& key, bool skipFirst);
 
 // "%1".."%4" replaced by parameters[0..3], each only when all lower-numbered
@@ -119,7 +129,7 @@ std::string ReadLangText(LangUnit& unit, const SetupContext& context, MessageSho
 std::string SubstituteLangParameters(const std::string& text,
                                      const std::vector<std::string>& parameters);
 // ReadLangText followed by SubstituteLangParameters.
-std::string GetLangText(LangUnit& unit, const SetupContext& context, MessageShower& shower,
+std::string GetLangText(LangUnit& unit, const LangReading& reading,
                         const std::string& key, const std::vector<std::string>& parameters,
                         bool skipFirst);
 
@@ -127,5 +137,7 @@ std::string GetLangText(LangUnit& unit, const SetupContext& context, MessageShow
 // table of the primary languages (1252 for any other). The Win32 layer asks
 // the system first and uses this where the system does not know.
 unsigned AnsiCodePageOfLanguage(std::uint16_t languageId);
+
+}  // namespace vespodar
 
 #endif  // VESPODAR_UI_LANG_UNIT_H_

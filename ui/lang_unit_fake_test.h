@@ -14,12 +14,21 @@
 
 #include "ui/lang_unit.h"
 
+namespace vespodar {
+
 struct FakeLangFiles {
   std::map<std::string, std::string> contents;  // path -> bytes
   std::set<std::string> unopenable;
   // path -> number of lines that read before every further read fails
   std::map<std::string, std::size_t> failAfterLines;
   std::vector<std::string> opened;  // "path@language" in the order of opening
+};
+
+// Keeps the name of every file reported as unusable, in order.
+class RecordingLangErrors : public LangFileErrors {
+ public:
+  std::vector<std::string> files;
+  void ShowLangFileError(const std::string& fileName) override { files.push_back(fileName); }
 };
 
 class FakeLangFileReader : public LangFileReader {
@@ -58,5 +67,7 @@ class FakeLangFileReader : public LangFileReader {
   std::size_t position_ = 0;
   std::size_t linesRead_ = 0;
 };
+
+}  // namespace vespodar
 
 #endif  // VESPODAR_UI_LANG_UNIT_FAKE_TEST_H_

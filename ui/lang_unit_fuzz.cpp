@@ -6,21 +6,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "setup/setup_context.h"
 #include "ui/lang_unit.h"
 #include "ui/lang_unit_fake_test.h"
-#include "ui/messages.h"
+
+using namespace vespodar;
 
 namespace {
-
-class CountingShower : public MessageShower {
- public:
-  int boxes = 0;
-  int ShowMessageBox(const MessageBoxSpec&) override {
-    ++boxes;
-    return 0;
-  }
-};
 
 bool EndsInBreak(const std::string& text) {
   return !text.empty() && (text.back() == '\n' || text.back() == '\r');
@@ -38,9 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool skipFirst = (control & 4) != 0;
   const bool sameFile = (control & 8) != 0;
 
-  SetupContext context;
-  context.installDir = "C:\\V\\";
-  context.russianUi = (control & 16) != 0;
+  RecordingLangErrors errors;
+  const LangReading context{"C:\\V\\", (control & 16) != 0, errors};
   FakeLangFiles files;
   files.contents["C:\\V\\language\\chosen.lng"] = bytes;
   files.contents["C:\\V\\language\\default.lng"] = sameFile ? bytes : "[" + key + "]\r\nx\r\ny";
@@ -50,15 +40,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   unit.defaultReader = &defaultReader;
   unit.chosenReader = &chosenReader;
   ConfigureLangUnit(unit, {"chosen.lng", "default.lng"}, 1, 1, 0, 0x0419);
-  CountingShower shower;
 
-  const std::string text = GetLangText(unit, context, shower, key, {"%2", "p"}, skipFirst);
+  const std::string text = GetLangText(unit, context, key, {"%2", "p"}, skipFirst);
   if (EndsInBreak(text)) std::abort();
-  if (EndsInBreak(ReadLangText(unit, context, shower, key, skipFirst))) std::abort();
-  const std::string line = ReadDefaultLangLine(unit, context, shower, key);
+  if (EndsInBreak(ReadLangText(unit, context, key, skipFirst))) std::abort();
+  const std::string line = ReadDefaultLangLine(unit, context, key);
   if (line.find_first_of("\r\n") != std::string::npos) std::abort();
-  if (EndsInBreak(ReadLangLine(unit, context, shower, key))) std::abort();
+  if (EndsInBreak(ReadLangLine(unit, context, key))) std::abort();
   // Every file exists and reads: nothing to report.
-  if (shower.boxes != 0) std::abort();
+  if (!errors.files.empty()) std::abort();
   return 0;
 }

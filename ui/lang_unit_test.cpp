@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "setup/setup_context.h"
 #include "ui/lang_unit_fake_test.h"
-#include "ui/messages.h"
-#include "ui/recording_shower_test.h"
+
+namespace vespodar {
 
 namespace {
 
@@ -16,21 +15,16 @@ const char kDir[] = "C:\\Vespodar\\language\\";
 class LangUnitTest : public ::testing::Test {
  protected:
   LangUnitTest() : defaultReader(files), chosenReader(files) {
-    context.installDir = "C:\\Vespodar\\";
     unit.defaultReader = &defaultReader;
     unit.chosenReader = &chosenReader;
     ConfigureLangUnit(unit, {"russian.lng", "english.lng", "chosen.lng"}, 0, 1, 2, 0x0422);
   }
   void Put(const std::string& name, const std::string& text) { files.contents[kDir + name] = text; }
-  std::string ErrorFor(const std::string& name) { return LangFileErrorText(name).english; }
-  std::vector<std::string> BoxTexts() {
-    std::vector<std::string> texts;
-    for (const auto& box : shower.boxes) texts.push_back(box.text);
-    return texts;
-  }
+  std::string ErrorFor(const std::string& name) { return name; }
+  std::vector<std::string> BoxTexts() { return errors.files; }
 
-  SetupContext context;
-  RecordingShower shower;
+  RecordingLangErrors errors;
+  LangReading context{"C:\\Vespodar\\", false, errors};
   FakeLangFiles files;
   FakeLangFileReader defaultReader;
   FakeLangFileReader chosenReader;
@@ -108,11 +102,11 @@ TEST_F(LangUnitTest, NothingIsChosenUntilConfigured) {
 TEST_F(LangUnitTest, OneLineValueIsTheLineAfterTheHeaderAsStored) {
   Put("chosen.lng", "[other]\r\nx\r\n[Caption]   \r\n  Sound question  \r\nmore\r\n");
   unit.continuationPending = false;
-  EXPECT_EQ("  Sound question  ", ReadLangLine(unit, context, shower, "caption"));
+  EXPECT_EQ("  Sound question  ", ReadLangLine(unit, context, "caption"));
   // The first header wins.
   Put("chosen.lng", "[caption]\r\nfirst\r\n[caption]\r\nsecond\r\n");
-  EXPECT_EQ("first", ReadLangLine(unit, context, shower, "caption"));
-  EXPECT_TRUE(shower.boxes.empty());
+  EXPECT_EQ("first", ReadLangLine(unit, context, "caption"));
+  EXPECT_TRUE(errors.files.empty());
   // The chosen file, in its own language, every time from its start.
   EXPECT_EQ((std::vector<std::string>{std::string(kDir) + "chosen.lng@1058",
                                       std::string(kDir) + "chosen.lng@1058"}),
@@ -121,118 +115,118 @@ TEST_F(LangUnitTest, OneLineValueIsTheLineAfterTheHeaderAsStored) {
 
 TEST_F(LangUnitTest, MultiLineValueEndsAtABlankLine) {
   Put("chosen.lng", "[text]\r\nfirst line\r\n second line \r\n \t \r\nthird line\r\n");
-  EXPECT_EQ("first line\r\n second line ", ReadLangText(unit, context, shower, "text", false));
-  EXPECT_EQ(" second line ", ReadLangText(unit, context, shower, "text", true));
+  EXPECT_EQ("first line\r\n second line ", ReadLangText(unit, context, "text", false));
+  EXPECT_EQ(" second line ", ReadLangText(unit, context, "text", true));
   // The end of the file ends it too; a header right after the value is part
   // of it.
   Put("chosen.lng", "[text]\r\na\r\n[next]\r\nb");
-  EXPECT_EQ("a\r\n[next]\r\nb", ReadLangText(unit, context, shower, "text", false));
+  EXPECT_EQ("a\r\n[next]\r\nb", ReadLangText(unit, context, "text", false));
   // A blank first line does not end the value (in the chosen file it would
   // fall back to the default file, so the default file shows it).
   Put("english.lng", "[text]\r\n\r\nb\r\n");
-  EXPECT_EQ("\r\nb", ReadDefaultLangText(unit, context, shower, "text", false));
-  EXPECT_TRUE(shower.boxes.empty());
+  EXPECT_EQ("\r\nb", ReadDefaultLangText(unit, context, "text", false));
+  EXPECT_TRUE(errors.files.empty());
 }
 
 TEST_F(LangUnitTest, AHeaderOnTheLastLineHasAnEmptyValue) {
   Put("chosen.lng", "[text]\r\nvalue\r\n[last]");
   Put("english.lng", "[last]\r\n");
-  EXPECT_EQ("", ReadLangText(unit, context, shower, "last", false));
-  EXPECT_EQ("", ReadLangLine(unit, context, shower, "last"));
-  EXPECT_TRUE(shower.boxes.empty());
+  EXPECT_EQ("", ReadLangText(unit, context, "last", false));
+  EXPECT_EQ("", ReadLangLine(unit, context, "last"));
+  EXPECT_TRUE(errors.files.empty());
 }
 
 TEST_F(LangUnitTest, AKeyMissingInTheChosenFileComesFromTheUiLanguagesDefault) {
   Put("chosen.lng", "[other]\r\nx\r\n");
   Put("english.lng", "[text]\r\nEnglish one\r\nEnglish two\r\n\r\n");
   Put("russian.lng", "[text]\r\nРусский один\r\nРусский два\r\n\r\n");
-  EXPECT_EQ("English one\r\nEnglish two", ReadLangText(unit, context, shower, "text", false));
+  EXPECT_EQ("English one\r\nEnglish two", ReadLangText(unit, context, "text", false));
   // skipFirst is not applied to a text from the default file.
-  EXPECT_EQ("English one\r\nEnglish two", ReadLangText(unit, context, shower, "text", true));
+  EXPECT_EQ("English one\r\nEnglish two", ReadLangText(unit, context, "text", true));
   context.russianUi = true;
-  EXPECT_EQ("Русский один\r\nРусский два", ReadLangText(unit, context, shower, "text", false));
+  EXPECT_EQ("Русский один\r\nРусский два", ReadLangText(unit, context, "text", false));
   EXPECT_EQ(std::string(kDir) + "english.lng@1033", files.opened.at(1));
   EXPECT_EQ(std::string(kDir) + "russian.lng@1049", files.opened.back());
   // The multi-line read closes the default file again.
   EXPECT_FALSE(defaultReader.IsOpen());
   // An empty value line in the chosen file counts as a missing key.
   Put("chosen.lng", "[text]\r\n\r\nnot read\r\n");
-  EXPECT_EQ("Русский один", ReadLangLine(unit, context, shower, "text"));
-  EXPECT_TRUE(shower.boxes.empty());
+  EXPECT_EQ("Русский один", ReadLangLine(unit, context, "text"));
+  EXPECT_TRUE(errors.files.empty());
 }
 
 TEST_F(LangUnitTest, AOneLineFallbackWhileAContinuationIsPendingReadsTheWholeValue) {
   Put("chosen.lng", "[found]\r\nchosen\r\n");
   Put("english.lng", "[text]\r\none\r\ntwo\r\n");
   // At start the continuation is pending.
-  EXPECT_EQ("one\r\ntwo", ReadLangLine(unit, context, shower, "text"));
+  EXPECT_EQ("one\r\ntwo", ReadLangLine(unit, context, "text"));
   // Once a one-line fallback has cleared it, one line.
-  EXPECT_EQ("one", ReadLangLine(unit, context, shower, "text"));
+  EXPECT_EQ("one", ReadLangLine(unit, context, "text"));
   // A multi-line read that found its key in the chosen file leaves it set.
-  EXPECT_EQ("chosen", ReadLangText(unit, context, shower, "found", false));
-  EXPECT_EQ("one\r\ntwo", ReadLangLine(unit, context, shower, "text"));
+  EXPECT_EQ("chosen", ReadLangText(unit, context, "found", false));
+  EXPECT_EQ("one\r\ntwo", ReadLangLine(unit, context, "text"));
 }
 
 TEST_F(LangUnitTest, DefaultLineInsideAMultiLineReadLeavesTheFileOpenAtTheValue) {
   Put("english.lng", "[text]\r\none\r\ntwo\r\n");
   unit.continuationPending = true;
-  EXPECT_EQ("one", ReadDefaultLangLine(unit, context, shower, "text"));
+  EXPECT_EQ("one", ReadDefaultLangLine(unit, context, "text"));
   EXPECT_FALSE(unit.continuationPending);
   ASSERT_TRUE(defaultReader.IsOpen());
   std::string next;
   EXPECT_EQ(LineStatus::kLine, defaultReader.ReadLine(&next));
   EXPECT_EQ("two", next);
   // A one-line read of its own closes the file.
-  EXPECT_EQ("one", ReadDefaultLangLine(unit, context, shower, "text"));
+  EXPECT_EQ("one", ReadDefaultLangLine(unit, context, "text"));
   EXPECT_FALSE(defaultReader.IsOpen());
 }
 
 TEST_F(LangUnitTest, MissingKeyEverywhereIsEmptyWithoutAWord) {
   Put("chosen.lng", "[a]\r\nx\r\n");
   Put("english.lng", "[b]\r\ny\r\n");
-  EXPECT_EQ("", ReadLangText(unit, context, shower, "text", false));
-  EXPECT_EQ("", ReadLangLine(unit, context, shower, "text"));
-  EXPECT_EQ("", ReadDefaultLangText(unit, context, shower, "text", false));
-  EXPECT_TRUE(shower.boxes.empty());
+  EXPECT_EQ("", ReadLangText(unit, context, "text", false));
+  EXPECT_EQ("", ReadLangLine(unit, context, "text"));
+  EXPECT_EQ("", ReadDefaultLangText(unit, context, "text", false));
+  EXPECT_TRUE(errors.files.empty());
 }
 
 TEST_F(LangUnitTest, ChosenFileThatCannotBeOpenedIsReportedTwiceByAMultiLineRead) {
   Put("english.lng", "[text]\r\nfallback\r\n");
   // Not on disk at all: no fallback either.
-  EXPECT_EQ("", ReadLangLine(unit, context, shower, "text"));
+  EXPECT_EQ("", ReadLangLine(unit, context, "text"));
   EXPECT_EQ((std::vector<std::string>{ErrorFor("chosen.lng")}), BoxTexts());
-  shower.boxes.clear();
-  EXPECT_EQ("\r\n", ReadLangText(unit, context, shower, "text", false));
+  errors.files.clear();
+  EXPECT_EQ("\r\n", ReadLangText(unit, context, "text", false));
   EXPECT_EQ((std::vector<std::string>{ErrorFor("chosen.lng"), ErrorFor("chosen.lng")}), BoxTexts());
-  shower.boxes.clear();
-  EXPECT_EQ("", ReadLangText(unit, context, shower, "text", true));
-  EXPECT_EQ(2u, shower.boxes.size());
+  errors.files.clear();
+  EXPECT_EQ("", ReadLangText(unit, context, "text", true));
+  EXPECT_EQ(2u, errors.files.size());
   // The box names the file without its folder, in the user's language.
   context.russianUi = true;
-  shower.boxes.clear();
-  ReadLangLine(unit, context, shower, "text");
-  ASSERT_EQ(1u, shower.boxes.size());
-  EXPECT_EQ("Не удаётся работать с файлом языковой поддержки chosen.lng", shower.boxes[0].text);
+  errors.files.clear();
+  ReadLangLine(unit, context, "text");
+  ASSERT_EQ(1u, errors.files.size());
+  EXPECT_EQ("chosen.lng", errors.files[0]);
 }
 
 TEST_F(LangUnitTest, DefaultFileThatCannotBeOpenedIsReportedTwiceByAMultiLineRead) {
   Put("english.lng", "[text]\r\nx\r\n");
   files.unopenable.insert(std::string(kDir) + "english.lng");
-  EXPECT_EQ("\r\n", ReadDefaultLangText(unit, context, shower, "text", false));
+  EXPECT_EQ("\r\n", ReadDefaultLangText(unit, context, "text", false));
   EXPECT_EQ((std::vector<std::string>{ErrorFor("english.lng"), ErrorFor("english.lng")}), BoxTexts());
   // The one-line read keeps the pending continuation after its failure.
   EXPECT_TRUE(unit.continuationPending);
-  shower.boxes.clear();
+  errors.files.clear();
   unit.continuationPending = false;
-  EXPECT_EQ("", ReadDefaultLangLine(unit, context, shower, "text"));
-  EXPECT_EQ(1u, shower.boxes.size());
+  EXPECT_EQ("", ReadDefaultLangLine(unit, context, "text"));
+  EXPECT_EQ(1u, errors.files.size());
 }
 
 TEST_F(LangUnitTest, FallbackThatFailsGoesOnInTheChosenFile) {
   // The chosen value line is empty and the default file is missing: the
   // continuation is still pending, so the rest of the chosen value is read.
   Put("chosen.lng", "[text]\r\n\r\nsecond\r\n\r\n");
-  EXPECT_EQ("\r\n\r\nsecond", ReadLangText(unit, context, shower, "text", false));
+  EXPECT_EQ("\r\n\r\nsecond", ReadLangText(unit, context, "text", false));
   EXPECT_EQ((std::vector<std::string>{ErrorFor("english.lng"), ErrorFor("english.lng")}), BoxTexts());
 }
 
@@ -240,13 +234,13 @@ TEST_F(LangUnitTest, ReadFailureInTheContinuationReturnsWhatWasGathered) {
   Put("chosen.lng", "[text]\r\none\r\ntwo\r\nthree\r\n");
   files.failAfterLines[std::string(kDir) + "chosen.lng"] = 3;
   // The text so far keeps its last line break: the read stopped mid-value.
-  EXPECT_EQ("one\r\ntwo\r\n", ReadLangText(unit, context, shower, "text", false));
+  EXPECT_EQ("one\r\ntwo\r\n", ReadLangText(unit, context, "text", false));
   EXPECT_EQ((std::vector<std::string>{ErrorFor("chosen.lng")}), BoxTexts());
 
-  shower.boxes.clear();
+  errors.files.clear();
   Put("english.lng", "[text]\r\nuno\r\ndos\r\n");
   files.failAfterLines[std::string(kDir) + "english.lng"] = 2;
-  EXPECT_EQ("uno\r\n", ReadDefaultLangText(unit, context, shower, "text", false));
+  EXPECT_EQ("uno\r\n", ReadDefaultLangText(unit, context, "text", false));
   EXPECT_EQ((std::vector<std::string>{ErrorFor("english.lng")}), BoxTexts());
 }
 
@@ -255,12 +249,12 @@ TEST_F(LangUnitTest, DefaultIndexesOutsideTheListReadAsNoFile) {
   for (const std::int32_t index : {-1, 3, 1000}) {
     SCOPED_TRACE(index);
     ConfigureLangUnit(unit, {"russian.lng", "english.lng", "chosen.lng"}, index, index, 2, 0x0409);
-    EXPECT_EQ("", ReadLangText(unit, context, shower, "text", false));
-    EXPECT_EQ("", ReadLangLine(unit, context, shower, "text"));
-    EXPECT_EQ("", ReadDefaultLangText(unit, context, shower, "text", true));
-    EXPECT_EQ("", ReadDefaultLangLine(unit, context, shower, "text"));
+    EXPECT_EQ("", ReadLangText(unit, context, "text", false));
+    EXPECT_EQ("", ReadLangLine(unit, context, "text"));
+    EXPECT_EQ("", ReadDefaultLangText(unit, context, "text", true));
+    EXPECT_EQ("", ReadDefaultLangLine(unit, context, "text"));
   }
-  EXPECT_TRUE(shower.boxes.empty());
+  EXPECT_TRUE(errors.files.empty());
   // Only the chosen file was ever opened.
   for (const auto& opened : files.opened) EXPECT_NE(std::string::npos, opened.find("chosen.lng"));
 }
@@ -269,11 +263,13 @@ TEST_F(LangUnitTest, GetLangTextSubstitutesTheParameters) {
   Put("chosen.lng",
       "[olderfilever]\r\nThe file %1\r\nis older (%2).\r\n\r\n[only2]\r\nkeeps %2\r\n");
   EXPECT_EQ("The file C:\\V\\a.pak\r\nis older (7).",
-            GetLangText(unit, context, shower, "olderfilever", {"C:\\V\\a.pak", "7"}, false));
+            GetLangText(unit, context, "olderfilever", {"C:\\V\\a.pak", "7"}, false));
   // Without its first line the text holds no "%1", so "%2" stays too.
   EXPECT_EQ("is older (%2).",
-            GetLangText(unit, context, shower, "olderfilever", {"C:\\V\\a.pak", "7"}, true));
-  EXPECT_EQ("keeps %2", GetLangText(unit, context, shower, "only2", {"a", "b"}, false));
+            GetLangText(unit, context, "olderfilever", {"C:\\V\\a.pak", "7"}, true));
+  EXPECT_EQ("keeps %2", GetLangText(unit, context, "only2", {"a", "b"}, false));
 }
 
 }  // namespace
+
+}  // namespace vespodar

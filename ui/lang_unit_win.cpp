@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
-#include "discovery/folders.h"
-#include "setup/win_text.h"
+#include "base/paths.h"
+#include "base/scoped_handle_win.h"
+#include "base/win_text.h"
+
+namespace vespodar {
 
 namespace {
 
@@ -27,27 +30,26 @@ bool ReadToEnd(HANDLE file, std::string* bytes) {
 
 bool Win32LangFileReader::Open(const std::string& path, std::uint16_t languageId) {
   Close();
-  HANDLE file = OpenForSharedReading(path);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  handle_ = file;
-  if (!ReadToEnd(file, &bytes_)) {
+  ScopedHandle file(OpenForSharedReading(path));
+  if (!file.valid()) return false;
+  if (!ReadToEnd(file.handle, &bytes_)) {
     Close();
     return false;
   }
+  file_ = std::move(file);
   position_ = 0;
   codePage_ = LanguageCodePage(languageId);
   return true;
 }
 
 void Win32LangFileReader::Close() {
-  if (handle_) CloseHandle(static_cast<HANDLE>(handle_));
-  handle_ = nullptr;
+  file_.Close();
   bytes_.clear();
   position_ = 0;
 }
 
 LineStatus Win32LangFileReader::ReadLine(std::string* line) {
-  if (!handle_) return LineStatus::kError;
+  if (!file_.valid()) return LineStatus::kError;
   std::string raw;
   if (!NextTextLine(bytes_, &position_, &raw)) return LineStatus::kEnd;
   *line = CodePageToUtf8(raw, codePage_);
@@ -68,11 +70,8 @@ unsigned LanguageCodePage(std::uint16_t languageId) {
 }
 
 bool ReadTextFileBytes(const std::string& path, std::string* bytes) {
-  HANDLE file = OpenForSharedReading(path);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const bool read = ReadToEnd(file, bytes);
-  CloseHandle(file);
-  return read;
+  const ScopedHandle file(OpenForSharedReading(path));
+  return file.valid() && ReadToEnd(file.handle, bytes);
 }
 
 LangUnit& ProcessLangUnit() {
@@ -88,3 +87,5 @@ LangUnit& ProcessLangUnit() {
   }();
   return unit;
 }
+
+}  // namespace vespodar

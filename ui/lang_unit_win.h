@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <string>
 
+#include "base/scoped_handle_win.h"
 #include "ui/lang_unit.h"
+
+namespace vespodar {
 
 // A language support file on disk. Open reads it whole and keeps it open
 // until Close, so that no one writes it meanwhile; lines come back converted
@@ -21,7 +24,7 @@ class Win32LangFileReader : public LangFileReader {
   LineStatus ReadLine(std::string* line) override;
 
  private:
-  void* handle_ = nullptr;  // a HANDLE; null while closed
+  ScopedHandle file_;  // empty while closed
   std::string bytes_;
   std::size_t position_ = 0;
   unsigned codePage_ = 0;
@@ -39,5 +42,7 @@ bool ReadTextFileBytes(const std::string& path, std::string* bytes);
 // The process's language support state, bound to two Win32 readers. The
 // setup leaves it unconfigured (no file chosen).
 LangUnit& ProcessLangUnit();
+
+}  // namespace vespodar
 
 #endif  // VESPODAR_UI_LANG_UNIT_WIN_H_

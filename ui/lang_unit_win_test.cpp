@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "setup/setup_context.h"
-#include "setup/win32_test_support_test.h"
+#include "ui/lang_unit_fake_test.h"
+#include "base/win32_test_support_test.h"
+
+namespace vespodar {
 
 namespace {
 
@@ -86,26 +88,25 @@ TEST_F(LangUnitWinTest, ProcessUnitReadsRealFilesWithFallback) {
   LangUnit& unit = ProcessLangUnit();
   EXPECT_FALSE(LangFileChosen(unit));  // as the setup leaves it
 
-  SetupContext context;
-  context.installDir = scratch.path;
-  context.productCaptionEn = "Vespodar update";
-  RecordingShower shower;
+  RecordingLangErrors errors;
+  const LangReading context{scratch.path, false, errors};
   ASSERT_TRUE(CreateDirectoryW(Widen(scratch.path + "language").c_str(), nullptr));
   Put("language\\english.lng", "[text]\r\nline one\r\nline two\r\n\r\n[caption]\r\nCaption\r\n");
   // Windows-1251: "[caption]", "Заголовок".
   Put("language\\chosen.lng", "[caption]\r\n\xc7\xe0\xe3\xee\xeb\xee\xe2\xee\xea\r\n");
   ConfigureLangUnit(unit, {"english.lng", "chosen.lng", "absent.lng"}, 0, 0, 1, 0x0419);
-  EXPECT_EQ("Заголовок", ReadLangLine(unit, context, shower, "caption"));
-  EXPECT_EQ("line one\r\nline two", ReadLangText(unit, context, shower, "text", false));
-  EXPECT_EQ("line two", ReadDefaultLangText(unit, context, shower, "text", true));
-  EXPECT_TRUE(shower.boxes.empty());
+  EXPECT_EQ("Заголовок", ReadLangLine(unit, context, "caption"));
+  EXPECT_EQ("line one\r\nline two", ReadLangText(unit, context, "text", false));
+  EXPECT_EQ("line two", ReadDefaultLangText(unit, context, "text", true));
+  EXPECT_TRUE(errors.files.empty());
 
   // A chosen file that is not there: the box names it without its folder.
   ConfigureLangUnit(unit, {"english.lng", "chosen.lng", "absent.lng"}, 0, 0, 2, 0x0419);
-  EXPECT_EQ("", ReadLangLine(unit, context, shower, "caption"));
-  ASSERT_EQ(1u, shower.boxes.size());
-  EXPECT_EQ("Can't handle the language support file absent.lng", shower.boxes[0].text);
+  EXPECT_EQ("", ReadLangLine(unit, context, "caption"));
+  EXPECT_EQ(std::vector<std::string>{"absent.lng"}, errors.files);
   ConfigureLangUnit(unit, {}, -1, -1, -1, -1);
 }
 
 }  // namespace
+
+}  // namespace vespodar

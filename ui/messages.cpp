@@ -1,6 +1,6 @@
 #include "ui/messages.h"
 
-#include "setup/setup_context.h"
+namespace vespodar {
 
 namespace {
 
@@ -9,26 +9,21 @@ const char kRussianQuestionCaption[] = "Резонный вопрос";
 
 }  // namespace
 
-MessageBoxSpec ErrorBox(const SetupContext& context, const BilingualText& text) {
-  if (context.russianUi)
-    return {context.productCaptionRu, text.russian, kErrorBoxStyle, kRussianBoxLanguage};
-  return {context.productCaptionEn, text.english, kErrorBoxStyle, 0};
+MessageBoxSpec ErrorBox(const UserLanguage& language, const BilingualText& text) {
+  if (language.russianUi)
+    return {language.productCaptionRu, text.russian, kErrorBoxStyle, kRussianBoxLanguage};
+  return {language.productCaptionEn, text.english, kErrorBoxStyle, 0};
 }
 
-MessageBoxSpec QuestionBox(const SetupContext& context, const BilingualText& text) {
-  if (context.russianUi)
+MessageBoxSpec QuestionBox(const UserLanguage& language, const BilingualText& text) {
+  if (language.russianUi)
     return {kRussianQuestionCaption, text.russian, kQuestionBoxStyle, kRussianBoxLanguage};
   return {kEnglishQuestionCaption, text.english, kQuestionBoxStyle, 0};
 }
 
-void ShowBilingualError(const SetupContext& context, MessageShower& shower,
-                        const BilingualText& text) {
-  shower.ShowMessageBox(ErrorBox(context, text));
-}
-
-bool AskBilingualQuestion(const SetupContext& context, MessageShower& shower,
-                          const BilingualText& text) {
-  return shower.ShowMessageBox(QuestionBox(context, text)) == kAnswerYes;
+int ShowBilingualError(const UserLanguage& language, MessageShower& shower,
+                       const BilingualText& text) {
+  return shower.ShowMessageBox(ErrorBox(language, text));
 }
 
 BilingualText NoRightsText() {
@@ -56,11 +51,12 @@ BilingualText LangFileErrorText(const std::string& file) {
           "Не удаётся работать с файлом языковой поддержки " + file};
 }
 
-BilingualText InstallQuestionText(const SetupContext& context) {
-  return {"Would you like to setup\r\n" + context.productCaptionEn + " -\r\n" +
-              context.packageDisplayName + "?",
-          "Вы действительно хотите установить\r\n" + context.productCaptionRu + " -\r\n" +
-              context.packageDisplayName + "?"};
+BilingualText InstallQuestionText(const UserLanguage& language,
+                                  const std::string& packageDisplayName) {
+  return {"Would you like to setup\r\n" + language.productCaptionEn + " -\r\n" +
+              packageDisplayName + "?",
+          "Вы действительно хотите установить\r\n" + language.productCaptionRu + " -\r\n" +
+              packageDisplayName + "?"};
 }
 
 BilingualText DowngradeQuestionText(const std::string& target,
@@ -79,10 +75,11 @@ BilingualText DowngradeQuestionText(const std::string& target,
               installedVersion + " на более старый версии " + packageVersion + "?"};
 }
 
-MessageBoxSpec LaunchQuestionBox(const SetupContext& context) {
-  return {context.productCaptionEn,
-          "На Ваш компьютер установлено\r\n" + context.productCaptionRu + " -\r\n" +
-              context.packageDisplayName + "\r\n\r\nЗапустить программу?",
+MessageBoxSpec LaunchQuestionBox(const UserLanguage& language,
+                                 const std::string& packageDisplayName) {
+  return {language.productCaptionEn,
+          "На Ваш компьютер установлено\r\n" + language.productCaptionRu + " -\r\n" +
+              packageDisplayName + "\r\n\r\nЗапустить программу?",
           kQuestionBoxStyle, kRussianBoxLanguage};
 }
 
@@ -95,3 +92,5 @@ BilingualText OwnFileDistortedText() {
   return {"The package file has been distorted!\r\nVirus?",
           "Файл пакета установки искажён!\r\nВирус?"};
 }
+
+}  // namespace vespodar

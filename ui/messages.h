@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-struct SetupContext;
+namespace vespodar {
 
 // Message box type flags, as Win32 names them.
 constexpr std::uint32_t kErrorBoxStyle = 0x00200010;     // MB_OK | MB_ICONHAND | MB_SERVICE_NOTIFICATION
@@ -35,6 +35,14 @@ class MessageShower {
   virtual int ShowMessageBox(const MessageBoxSpec& box) = 0;
 };
 
+// Whom the boxes speak to: the user's language, and the setup's captions in
+// both languages (the title of every error box).
+struct UserLanguage {
+  bool russianUi = false;
+  std::string productCaptionEn;
+  std::string productCaptionRu;
+};
+
 // An English and a Russian text of one catalog entry.
 struct BilingualText {
   std::string english;
@@ -42,15 +50,14 @@ struct BilingualText {
 };
 
 // The error box for a catalog text, in the user's language.
-MessageBoxSpec ErrorBox(const SetupContext& context, const BilingualText& text);
+MessageBoxSpec ErrorBox(const UserLanguage& language, const BilingualText& text);
 // The Yes/No question box for a catalog text, in the user's language.
-MessageBoxSpec QuestionBox(const SetupContext& context, const BilingualText& text);
+MessageBoxSpec QuestionBox(const UserLanguage& language, const BilingualText& text);
 
-void ShowBilingualError(const SetupContext& context, MessageShower& shower,
-                        const BilingualText& text);
-// True only when the user chose Yes.
-bool AskBilingualQuestion(const SetupContext& context, MessageShower& shower,
-                          const BilingualText& text);
+// Shows the error box of a catalog text; the answer is the shower's (0 when
+// the box could not be shown).
+int ShowBilingualError(const UserLanguage& language, MessageShower& shower,
+                       const BilingualText& text);
 
 // The catalog: every text the setup shows, by entry.
 BilingualText NoRightsText();                                  // entry 1
@@ -58,13 +65,17 @@ BilingualText ProductMissingText();                            // entry 2
 BilingualText RegistryErrorText();                             // entry 3
 BilingualText InstallFailedText(const std::string& target);    // entry 4
 BilingualText LangFileErrorText(const std::string& file);      // entry 5
-BilingualText InstallQuestionText(const SetupContext& context);  // entry 6
+BilingualText InstallQuestionText(const UserLanguage& language,  // entry 6
+                                  const std::string& packageDisplayName);
 BilingualText DowngradeQuestionText(const std::string& target,   // entry 7
                                     const std::string& installedVersion,
                                     const std::string& packageVersion);
 // Entry 8: Russian for every user, under the English caption.
-MessageBoxSpec LaunchQuestionBox(const SetupContext& context);
+MessageBoxSpec LaunchQuestionBox(const UserLanguage& language,
+                                 const std::string& packageDisplayName);
 BilingualText OwnFileUnreadableText();
 BilingualText OwnFileDistortedText();
+
+}  // namespace vespodar
 
 #endif  // VESPODAR_UI_MESSAGES_H_

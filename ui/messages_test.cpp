@@ -2,17 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "setup/setup_context.h"
+namespace vespodar {
 
 namespace {
 
-SetupContext Context(bool russian) {
-  SetupContext context;
-  context.russianUi = russian;
-  context.productCaptionEn = "Vespodar update";
-  context.productCaptionRu = "Обновление программы \"Весподар\"";
-  context.packageDisplayName = "\"Тарвелин\" версии 1";
-  return context;
+const char kDisplayName[] = "\"Тарвелин\" версии 1";
+
+UserLanguage Context(bool russian) {
+  return {russian, "Vespodar update", "Обновление программы \"Весподар\""};
 }
 
 TEST(MessagesTest, ErrorAndQuestionBoxesFollowTheUserLanguage) {
@@ -27,23 +24,9 @@ TEST(MessagesTest, ErrorAndQuestionBoxesFollowTheUserLanguage) {
             QuestionBox(Context(true), text));
 }
 
-TEST(MessagesTest, OnlyYesCountsAsConsent) {
-  struct Answer : MessageShower {
-    int value;
-    int ShowMessageBox(const MessageBoxSpec&) override { return value; }
-  } answer;
-  const SetupContext context = Context(false);
-  for (int value : {0, 1, 2, 7, -1}) {
-    answer.value = value;
-    EXPECT_FALSE(AskBilingualQuestion(context, answer, {"a", "b"})) << value;
-  }
-  answer.value = 6;
-  EXPECT_TRUE(AskBilingualQuestion(context, answer, {"a", "b"}));
-}
-
 TEST(MessagesTest, ComposedTextsCarryTheirPartsVerbatim) {
-  const SetupContext context = Context(false);
-  const BilingualText install = InstallQuestionText(context);
+  const UserLanguage context = Context(false);
+  const BilingualText install = InstallQuestionText(context, kDisplayName);
   EXPECT_EQ("Would you like to setup\r\nVespodar update -\r\n\"Тарвелин\" версии 1?", install.english);
   EXPECT_EQ(
       "Вы действительно хотите установить\r\nОбновление программы \"Весподар\" -\r\n\"Тарвелин\" "
@@ -52,7 +35,7 @@ TEST(MessagesTest, ComposedTextsCarryTheirPartsVerbatim) {
 
   // The launch question is Russian for everybody, under the English caption.
   for (bool russian : {false, true}) {
-    const MessageBoxSpec launch = LaunchQuestionBox(Context(russian));
+    const MessageBoxSpec launch = LaunchQuestionBox(Context(russian), kDisplayName);
     EXPECT_EQ("Vespodar update", launch.caption);
     EXPECT_EQ(0x19, launch.language);
     EXPECT_EQ(0x00042024u, launch.style);
@@ -80,3 +63,5 @@ TEST(MessagesTest, ComposedTextsCarryTheirPartsVerbatim) {
 }
 
 }  // namespace
+
+}  // namespace vespodar

@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
-#include "setup/system_dll_win.h"
-#include "setup/win_text.h"
+#include "base/system_dll_win.h"
+#include "base/win_text.h"
+
+namespace vespodar {
 
 int ShowMessageBoxWin(const MessageBoxSpec& box) {
   const std::wstring text = Widen(box.text);
@@ -12,3 +14,5 @@ int ShowMessageBoxWin(const MessageBoxSpec& box) {
     return User32().MessageBoxExW(nullptr, text.c_str(), caption.c_str(), box.style, box.language);
   return User32().MessageBoxW(nullptr, text.c_str(), caption.c_str(), box.style);
 }
+
+}  // namespace vespodar

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace vespodar {
+
 // One window of the progress frame, as CreateWindowEx takes it.
 struct ProgressWindowPart {
   const wchar_t* className;
@@ -37,5 +39,7 @@ struct ProgressOrigin {
 // Where the frame goes on a screen of this size: centred, each half rounded
 // down (also when the screen is smaller than the frame).
 ProgressOrigin CentredProgressOrigin(int screenWidth, int screenHeight);
+
+}  // namespace vespodar
 
 #endif  // VESPODAR_UI_PROGRESS_WINDOW_H_

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vespodar {
+
 namespace {
 
 TEST(CentredProgressOriginTest, HalfTheSpareRoomRoundedDown) {
@@ -24,3 +26,5 @@ TEST(CentredProgressOriginTest, HalfTheSpareRoomRoundedDown) {
 }
 
 }  // namespace
+
+}  // namespace vespodar

@@ -5,9 +5,12 @@
 #include <atomic>
 #include <memory>
 
-#include "setup/system_dll_win.h"
-#include "setup/win_text.h"
+#include "base/scoped_handle_win.h"
+#include "base/system_dll_win.h"
+#include "base/win_text.h"
 #include "ui/progress_window.h"
+
+namespace vespodar {
 
 namespace {
 
@@ -109,14 +112,10 @@ void ShowProgressWindow(const std::string& caption, const std::string& status) {
     return;
   }
   auto* form = new TSetupForm{Widen(caption), Widen(status)};
-  const HANDLE thread = CreateThread(nullptr, 0, ProgressThreadBody, form, 0, nullptr);
-  if (!thread) {
-    delete form;
-    return;
-  }
   // The thread runs on without its handle; it ends with its window or with
   // the process.
-  CloseHandle(thread);
+  const ScopedHandle thread(CreateThread(nullptr, 0, ProgressThreadBody, form, 0, nullptr));
+  if (!thread.valid()) delete form;
 }
 
 void HideProgressWindow() { PlaceFrame(SWP_HIDEWINDOW); }
@@ -133,3 +132,5 @@ bool ProgressWindowCreated() { return windowCreated; }
 HWND ProgressFrameWindow() { return frameWindow; }
 HWND ProgressStatusWindow() { return statusWindow; }
 HWND ProgressBarWindow() { return barWindow; }
+
+}  // namespace vespodar

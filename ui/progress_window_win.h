@@ -9,6 +9,8 @@
 
 #include <string>
 
+namespace vespodar {
+
 // Shows the window with these texts. The first call starts the thread, which
 // creates the window with them, and returns without waiting for it; later
 // calls set both texts and bring the window back, topmost and centred.
@@ -25,5 +27,7 @@ bool ProgressWindowCreated();
 HWND ProgressFrameWindow();
 HWND ProgressStatusWindow();
 HWND ProgressBarWindow();
+
+}  // namespace vespodar
 
 #endif  // VESPODAR_UI_PROGRESS_WINDOW_WIN_H_

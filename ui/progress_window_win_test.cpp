@@ -9,8 +9,10 @@
 
 #include <functional>
 
-#include "setup/win_text.h"
-#include "setup/win32_test_support_test.h"
+#include "base/win_text.h"
+#include "base/win32_test_support_test.h"
+
+namespace vespodar {
 
 namespace {
 
@@ -101,3 +103,5 @@ TEST(ProgressWindowWinTest, LifeCycle) {
 }
 
 }  // namespace
+
+}  // namespace vespodar

@@ -7,6 +7,8 @@
 
 #include "ui/messages.h"
 
+namespace vespodar {
+
 class RecordingShower : public MessageShower {
  public:
   std::vector<MessageBoxSpec> boxes;
@@ -15,5 +17,7 @@ class RecordingShower : public MessageShower {
     return 1;
   }
 };
+
+}  // namespace vespodar
 
 #endif  // VESPODAR_UI_RECORDING_SHOWER_TEST_H_

@@ -1,0 +1,87 @@
+#ifndef VESPODAR_BASE_REGISTRY_H_
+#define VESPODAR_BASE_REGISTRY_H_
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <utility>
+
+namespace vespodar {
+
+// A registry failure, carried up to the flow that turns it into a message: a
+// value of a non-text type where a text is read, a value that cannot be
+// written.
+//
+// It keeps its reason as its own text rather than deriving from
+// std::runtime_error: that class drags the library's second string
+// implementation (some 35 KB) into the setup.
+class RegistryError : public std::exception {
+ public:
+  explicit RegistryError(std::string reason, std::uint32_t windowsError = 0)
+      : reason_(std::move(reason)), windowsError_(windowsError) {}
+  const char* what() const noexcept override { return reason_.c_str(); }
+  // The Windows error behind it; 0 for a value of the wrong type.
+  std::uint32_t windowsError() const { return windowsError_; }
+
+ private:
+  std::string reason_;
+  std::uint32_t windowsError_;
+};
+
+enum class RegistryRoot { kCurrentUser, kLocalMachine };
+
+// The one registry accessor of the process: a root key, at most one open key,
+// and the few operations the setup needs. Every open asks for full access (and
+// the 64-bit view on 64-bit Windows); the rights test rests on that. Texts are
+// UTF-8; the Win32 implementation converts at the wide API.
+class RegistryAccessor {
+ public:
+  virtual ~RegistryAccessor() = default;
+
+  // Makes root the base of later opens; a change of root closes the open key.
+  virtual void SetRoot(RegistryRoot root) = 0;
+  // Opens (or with create, creates) a key. A path with a leading backslash is
+  // relative to the root, one without relative to the open key (the root when
+  // none is open). On success the new key replaces the open one; on failure
+  // nothing changes.
+  virtual bool OpenKey(const std::string& path, bool create) = 0;
+  // True when the open key has a value of that name; false with no open key.
+  virtual bool ValueExists(const std::string& name) = 0;
+  // The value as text, up to its first NUL; empty when it is missing or empty.
+  // Throws RegistryError for a value that is not REG_SZ or REG_EXPAND_SZ.
+  virtual std::string ReadText(const std::string& name) = 0;
+  // Writes a REG_DWORD; throws RegistryError when it cannot.
+  virtual void WriteInteger(const std::string& name, std::int32_t value) = 0;
+  // Closes the open key, if any.
+  virtual void CloseKey() = 0;
+};
+
+// The accessor's key for one scope: set root and open (or create) the key on
+// construction, close it on destruction, also when a read in between throws.
+class ScopedOpenKey {
+ public:
+  ScopedOpenKey(RegistryAccessor& registry, RegistryRoot root, const std::string& path,
+                bool create)
+      : registry_(registry) {
+    registry_.SetRoot(root);
+    opened_ = registry_.OpenKey(path, create);
+  }
+  ScopedOpenKey(const ScopedOpenKey&) = delete;
+  ScopedOpenKey& operator=(const ScopedOpenKey&) = delete;
+  ~ScopedOpenKey() { registry_.CloseKey(); }
+
+  bool opened() const { return opened_; }
+
+ private:
+  RegistryAccessor& registry_;
+  bool opened_ = false;
+};
+
+// The full path of the key that OpenKey(path) names, from the root, given the
+// path of the key open now (empty when none is). No leading or trailing
+// backslash in the result.
+std::string ResolveKeyPath(const std::string& openKeyPath, const std::string& path);
+
+}  // namespace vespodar
+
+#endif  // VESPODAR_BASE_REGISTRY_H_

@@ -1,0 +1,108 @@
+#include "base/registry_win.h"
+
+#include <windows.h>
+
+#include <utility>
+#include <vector>
+
+#include "base/scoped_handle_win.h"
+#include "base/win_text.h"
+
+namespace vespodar {
+
+namespace {
+
+class Win32Registry : public RegistryAccessor {
+ public:
+  explicit Win32Registry(REGSAM accessMask) : accessMask_(accessMask) {}
+
+  void SetRoot(RegistryRoot root) override {
+    if (root == root_) return;
+    CloseKey();
+    root_ = root;
+  }
+
+  bool OpenKey(const std::string& path, bool create) override {
+    const std::string fullPath = ResolveKeyPath(openPath_, path);
+    const std::wstring widePath = Widen(fullPath);
+    HKEY base = root_ == RegistryRoot::kLocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    RegKey key;
+    const LONG result = create ? key.Create(base, widePath.c_str(), accessMask_)
+                               : key.Open(base, widePath.c_str(), accessMask_);
+    if (result != ERROR_SUCCESS) {
+      lastOpenError_ = static_cast<std::uint32_t>(result);
+      return false;
+    }
+    key_ = std::move(key);
+    openPath_ = fullPath;
+    return true;
+  }
+
+  bool ValueExists(const std::string& name) override {
+    if (!key_.valid()) return false;
+    return RegQueryValueExW(key_.get(), Widen(name).c_str(), nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+  }
+
+  std::string ReadText(const std::string& name) override {
+    if (!key_.valid()) return std::string();
+    const std::wstring wideName = Widen(name);
+    // The value may change between the size query and the read: loop until the
+    // buffer was big enough.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+      DWORD type = 0;
+      DWORD size = 0;
+      if (RegQueryValueExW(key_.get(), wideName.c_str(), nullptr, &type, nullptr, &size) !=
+              ERROR_SUCCESS ||
+          size == 0)
+        return std::string();
+      if (type != REG_SZ && type != REG_EXPAND_SZ)
+        throw RegistryError("registry value " + name + " is not a text");
+      std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
+      DWORD bufferSize = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
+      const LONG result = RegQueryValueExW(key_.get(), wideName.c_str(), nullptr, &type,
+                                           reinterpret_cast<BYTE*>(buffer.data()), &bufferSize);
+      if (result == ERROR_MORE_DATA) continue;
+      if (result != ERROR_SUCCESS)
+        throw RegistryError("cannot read registry value " + name, static_cast<std::uint32_t>(result));
+      if (type != REG_SZ && type != REG_EXPAND_SZ)
+        throw RegistryError("registry value " + name + " is not a text");
+      // A stored text need not be terminated; the buffer's spare zeros end it.
+      std::size_t length = 0;
+      const std::size_t limit = bufferSize / sizeof(wchar_t);
+      while (length < limit && buffer[length] != L'\0') ++length;
+      return Narrow(buffer.data(), length);
+    }
+    throw RegistryError("registry value " + name + " keeps changing");
+  }
+
+  void WriteInteger(const std::string& name, std::int32_t value) override {
+    const DWORD data = static_cast<DWORD>(value);
+    if (!key_.valid())
+      throw RegistryError("no key open to write " + name, lastOpenError_);
+    const LONG result = RegSetValueExW(key_.get(), Widen(name).c_str(), 0, REG_DWORD,
+                                       reinterpret_cast<const BYTE*>(&data), sizeof(data));
+    if (result != ERROR_SUCCESS)
+      throw RegistryError("cannot write registry value " + name, static_cast<std::uint32_t>(result));
+  }
+
+  void CloseKey() override {
+    key_.Close();
+    openPath_.clear();
+  }
+
+ private:
+  REGSAM accessMask_;
+  RegistryRoot root_ = RegistryRoot::kCurrentUser;
+  RegKey key_;
+  std::string openPath_;
+  std::uint32_t lastOpenError_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<RegistryAccessor> CreateRegistryAccessor(unsigned long accessMask) {
+  return std::unique_ptr<RegistryAccessor>(new Win32Registry(accessMask));
+}
+
+}  // namespace vespodar

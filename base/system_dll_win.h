@@ -1,0 +1,93 @@
+#ifndef VESPODAR_BASE_SYSTEM_DLL_WIN_H_
+#define VESPODAR_BASE_SYSTEM_DLL_WIN_H_
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <shellapi.h>
+
+namespace vespodar {
+
+// The system DLLs that only some runs need are loaded at their first use, not
+// by the executable's imports. A silent update of a product that is not
+// running shows no box, no window and starts nothing: it then maps kernel32,
+// advapi32 and msvcrt alone. Under Wine the static import of comctl32 alone
+// started a desktop process on every run (its start-up asks for the system
+// colours), and every DLL mapped costs start-up time and memory.
+//
+// Each accessor loads its DLL once per process (thread-safe: the progress
+// window's thread calls user32 too) and finds every function the setup uses.
+// When a DLL or one of its functions cannot be had, the process ends with the
+// failure code, as Windows ends a process whose imports are missing.
+
+// The exit code of a process that cannot have a system DLL or one of its
+// functions: ERROR_INSTALL_FAILURE, the setup's code for any failure.
+constexpr UINT kSystemDllMissingExitCode = 1603;
+
+// Loads DLL_NAME ("version.dll") from the system directory by its full path,
+// once; nullptr when it is not there. Its own dependencies come from the
+// system directory too, never from the setup's.
+HMODULE LoadSystemDll(const wchar_t* dllName);
+
+// The function NAME of MODULE typed as FUNCTION; nullptr when missing.
+template <typename Function>
+Function FindFunction(HMODULE module, const char* name) {
+  return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                : nullptr;
+}
+
+struct UserFunctions {
+  decltype(&::CreateWindowExW) CreateWindowExW;
+  decltype(&::DefWindowProcW) DefWindowProcW;
+  decltype(&::DispatchMessageW) DispatchMessageW;
+  decltype(&::FindWindowW) FindWindowW;
+  decltype(&::GetMessageW) GetMessageW;
+  decltype(&::GetSystemMetrics) GetSystemMetrics;
+  decltype(&::LoadCursorW) LoadCursorW;
+  decltype(&::LoadIconW) LoadIconW;
+  decltype(&::MessageBoxExW) MessageBoxExW;
+  decltype(&::MessageBoxW) MessageBoxW;
+  decltype(&::PostMessageW) PostMessageW;
+  decltype(&::PostQuitMessage) PostQuitMessage;
+  decltype(&::RegisterClassExW) RegisterClassExW;
+  decltype(&::SetForegroundWindow) SetForegroundWindow;
+  decltype(&::SetWindowPos) SetWindowPos;
+  decltype(&::SetWindowTextW) SetWindowTextW;
+  decltype(&::ShowWindow) ShowWindow;
+  decltype(&::TranslateMessage) TranslateMessage;
+};
+const UserFunctions& User32();
+
+struct GdiFunctions {
+  decltype(&::GetStockObject) GetStockObject;
+};
+const GdiFunctions& Gdi32();
+
+// The progress bar's window class.
+struct CommonControlFunctions {
+  decltype(&::InitCommonControls) InitCommonControls;
+};
+const CommonControlFunctions& CommonControls();
+
+struct ShellFunctions {
+  decltype(&::SHGetFileInfoW) SHGetFileInfoW;
+  decltype(&::ShellExecuteW) ShellExecuteW;
+};
+const ShellFunctions& Shell32();
+
+// COM and its automation strings: the start through the desktop's shell.
+struct ComFunctions {
+  decltype(&::CoCreateInstance) CoCreateInstance;
+  decltype(&::CoInitializeEx) CoInitializeEx;
+  decltype(&::CoUninitialize) CoUninitialize;
+  decltype(&::SysAllocString) SysAllocString;
+  decltype(&::SysFreeString) SysFreeString;
+  decltype(&::VariantInit) VariantInit;
+};
+const ComFunctions& Com();
+
+}  // namespace vespodar
+
+#endif  // VESPODAR_BASE_SYSTEM_DLL_WIN_H_

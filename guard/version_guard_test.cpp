@@ -1,0 +1,275 @@
+#include "guard/version_guard.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+#include "ui/lang_unit.h"
+#include "ui/lang_unit_fake_test.h"
+
+namespace vespodar {
+
+namespace {
+
+const std::string kTarget = "C:\\Program Files\\Vespodar\\vdq2.cok";
+const std::string kTemporary = "C:\\Program Files\\Vespodar\\~vdq2.cok";
+
+// Files by path with an integer or text version each; every effect is logged
+// in order.
+class FakeGuardEffects : public VersionGuardEffects {
+ public:
+  std::map<std::string, std::int32_t> numbers;
+  std::map<std::string, std::string> texts;
+  std::vector<std::string> log;
+  bool writeSucceeds = true;
+  bool replaceSucceeds = true;
+
+  bool WriteTemporaryFile(const std::string& path) override {
+    log.push_back("write " + path);
+    return writeSucceeds;
+  }
+  void DeleteTemporaryFile(const std::string& path) override { log.push_back("delete " + path); }
+  bool ReplaceTarget(const std::string& temporary, const std::string& target) override {
+    log.push_back("replace " + target + " with " + temporary);
+    return replaceSucceeds;
+  }
+  std::string ReadExeFileVersion(const std::string& path) override {
+    log.push_back("exe " + path);
+    return texts[path];
+  }
+  std::int32_t ReadPakVersion(const std::string& path) override { return Number("pak", path); }
+  std::int32_t Read3bsVersion(const std::string& path) override { return Number("3bs", path); }
+  std::int32_t ReadCokVersion(const std::string& path) override { return Number("cok", path); }
+  std::int32_t ReadLngVersion(const std::string& path) override { return Number("lng", path); }
+  void HideProgressWindow() override { log.push_back("hide progress"); }
+  void ShowProgressWindow(const std::string& caption, const std::string& status) override {
+    log.push_back("show progress [" + caption + "][" + status + "]");
+  }
+
+ private:
+  std::int32_t Number(const std::string& probe, const std::string& path) {
+    log.push_back(probe + " " + path);
+    return numbers[path];
+  }
+};
+
+// Answers the question from a script; a silent run may ask nothing.
+class ScriptedPrompts : public GuardPrompts {
+ public:
+  int answer = kAnswerYes;
+  bool mayAsk = true;
+  std::vector<MessageBoxSpec> boxes;
+  std::vector<std::string> langFileErrors;
+  FakeGuardEffects* effects = nullptr;
+  bool MayAsk() override { return mayAsk; }
+  bool Ask(const MessageBoxSpec& box) override {
+    boxes.push_back(box);
+    if (effects) effects->log.push_back("box " + box.caption);
+    return answer == kAnswerYes;
+  }
+  void ShowLangFileError(const std::string& fileName) override {
+    langFileErrors.push_back(fileName);
+  }
+};
+
+class VersionGuardTest : public ::testing::Test {
+ protected:
+  VersionGuardTest() { shower.effects = &effects; }
+  GuardResult Run(GuardedKind kind, const std::string& target = kTarget) {
+    return RunVersionGuard(lang, context, shower, effects, kind, target);
+  }
+  LangUnit lang;
+  FakeGuardEffects effects;
+  ScriptedPrompts shower;
+  LangReading context{"C:\\Program Files\\Vespodar\\", false, shower};
+};
+
+TEST(TempFileNameTest, TildeInFrontOfTheLastComponent) {
+  EXPECT_EQ("C:\\P\\Vespodar\\~vdq2.cok", TempFileName("C:\\P\\Vespodar\\vdq2.cok"));
+  EXPECT_EQ("~vdq2.cok", TempFileName("vdq2.cok"));
+  EXPECT_EQ("\\\\?\\C:\\Весподар\\~vdq2.cok", TempFileName("\\\\?\\C:\\Весподар\\vdq2.cok"));
+  // A forward slash is part of the name.
+  EXPECT_EQ("C:\\a\\~b/c.pak", TempFileName("C:\\a\\b/c.pak"));
+  // The last character is never the separator.
+  EXPECT_EQ("C:\\a\\~b\\", TempFileName("C:\\a\\b\\"));
+  EXPECT_EQ("~", TempFileName(""));
+}
+
+TEST(GuardedKindOfTest, FiveKindsInExactLetterCase) {
+  EXPECT_EQ(GuardedKind::kExe, GuardedKindOf("exe"));
+  EXPECT_EQ(GuardedKind::kPak, GuardedKindOf("pak"));
+  EXPECT_EQ(GuardedKind::k3bs, GuardedKindOf("3bs"));
+  EXPECT_EQ(GuardedKind::kCok, GuardedKindOf("cok"));
+  EXPECT_EQ(GuardedKind::kLng, GuardedKindOf("lng"));
+  EXPECT_EQ(GuardedKind::kNone, GuardedKindOf("COK"));
+  EXPECT_EQ(GuardedKind::kNone, GuardedKindOf("dll"));
+}
+
+TEST_F(VersionGuardTest, EqualOrNewerPackageReplacesWithoutAQuestion) {
+  for (const std::int32_t installed : {5, 4, 0}) {
+    SCOPED_TRACE(installed);
+    effects.log.clear();
+    effects.numbers = {{kTemporary, 5}, {kTarget, installed}};
+    EXPECT_EQ(GuardResult::kReplaced, Run(GuardedKind::kCok));
+    // The package is probed before the installed file; the progress window
+    // is left alone.
+    EXPECT_EQ((std::vector<std::string>{"write " + kTemporary, "cok " + kTemporary, "cok " + kTarget,
+                                        "replace " + kTarget + " with " + kTemporary}),
+              effects.log);
+  }
+  EXPECT_TRUE(shower.boxes.empty());
+}
+
+TEST_F(VersionGuardTest, OlderPackageAnsweredNoKeepsTheInstalledFile) {
+  effects.numbers = {{kTemporary, 1}, {kTarget, 258}};
+  shower.answer = 7;  // IDNO
+  EXPECT_EQ(GuardResult::kKeptInstalled, Run(GuardedKind::kPak));
+  EXPECT_EQ((std::vector<std::string>{"write " + kTemporary, "pak " + kTemporary, "pak " + kTarget,
+                                      "hide progress", "box Sound question",
+                                      "delete " + kTemporary, "show progress [][]"}),
+            effects.log);
+  ASSERT_EQ(1u, shower.boxes.size());
+  // The installed version first, then the package's.
+  EXPECT_EQ(DowngradeQuestionText(kTarget, "258", "1").english, shower.boxes[0].text);
+  EXPECT_EQ(kQuestionBoxStyle, shower.boxes[0].style);
+  EXPECT_EQ(0, shower.boxes[0].language);
+  // A box closed any other way (or not shown at all) is a No too.
+  for (const int answer : {0, 1, 2}) {
+    shower.answer = answer;
+    EXPECT_EQ(GuardResult::kKeptInstalled, Run(GuardedKind::kPak)) << answer;
+  }
+}
+
+// A silent deployment must not stop at a question nobody sees, nor downgrade
+// without consent.
+TEST_F(VersionGuardTest, ModestRunKeepsTheNewerInstalledFileWithoutAsking) {
+  shower.mayAsk = false;
+  effects.numbers = {{kTemporary, 1}, {kTarget, 2}};
+  EXPECT_EQ(GuardResult::kKeptInstalled, Run(GuardedKind::kCok));
+  EXPECT_EQ((std::vector<std::string>{"write " + kTemporary, "cok " + kTemporary, "cok " + kTarget,
+                                      "delete " + kTemporary}),
+            effects.log);
+  EXPECT_TRUE(shower.boxes.empty());
+
+  // Not newer: replaced as in any run.
+  effects.log.clear();
+  effects.numbers = {{kTemporary, 2}, {kTarget, 2}};
+  EXPECT_EQ(GuardResult::kReplaced, Run(GuardedKind::kCok));
+  EXPECT_EQ("replace " + kTarget + " with " + kTemporary, effects.log.back());
+}
+
+TEST_F(VersionGuardTest, OlderPackageAnsweredYesReplacesAndShowsTheProgressAgain) {
+  context.russianUi = true;
+  effects.numbers = {{kTemporary, 3}, {kTarget, 7}};
+  EXPECT_EQ(GuardResult::kReplaced, Run(GuardedKind::k3bs));
+  EXPECT_EQ((std::vector<std::string>{"write " + kTemporary, "3bs " + kTemporary, "3bs " + kTarget,
+                                      "hide progress", "box Резонный вопрос",
+                                      "replace " + kTarget + " with " + kTemporary,
+                                      "show progress [][]"}),
+            effects.log);
+  ASSERT_EQ(1u, shower.boxes.size());
+  EXPECT_EQ(DowngradeQuestionText(kTarget, "7", "3").russian, shower.boxes[0].text);
+  EXPECT_EQ(kRussianBoxLanguage, shower.boxes[0].language);
+}
+
+TEST_F(VersionGuardTest, VersionsCompareAsSignedIntegers) {
+  // A language file whose version could not be read counts as 0, and a
+  // negative installed version never asks.
+  effects.numbers = {{kTemporary, 0}, {kTarget, -5}};
+  EXPECT_EQ(GuardResult::kReplaced, Run(GuardedKind::kLng));
+  effects.numbers = {{kTemporary, -5}, {kTarget, 0}};
+  shower.answer = 7;
+  EXPECT_EQ(GuardResult::kKeptInstalled, Run(GuardedKind::kLng));
+  ASSERT_EQ(1u, shower.boxes.size());
+  EXPECT_NE(std::string::npos, shower.boxes[0].text.find("version 0 with an older file version -5?"));
+}
+
+TEST_F(VersionGuardTest, LanguageFileWithAnExclamationMarkIsNeverCompared) {
+  for (const std::string target : {"C:\\Vespodar\\language\\!russian.lng",
+                                   "C:\\Vespodar!\\language\\russian.lng"}) {
+    SCOPED_TRACE(target);
+    effects.log.clear();
+    effects.numbers = {{TempFileName(target), 1}, {target, 9}};
+    EXPECT_EQ(GuardResult::kReplaced, Run(GuardedKind::kLng, target));
+    EXPECT_EQ((std::vector<std::string>{"write " + TempFileName(target),
+                                        "replace " + target + " with " + TempFileName(target)}),
+              effects.log);
+  }
+  EXPECT_TRUE(shower.boxes.empty());
+}
+
+TEST_F(VersionGuardTest, ExecutablesCompareTheirFileVersionTexts) {
+  const std::string target = "C:\\V\\Vespodar.exe";
+  const std::string temporary = "C:\\V\\~Vespodar.exe";
+  const struct {
+    const char* package;
+    const char* installed;
+    bool asked;
+  } cases[] = {
+      {"1.0.0.5", "1.0.0.7", true},
+      {"1.0.0.7", "1.0.0.5", false},
+      {"1.0.0.5", "1.0.0.5", false},
+      {"1.0.0.5", "", false},       // no FileVersion installed: replaced
+      {"", "1.0.0.5", true},        // a package without one is older
+      {"1.0.0.5", "1.0.0.05", false},  // differ as texts, equal as numbers
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.package) + " over " + c.installed);
+    effects.log.clear();
+    shower.boxes.clear();
+    effects.texts = {{temporary, c.package}, {target, c.installed}};
+    shower.answer = 7;
+    EXPECT_EQ(c.asked ? GuardResult::kKeptInstalled : GuardResult::kReplaced,
+              Run(GuardedKind::kExe, target));
+    ASSERT_GE(effects.log.size(), 3u);
+    EXPECT_EQ("exe " + temporary, effects.log[1]);
+    EXPECT_EQ("exe " + target, effects.log[2]);
+    ASSERT_EQ(c.asked ? 1u : 0u, shower.boxes.size());
+    if (c.asked)
+      EXPECT_EQ(DowngradeQuestionText(target, c.installed, c.package).english,
+                shower.boxes[0].text);
+  }
+}
+
+TEST_F(VersionGuardTest, FailedTemporaryWriteProbesNothingAndLeavesNoFile) {
+  effects.writeSucceeds = false;
+  EXPECT_EQ(GuardResult::kFailed, Run(GuardedKind::kCok));
+  EXPECT_EQ((std::vector<std::string>{"write " + kTemporary, "delete " + kTemporary}), effects.log);
+}
+
+TEST_F(VersionGuardTest, FailureAfterTheQuestionRemovesTheTemporaryFileAndStaysHidden) {
+  effects.numbers = {{kTemporary, 1}, {kTarget, 2}};
+  effects.replaceSucceeds = false;
+  EXPECT_EQ(GuardResult::kFailed, Run(GuardedKind::kCok));
+  EXPECT_EQ((std::vector<std::string>{"write " + kTemporary, "cok " + kTemporary, "cok " + kTarget,
+                                      "hide progress", "box Sound question",
+                                      "replace " + kTarget + " with " + kTemporary,
+                                      "delete " + kTemporary}),
+            effects.log);
+}
+
+TEST_F(VersionGuardTest, ChosenLanguageFileWordsTheQuestion) {
+  FakeLangFiles files;
+  FakeLangFileReader defaultReader(files), chosenReader(files);
+  lang.defaultReader = &defaultReader;
+  lang.chosenReader = &chosenReader;
+  files.contents["C:\\Program Files\\Vespodar\\language\\de.lng"] =
+      "[soundquest]\r\nBerechtigte Frage\r\n\r\n"
+      "[olderfilever]\r\nDie Datei %1\r\nist älter.\r\n%2 bleibt.\r\n\r\n";
+  ConfigureLangUnit(lang, {"de.lng"}, -1, -1, 0, 0x00010407);
+  effects.numbers = {{kTemporary, 1}, {kTarget, 2}};
+  context.russianUi = true;  // not consulted
+  Run(GuardedKind::kCok);
+  ASSERT_EQ(1u, shower.boxes.size());
+  EXPECT_EQ("Berechtigte Frage", shower.boxes[0].caption);
+  EXPECT_EQ("Die Datei " + kTarget + "\r\nist älter.\r\n%2 bleibt.", shower.boxes[0].text);
+  EXPECT_EQ(kQuestionBoxStyle, shower.boxes[0].style);
+  EXPECT_EQ(0x0407, shower.boxes[0].language);
+  // The chosen file was read in its own language.
+  EXPECT_EQ("C:\\Program Files\\Vespodar\\language\\de.lng@1031", files.opened.at(0));
+}
+
+}  // namespace
+
+}  // namespace vespodar

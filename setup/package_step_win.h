@@ -1,0 +1,26 @@
+#ifndef VESPODAR_SETUP_PACKAGE_STEP_WIN_H_
+#define VESPODAR_SETUP_PACKAGE_STEP_WIN_H_
+
+#include <string>
+
+#include "install/package_writer.h"
+#include "setup/reporter.h"
+
+namespace vespodar {
+
+struct SetupContext;
+
+// The write of the package, as this build carries it. A package built
+// without the version guard links package_step_plain_win.cpp, the straight
+// write, and with it none of the guard's code (the probes of every file
+// kind, the language files, the version library, the progress window); one
+// built with the guard links package_step_guarded_win.cpp instead, which
+// lets the guard ask its question through reporter. Which one is the build's
+// choice (VESPODAR_GUARD_VERSIONS), and so is the context's guardVersions.
+PackageWrite WritePackageStep(const SetupContext& context, const std::string& name,
+                              const std::string& type, const std::string& target,
+                              bool guardVersions, Reporter& reporter);
+
+}  // namespace vespodar
+
+#endif  // VESPODAR_SETUP_PACKAGE_STEP_WIN_H_
