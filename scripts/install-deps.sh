@@ -20,8 +20,20 @@ if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
   # wine32 is an i386 package; the 64-bit machine must know that architecture.
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-  apt-get update -q
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+  # A mirror in the middle of a sync fails one index now and then: try again,
+  # and go on with what was fetched (the install itself says if a package is
+  # really missing).
+  for attempt in 1 2 3; do
+    apt-get update -q && break
+    echo "apt-get update failed (attempt $attempt); trying again" >&2
+    sleep $((attempt * 10))
+  done
+  for attempt in 1 2 3; do
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" && break
+    [[ $attempt == 3 ]] && exit 1
+    sleep $((attempt * 10))
+    apt-get update -q || true
+  done
 fi
 
 # Wine maps file names through the locale's character set: a locale that is
