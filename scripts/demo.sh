@@ -24,7 +24,7 @@ demo="$root/build/demo"
 # A kernel without 32-bit support runs no 32-bit Wine program: there the demo
 # runs the 64-bit build of the same sources (see scripts/test.sh), on 64-bit
 # Windows, through Wine's 64-bit loader.
-if [[ $(wine --version 2>&1) == *"Exec format error"* ]]; then
+if [[ $("$root/scripts/wine-bits.sh") == 64 ]]; then
   ((inside)) || echo "This kernel runs no 32-bit programs: the demo runs the 64-bit build on 64-bit Windows."
   arch=win64 build="$root/build/win64"
   export WINELOADER=/usr/lib/wine/wine64

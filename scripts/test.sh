@@ -14,10 +14,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # half, on 64-bit prefixes only: what differs is what only a 32-bit process
 # meets (registry and file system redirection, the 32-bit image itself).
 bits=32
-if [[ $(wine --version 2>&1) == *"Exec format error"* ]]; then
+if [[ $("$root/scripts/wine-bits.sh") == 64 ]]; then
   bits=64
-  echo "This Linux kernel runs no 32-bit programs (its ia32 emulation is off): the Win32"
-  echo "and end-to-end tests run a 64-bit build of the setup, on 64-bit prefixes only."
+  echo "This machine runs no 32-bit Windows programs (no ia32 emulation, or no 32-bit Wine): the"
+  echo "Win32 and end-to-end tests run a 64-bit build of the setup, on 64-bit prefixes only."
 fi
 VESPODAR_WIN64=$([[ $bits == 64 ]] && echo 1 || echo 0) "$root/scripts/build.sh"
 
