@@ -17,6 +17,8 @@ namespace vespodar {
 
 class FakeRegistry : public RegistryAccessor {
  public:
+  // The Windows error of a write that fails (ERROR_ACCESS_DENIED).
+  static constexpr std::uint32_t kWriteError = 5;
   struct Value {
     bool text = true;
     std::string data;
@@ -65,15 +67,25 @@ class FakeRegistry : public RegistryAccessor {
     return true;
   }
   bool ValueExists(const std::string& name) override { return Find(name) != nullptr; }
-  std::string ReadText(const std::string& name) override {
+  bool ReadText(const std::string& name, std::string* text, std::uint32_t* windowsError) override {
+    text->clear();
     const Value* value = Find(name);
-    if (!value) return std::string();
-    if (!value->text) throw RegistryError("not a text");
-    return value->data.substr(0, value->data.find('\0'));
+    if (!value) return true;
+    if (!value->text) {
+      *windowsError = 0;
+      return false;
+    }
+    *text = value->data.substr(0, value->data.find('\0'));
+    return true;
   }
-  void WriteInteger(const std::string& name, std::int32_t value) override {
-    if (!open_ || failWrites_) throw RegistryError("cannot write");
+  bool WriteInteger(const std::string& name, std::int32_t value,
+                    std::uint32_t* windowsError) override {
+    if (!open_ || failWrites_) {
+      *windowsError = kWriteError;
+      return false;
+    }
     integers_[Name(root_, openPath_)][name] = value;
+    return true;
   }
   void CloseKey() override {
     open_ = false;

@@ -2,31 +2,10 @@
 #define VESPODAR_BASE_REGISTRY_H_
 
 #include <cstdint>
-#include <exception>
 #include <string>
 #include <utility>
 
 namespace vespodar {
-
-// A registry failure, carried up to the flow that turns it into a message: a
-// value of a non-text type where a text is read, a value that cannot be
-// written.
-//
-// It keeps its reason as its own text rather than deriving from
-// std::runtime_error: that class drags the library's second string
-// implementation (some 35 KB) into the setup.
-class RegistryError : public std::exception {
- public:
-  explicit RegistryError(std::string reason, std::uint32_t windowsError = 0)
-      : reason_(std::move(reason)), windowsError_(windowsError) {}
-  const char* what() const noexcept override { return reason_.c_str(); }
-  // The Windows error behind it; 0 for a value of the wrong type.
-  std::uint32_t windowsError() const { return windowsError_; }
-
- private:
-  std::string reason_;
-  std::uint32_t windowsError_;
-};
 
 enum class RegistryRoot { kCurrentUser, kLocalMachine };
 
@@ -48,16 +27,20 @@ class RegistryAccessor {
   // True when the open key has a value of that name; false with no open key.
   virtual bool ValueExists(const std::string& name) = 0;
   // The value as text, up to its first NUL; empty when it is missing or empty.
-  // Throws RegistryError for a value that is not REG_SZ or REG_EXPAND_SZ.
-  virtual std::string ReadText(const std::string& name) = 0;
-  // Writes a REG_DWORD; throws RegistryError when it cannot.
-  virtual void WriteInteger(const std::string& name, std::int32_t value) = 0;
+  // False for a value the setup cannot trust: one that is not REG_SZ or
+  // REG_EXPAND_SZ (windowsError 0) or cannot be read (the Windows error).
+  virtual bool ReadText(const std::string& name, std::string* text,
+                        std::uint32_t* windowsError) = 0;
+  // Writes a REG_DWORD into the open key; false with the Windows error when it
+  // cannot (with no key open: the error of the open that failed).
+  virtual bool WriteInteger(const std::string& name, std::int32_t value,
+                            std::uint32_t* windowsError) = 0;
   // Closes the open key, if any.
   virtual void CloseKey() = 0;
 };
 
 // The accessor's key for one scope: set root and open (or create) the key on
-// construction, close it on destruction, also when a read in between throws.
+// construction, close it on destruction, whichever way the scope is left.
 class ScopedOpenKey {
  public:
   ScopedOpenKey(RegistryAccessor& registry, RegistryRoot root, const std::string& path,

@@ -44,8 +44,9 @@ class Win32Registry : public RegistryAccessor {
            ERROR_SUCCESS;
   }
 
-  std::string ReadText(const std::string& name) override {
-    if (!key_.valid()) return std::string();
+  bool ReadText(const std::string& name, std::string* text, std::uint32_t* windowsError) override {
+    text->clear();
+    if (!key_.valid()) return true;
     const std::wstring wideName = Widen(name);
     // The value may change between the size query and the read: loop until the
     // buffer was big enough.
@@ -55,35 +56,41 @@ class Win32Registry : public RegistryAccessor {
       if (RegQueryValueExW(key_.get(), wideName.c_str(), nullptr, &type, nullptr, &size) !=
               ERROR_SUCCESS ||
           size == 0)
-        return std::string();
-      if (type != REG_SZ && type != REG_EXPAND_SZ)
-        throw RegistryError("registry value " + name + " is not a text");
+        return true;
+      if (type != REG_SZ && type != REG_EXPAND_SZ) return NotAText(windowsError);
       std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
       DWORD bufferSize = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
       const LONG result = RegQueryValueExW(key_.get(), wideName.c_str(), nullptr, &type,
                                            reinterpret_cast<BYTE*>(buffer.data()), &bufferSize);
       if (result == ERROR_MORE_DATA) continue;
-      if (result != ERROR_SUCCESS)
-        throw RegistryError("cannot read registry value " + name, static_cast<std::uint32_t>(result));
-      if (type != REG_SZ && type != REG_EXPAND_SZ)
-        throw RegistryError("registry value " + name + " is not a text");
+      if (result != ERROR_SUCCESS) {
+        *windowsError = static_cast<std::uint32_t>(result);
+        return false;
+      }
+      if (type != REG_SZ && type != REG_EXPAND_SZ) return NotAText(windowsError);
       // A stored text need not be terminated; the buffer's spare zeros end it.
       std::size_t length = 0;
       const std::size_t limit = bufferSize / sizeof(wchar_t);
       while (length < limit && buffer[length] != L'\0') ++length;
-      return Narrow(buffer.data(), length);
+      *text = Narrow(buffer.data(), length);
+      return true;
     }
-    throw RegistryError("registry value " + name + " keeps changing");
+    // A value that keeps changing under us is as untrustworthy as a wrong type.
+    *windowsError = ERROR_MORE_DATA;
+    return false;
   }
 
-  void WriteInteger(const std::string& name, std::int32_t value) override {
+  bool WriteInteger(const std::string& name, std::int32_t value,
+                    std::uint32_t* windowsError) override {
     const DWORD data = static_cast<DWORD>(value);
-    if (!key_.valid())
-      throw RegistryError("no key open to write " + name, lastOpenError_);
+    if (!key_.valid()) {
+      *windowsError = lastOpenError_;
+      return false;
+    }
     const LONG result = RegSetValueExW(key_.get(), Widen(name).c_str(), 0, REG_DWORD,
                                        reinterpret_cast<const BYTE*>(&data), sizeof(data));
-    if (result != ERROR_SUCCESS)
-      throw RegistryError("cannot write registry value " + name, static_cast<std::uint32_t>(result));
+    *windowsError = static_cast<std::uint32_t>(result);
+    return result == ERROR_SUCCESS;
   }
 
   void CloseKey() override {
@@ -92,6 +99,11 @@ class Win32Registry : public RegistryAccessor {
   }
 
  private:
+  static bool NotAText(std::uint32_t* windowsError) {
+    *windowsError = 0;
+    return false;
+  }
+
   REGSAM accessMask_;
   RegistryRoot root_ = RegistryRoot::kCurrentUser;
   RegKey key_;

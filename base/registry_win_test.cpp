@@ -40,6 +40,14 @@ class RegistryWinTest : public ::testing::Test {
     Set(name, type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
   }
 
+  // The text of a value that must read cleanly.
+  std::string Read(const char* name) {
+    std::string text;
+    std::uint32_t error = 0;
+    EXPECT_TRUE(registry_->ReadText(name, &text, &error)) << name;
+    return text;
+  }
+
   HKEY key_ = nullptr;
   std::unique_ptr<RegistryAccessor> registry_;
 };
@@ -57,20 +65,20 @@ TEST_F(RegistryWinTest, ReadsTextsOfAnyLengthAndScriptAsUtf8) {
 
   registry_->SetRoot(RegistryRoot::kCurrentUser);
   ASSERT_TRUE(registry_->OpenKey("Software\\VespodarRegistryTest", false));
-  EXPECT_EQ("C:\\Program Files\\Vespodar\\uninst.exe", registry_->ReadText("Plain"));
-  EXPECT_EQ("C:\\Игры\\Весподар", registry_->ReadText("Cyrillic"));
-  EXPECT_EQ("D:\\游戏", registry_->ReadText("Chinese"));
-  EXPECT_EQ("%ProgramFiles%\\Vespodar", registry_->ReadText("Expand"));
-  EXPECT_EQ(std::string(4000, 'x'), registry_->ReadText("Long"));
-  EXPECT_EQ("", registry_->ReadText("Empty"));
-  EXPECT_EQ("abc", registry_->ReadText("Unterminated"));
-  EXPECT_EQ("ab", registry_->ReadText("InnerNul"));
-  EXPECT_EQ("", registry_->ReadText("Missing"));
+  EXPECT_EQ("C:\\Program Files\\Vespodar\\uninst.exe", Read("Plain"));
+  EXPECT_EQ("C:\\Игры\\Весподар", Read("Cyrillic"));
+  EXPECT_EQ("D:\\游戏", Read("Chinese"));
+  EXPECT_EQ("%ProgramFiles%\\Vespodar", Read("Expand"));
+  EXPECT_EQ(std::string(4000, 'x'), Read("Long"));
+  EXPECT_EQ("", Read("Empty"));
+  EXPECT_EQ("abc", Read("Unterminated"));
+  EXPECT_EQ("ab", Read("InnerNul"));
+  EXPECT_EQ("", Read("Missing"));
   EXPECT_TRUE(registry_->ValueExists("Empty"));
   EXPECT_FALSE(registry_->ValueExists("Missing"));
 }
 
-TEST_F(RegistryWinTest, NonTextValuesRaiseRegistryErrors) {
+TEST_F(RegistryWinTest, NonTextValuesAreRefused) {
   const DWORD number = 5;
   Set(L"Dword", REG_DWORD, &number, sizeof(number));
   Set(L"Binary", REG_BINARY, "\x01\x02", 2);
@@ -79,7 +87,11 @@ TEST_F(RegistryWinTest, NonTextValuesRaiseRegistryErrors) {
   ASSERT_TRUE(registry_->OpenKey("Software\\VespodarRegistryTest", false));
   for (const char* name : {"Dword", "Binary", "Multi"}) {
     EXPECT_TRUE(registry_->ValueExists(name));
-    EXPECT_THROW(registry_->ReadText(name), RegistryError) << name;
+    std::string text = "stale";
+    std::uint32_t error = 1;
+    EXPECT_FALSE(registry_->ReadText(name, &text, &error)) << name;
+    EXPECT_EQ(0u, error) << name;
+    EXPECT_EQ("", text) << name;
   }
 }
 
@@ -91,9 +103,13 @@ TEST_F(RegistryWinTest, OpensRelativeToOpenKeyCreatesAndWritesIntegers) {
   // A failed open leaves the open key as it was.
   EXPECT_FALSE(registry_->OpenKey("Sub", false));
   ASSERT_TRUE(registry_->OpenKey("Sub\\Deeper", true));
-  registry_->WriteInteger("EstimatedSize", 4431);
+  std::uint32_t error = 1;
+  EXPECT_TRUE(registry_->WriteInteger("EstimatedSize", 4431, &error));
   registry_->CloseKey();
-  EXPECT_THROW(registry_->WriteInteger("EstimatedSize", 1), RegistryError);
+  // With no key open the write fails with the error of the open that failed.
+  EXPECT_FALSE(registry_->OpenKey("Software\\VespodarRegistryTest\\Missing", false));
+  EXPECT_FALSE(registry_->WriteInteger("EstimatedSize", 1, &error));
+  EXPECT_EQ(static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND), error);
 
   HKEY deeper;
   ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER,

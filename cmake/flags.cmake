@@ -32,9 +32,19 @@ if(VESPODAR_WINDOWS)
     # the program into partitions, so it gets one.
     set(CMAKE_INTERPROCEDURAL_OPTIMIZATION ON)
     add_link_options(-flto-partition=one)
-    # -fno-rtti: nothing asks an object's type at run time; the types that are
-    # thrown keep the information their catch needs (3.5 KB).
-    add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
+    # -fno-rtti: nothing asks an object's type at run time (3.5 KB).
+    # -fno-exceptions: every step reports its outcome as a value; without
+    #      exceptions the unwinder, its tables and the library's exception
+    #      types stay out (setup/library_errors_win.cpp ends the run where the
+    #      library would throw).
+    # -fno-asynchronous-unwind-tables: with nothing to unwind, the frame
+    #      tables would only be dead weight.
+    # -fno-threadsafe-statics: a local static is first used on the setup's
+    #      one thread; the lock around its start would bring the library's
+    #      guard and its error path.
+    add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-rtti> $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions>
+                        -fno-asynchronous-unwind-tables
+                        $<$<COMPILE_LANGUAGE:CXX>:-fno-threadsafe-statics>)
   endif()
   if(NOT CMAKE_BUILD_TYPE)
     set(CMAKE_BUILD_TYPE Release CACHE STRING "" FORCE)

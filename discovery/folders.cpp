@@ -8,23 +8,39 @@ namespace vespodar {
 
 namespace {
 
-// Reads name from the open key into field when it exists.
-void ReadIfPresent(RegistryAccessor& registry, const char* name, std::string& field) {
-  if (registry.ValueExists(name)) field = registry.ReadText(name);
-}
+// Reads the values of the open keys; the first value it cannot trust stops
+// every later read and is what discovery reports.
+class Reader {
+ public:
+  explicit Reader(RegistryAccessor& registry) : registry_(registry) {}
 
-// installDir from the UninstallString under path, when there is one.
-bool ReadInstallDir(RegistryAccessor& registry, const std::string& path, InstallDirSource source,
-                    Folders& folders) {
-  const ScopedOpenKey key(registry, RegistryRoot::kLocalMachine, path, false);
-  if (!registry.ValueExists("UninstallString")) return false;
-  const std::string directory = UninstallDirectory(registry.ReadText("UninstallString"));
-  if (!directory.empty()) {
-    folders.installDir = directory;
-    folders.installDirSource = source;
+  // Reads name from the open key into field when it exists.
+  void ReadIfPresent(const char* name, std::string& field) {
+    if (ok_ && registry_.ValueExists(name)) ok_ = registry_.ReadText(name, &field, &windowsError_);
   }
-  return true;
-}
+
+  // installDir from the UninstallString under path, when there is one.
+  bool ReadInstallDir(const std::string& path, InstallDirSource source, Folders& folders) {
+    const ScopedOpenKey key(registry_, RegistryRoot::kLocalMachine, path, false);
+    if (!ok_ || !registry_.ValueExists("UninstallString")) return false;
+    std::string uninstallString;
+    ok_ = registry_.ReadText("UninstallString", &uninstallString, &windowsError_);
+    const std::string directory = UninstallDirectory(uninstallString);
+    if (ok_ && !directory.empty()) {
+      folders.installDir = directory;
+      folders.installDirSource = source;
+    }
+    return true;
+  }
+
+  bool ok() const { return ok_; }
+  std::uint32_t windowsError() const { return windowsError_; }
+
+ private:
+  RegistryAccessor& registry_;
+  bool ok_ = true;
+  std::uint32_t windowsError_ = 0;
+};
 
 }  // namespace
 
@@ -50,41 +66,45 @@ std::string Wow6432Path(const std::string& path) {
   return path.substr(0, slash + 1) + "WOW6432Node\\" + path.substr(slash + 1);
 }
 
-void DiscoverFolders(RegistryAccessor& registry, const std::string& windowsKeyPath,
-                     const std::string& productName, bool ntPlatform, Folders& folders) {
+bool DiscoverFolders(RegistryAccessor& registry, const std::string& windowsKeyPath,
+                     const std::string& productName, bool ntPlatform, Folders& folders,
+                     std::uint32_t* windowsError) {
+  Reader reader(registry);
   const std::string shellFolders = windowsKeyPath + "Explorer\\Shell Folders";
   std::string programFiles;
   {
     const ScopedOpenKey key(registry, RegistryRoot::kLocalMachine, windowsKeyPath, false);
-    ReadIfPresent(registry, "ProgramFilesDir", programFiles);
+    reader.ReadIfPresent("ProgramFilesDir", programFiles);
   }
   AddTrailingBackslash(programFiles);
   folders.canInstall = PassesRightsTest(programFiles);
   {
     const ScopedOpenKey key(registry, RegistryRoot::kLocalMachine, shellFolders, false);
-    ReadIfPresent(registry, "Common Desktop", folders.commonDesktopDir);
+    reader.ReadIfPresent("Common Desktop", folders.commonDesktopDir);
     AddTrailingBackslash(folders.commonDesktopDir);
     if (ntPlatform) {
-      ReadIfPresent(registry, "Common Programs", folders.commonProgramsDir);
+      reader.ReadIfPresent("Common Programs", folders.commonProgramsDir);
       AddTrailingBackslash(folders.commonProgramsDir);
     }
   }
   {
     const ScopedOpenKey key(registry, RegistryRoot::kCurrentUser, shellFolders, false);
-    ReadIfPresent(registry, "Programs", folders.userProgramsDir);
+    reader.ReadIfPresent("Programs", folders.userProgramsDir);
     AddTrailingBackslash(folders.userProgramsDir);
-    ReadIfPresent(registry, "Desktop", folders.desktopDir);
+    reader.ReadIfPresent("Desktop", folders.desktopDir);
     AddTrailingBackslash(folders.desktopDir);
-    ReadIfPresent(registry, "Startup", folders.startupDir);
+    reader.ReadIfPresent("Startup", folders.startupDir);
     AddTrailingBackslash(folders.startupDir);
   }
   folders.uninstallRoot = windowsKeyPath + "Uninstall\\";
   folders.installDir = programFiles + productName;
-  if (!ReadInstallDir(registry, folders.uninstallRoot + productName, InstallDirSource::kMainBranch,
-                      folders))
-    ReadInstallDir(registry, Wow6432Path(folders.uninstallRoot) + productName,
-                   InstallDirSource::kWow64Branch, folders);
+  if (!reader.ReadInstallDir(folders.uninstallRoot + productName, InstallDirSource::kMainBranch,
+                             folders))
+    reader.ReadInstallDir(Wow6432Path(folders.uninstallRoot) + productName,
+                          InstallDirSource::kWow64Branch, folders);
   AddTrailingBackslash(folders.installDir);
+  *windowsError = reader.windowsError();
+  return reader.ok();
 }
 
 }  // namespace vespodar

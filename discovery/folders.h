@@ -45,10 +45,12 @@ struct Folders {
 
 // Fills a fresh folders from the registry: the Program Files path (the rights
 // test), the shell folders and the product's Uninstall entry (the main branch
-// first, then the 32-bit one) under windowsKeyPath. A value of the wrong type anywhere is a RegistryError:
+// first, then the 32-bit one) under windowsKeyPath. False, with the Windows
+// error, for a value of the wrong type anywhere or one that cannot be read:
 // the setup cannot trust what it would find. Every key is closed again.
-void DiscoverFolders(RegistryAccessor& registry, const std::string& windowsKeyPath,
-                     const std::string& productName, bool ntPlatform, Folders& folders);
+bool DiscoverFolders(RegistryAccessor& registry, const std::string& windowsKeyPath,
+                     const std::string& productName, bool ntPlatform, Folders& folders,
+                     std::uint32_t* windowsError);
 
 }  // namespace vespodar
 

@@ -57,8 +57,9 @@ class DiscoverFoldersTest : public ::testing::Test {
   }
   Folders Discover(bool ntPlatform = true) {
     Folders folders;
-    DiscoverFolders(registry, "Software\\Microsoft\\Windows\\CurrentVersion\\", "Vespodar", ntPlatform,
-                    folders);
+    std::uint32_t error = 0;
+    EXPECT_TRUE(DiscoverFolders(registry, "Software\\Microsoft\\Windows\\CurrentVersion\\", "Vespodar",
+                                ntPlatform, folders, &error));
     return folders;
   }
   FakeRegistry registry;
@@ -121,7 +122,7 @@ TEST_F(DiscoverFoldersTest, NetworkProgramFilesFailsTheRightsTest) {
   EXPECT_FALSE(Discover().canInstall);
 }
 
-TEST_F(DiscoverFoldersTest, NonTextValueAnywhereThrowsARegistryErrorAndClosesTheKey) {
+TEST_F(DiscoverFoldersTest, NonTextValueAnywhereFailsDiscoveryAndClosesTheKey) {
   struct Case {
     RegistryRoot root;
     const char* key;
@@ -137,10 +138,11 @@ TEST_F(DiscoverFoldersTest, NonTextValueAnywhereThrowsARegistryErrorAndClosesThe
     FakeRegistry fresh;
     fresh.AddNonText(c.root, c.key, c.name);
     Folders folders;
-    EXPECT_THROW(DiscoverFolders(fresh, "Software\\Microsoft\\Windows\\CurrentVersion\\", "Vespodar",
-                                 true, folders),
-                 RegistryError)
+    std::uint32_t error = 1;
+    EXPECT_FALSE(DiscoverFolders(fresh, "Software\\Microsoft\\Windows\\CurrentVersion\\", "Vespodar",
+                                 true, folders, &error))
         << c.name;
+    EXPECT_EQ(0u, error) << c.name;
     EXPECT_FALSE(fresh.KeyOpen()) << c.name;
   }
 }

@@ -116,7 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                  "UninstallString", parts[2]);
   // Texts alone never make a registry error: discovery runs to its end.
   Folders folders;
-  DiscoverFolders(fake, windows, "Vespodar", true, folders);
+  std::uint32_t error = 0;
+  Check(DiscoverFolders(fake, windows, "Vespodar", true, folders, &error));
   Check(!fake.KeyOpen());
   std::string programFiles = parts[0];
   AddTrailingBackslash(programFiles);

@@ -3,8 +3,8 @@
 
 // The one place that turns what a step reports into what the user sees and
 // the exit code the run ends with. The steps below the flow show nothing:
-// they return an outcome (and the Windows error, where there is one), or
-// throw a RegistryError up to the flow; the flow hands each failure here.
+// they return an outcome (and the Windows error, where there is one); the
+// flow hands each failure here.
 
 #include <cstdint>
 #include <string>

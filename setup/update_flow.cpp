@@ -43,12 +43,8 @@ SizeRecord RecordInstalledSize(SetupContext& context, UpdateSteps& steps,
   if (!key.opened()) return SizeRecord::kRegistryFailed;
   const std::int32_t size = steps.DirectorySizeKb(context.folders.installDir);
   if (size == -1) return SizeRecord::kNoDirectory;
-  try {
-    context.registry->WriteInteger("EstimatedSize", size);
-  } catch (const RegistryError& error) {
-    *windowsError = error.windowsError();
+  if (!context.registry->WriteInteger("EstimatedSize", size, windowsError))
     return SizeRecord::kRegistryFailed;
-  }
   return SizeRecord::kRecorded;
 }
 
@@ -61,12 +57,10 @@ ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps) {
   context.packageDisplayName = context.packageTitle + DecimalText(context.packageVersion);
   Reporter reporter(context, steps);
 
-  try {
-    DiscoverFolders(*context.registry, context.windowsKeyPath, context.productName,
-                    context.ntPlatform, context.folders);
-  } catch (const RegistryError& error) {
-    return reporter.Report(Failure::kRegistryUnreadable, error.windowsError());
-  }
+  std::uint32_t registryError = 0;
+  if (!DiscoverFolders(*context.registry, context.windowsKeyPath, context.productName,
+                       context.ntPlatform, context.folders, &registryError))
+    return reporter.Report(Failure::kRegistryUnreadable, registryError);
 
   if (!context.folders.canInstall) return reporter.Report(Failure::kNoRights);
 

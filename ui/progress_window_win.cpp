@@ -111,6 +111,13 @@ void ShowProgressWindow(const std::string& caption, const std::string& status) {
     PlaceFrame(SWP_SHOWWINDOW);
     return;
   }
+  // The system functions are looked up on first use into local statics, which
+  // the setup initialises without a lock (it is built with
+  // -fno-threadsafe-statics): look up those the window's thread uses here,
+  // before the thread exists.
+  User32();
+  Gdi32();
+  CommonControls();
   auto* form = new TSetupForm{Widen(caption), Widen(status)};
   // The thread runs on without its handle; it ends with its window or with
   // the process.
