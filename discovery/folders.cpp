@@ -13,13 +13,17 @@ void ReadIfPresent(RegistryAccessor& registry, const char* name, std::string& fi
   if (registry.ValueExists(name)) field = registry.ReadText(name);
 }
 
-// installDir from the UninstallString under path, when there is one.
+// installDir from the UninstallString under path, when there is one. A
+// relative one counts as no entry, as one without a directory does (the
+// default location stays): resolved against the elevated setup's current
+// directory it would send the package wherever the setup was started from.
 bool ReadInstallDir(RegistryAccessor& registry, const std::string& path, InstallDirSource source,
                     Folders& folders) {
   const ScopedOpenKey key(registry, RegistryRoot::kLocalMachine, path, false);
   if (!registry.ValueExists("UninstallString")) return false;
+  folders.entryBranch = source;
   const std::string directory = UninstallDirectory(registry.ReadText("UninstallString"));
-  if (!directory.empty()) {
+  if (IsAbsolutePath(directory)) {
     folders.installDir = directory;
     folders.installDirSource = source;
   }
@@ -52,6 +56,7 @@ std::string Wow6432Path(const std::string& path) {
 
 void DiscoverFolders(RegistryAccessor& registry, const std::string& windowsKeyPath,
                      const std::string& productName, bool ntPlatform, Folders& folders) {
+  folders = Folders();
   const std::string shellFolders = windowsKeyPath + "Explorer\\Shell Folders";
   std::string programFiles;
   {
