@@ -54,23 +54,29 @@ void PreloadSystemDllDependencies() {
   // shell32, ole32, oleaut32, version, wintrust) load by name while they run,
   // rather than import. A name that the system lacks (dwmapi on XP, say) is
   // simply not there to plant either.
-  static const wchar_t* const kDependencies[] = {
-      L"uxtheme.dll",   // user32 and comctl32: themed boxes and progress bar
-      L"dwmapi.dll",    // uxtheme and comctl32 from Vista on: the compositor
-      L"oleacc.dll",    // user32 and comctl32: accessibility of the windows
-      L"userenv.dll",   // shell32 and ole32: the user's profile and environment
-      L"setupapi.dll",  // shell32: the drive's device class when it starts a file
-      L"version.dll",   // shell32: the version of what it starts (and the guard)
-      L"apphelp.dll",   // kernel32 and shell32: the compatibility check of a start
-      L"propsys.dll",   // shell32 from Vista on: properties of the started file
-      L"cryptbase.dll", // advapi32 on 7: random numbers for COM and wintrust
-      L"ntmarta.dll",   // advapi32: security descriptors that ole32 and shell32 read
-      L"clbcatq.dll",   // ole32: the COM class catalog of CoCreateInstance
-      L"rsaenh.dll",    // crypt32, for wintrust: the provider named in the registry
-  };
+  // One text, names without ".dll" (the loader appends it): the smallest
+  // form in the executable.
+  static const wchar_t kDependencies[] =
+      L"uxtheme\0"       // user32 and comctl32: themed boxes and progress bar
+      L"dwmapi\0"        // uxtheme and comctl32 from Vista on: the compositor
+      L"oleacc\0"        // user32 and comctl32: accessibility of the windows
+      L"userenv\0"       // shell32 and ole32: the user's profile and environment
+      L"setupapi\0"      // shell32: the drive's device class when it starts a file
+      L"version\0"       // shell32: the version of what it starts (and the guard)
+      L"apphelp\0"       // kernel32 and shell32: the compatibility check of a start
+      L"propsys\0"       // shell32 from Vista on: properties of the started file
+      L"cryptbase\0"     // advapi32 on 7: random numbers for COM and wintrust
+      L"ntmarta\0"       // advapi32: security descriptors that ole32 and shell32 read
+      L"clbcatq\0"       // ole32: the COM class catalog of CoCreateInstance
+      L"rsaenh\0"        // crypt32, for wintrust: the provider named in the registry
+      ;
   static const bool preloaded = [] {
     if (!searchNarrowed)
-      for (const wchar_t* name : kDependencies) LoadFromSystemDirectory(name);
+      for (const wchar_t* name = kDependencies; *name;) {
+        LoadFromSystemDirectory(name);
+        while (*name++) {
+        }
+      }
     return true;
   }();
   static_cast<void>(preloaded);

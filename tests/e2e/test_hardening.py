@@ -10,7 +10,8 @@ import subprocess
 import pytest
 
 from checks import assert_updated, tree
-from expected import (EXIT_DISTORTED, EXIT_SUCCESS, INSTALL_QUESTION, LAUNCH_QUESTION, error_box)
+from expected import (EXIT_DISTORTED, EXIT_FAILURE, EXIT_SUCCESS, INSTALL_QUESTION, LAUNCH_QUESTION,
+                      error_box)
 from updates import build_update, guarded_options
 from wine_machine import UNINSTALL_KEY, windows_join
 
@@ -238,3 +239,19 @@ def test_size_goes_to_the_branch_of_the_entry(machine64, package):
     assert run.exit_code == EXIT_SUCCESS
     assert_updated(machine, product, package, before, size_view=32)
     assert machine.uninstall_entry(64) is None
+
+
+def test_question_that_cannot_be_shown_is_a_failure(machine_en):
+    # No display to show the install question on: nobody answered it, so the
+    # run failed; it was not declined.
+    machine = machine_en
+    product = machine.install_product(windows_join(machine.program_files, "Vespodar"))
+    with_display = machine.env
+    machine.env = {name: value for name, value in with_display.items() if name != "DISPLAY"}
+    try:
+        code = machine.wine(machine.windows_path(machine.build / "VespodarUpdate.exe"), what="setup")
+    finally:
+        machine.env = with_display
+    assert code == EXIT_FAILURE & 0xFF  # Wine passes on the exit code's low byte
+    assert product.read("vdq2.cok") == product.files["vdq2.cok"]
+    assert "EstimatedSize" not in machine.uninstall_entry()
