@@ -55,7 +55,7 @@ void Put32(std::vector<std::uint8_t>& image, std::size_t at, std::uint32_t value
 // 16 directories, one section ".vdstamp" holding the stamp block's magic.
 // Random bytes almost never get this far; changes to it reach every check.
 std::vector<std::uint8_t> MinimalImage() {
-  std::vector<std::uint8_t> image(0x240, 0);
+  std::vector<std::uint8_t> image(0x260, 0);
   image[0] = 'M';
   image[1] = 'Z';
   Put32(image, 60, 0x40);
@@ -68,7 +68,7 @@ std::vector<std::uint8_t> MinimalImage() {
   image[0x59] = 0x01;  // PE32
   Put32(image, 0x58 + 92, 16);
   std::memcpy(&image[0x138], kStampSectionName, sizeof(kStampSectionName));
-  Put32(image, 0x138 + 16, 0x40);
+  Put32(image, 0x138 + 16, 0x60);
   Put32(image, 0x138 + 20, 0x200);
   std::memcpy(&image[0x200], kStampMagic, sizeof(kStampMagic));
   return image;
