@@ -68,4 +68,8 @@ std::string ExtendedLengthPath(const std::string& path) {
   return path;
 }
 
+bool IsAbsolutePath(const std::string& path) {
+  return ExtendedLengthPath(path).compare(0, 4, "\\\\?\\") == 0;
+}
+
 }  // namespace vespodar

@@ -16,6 +16,12 @@ void AddTrailingBackslash(std::string& path);
 // returned as they are.
 std::string ExtendedLengthPath(const std::string& path);
 
+// A path that names the same place from any current directory: a drive path
+// ("C:\..."), a network path ("\\server\share...") or one already in the
+// extended form. "C:x", "\x" and "x" depend on the current drive or
+// directory.
+bool IsAbsolutePath(const std::string& path);
+
 }  // namespace vespodar
 
 #endif  // VESPODAR_BASE_PATHS_H_

@@ -2,7 +2,6 @@
 
 #include <string>
 
-
 namespace vespodar {
 
 namespace {
@@ -21,18 +20,71 @@ void Bind(HMODULE module, const char* name, Function& slot) {
 // Fills the member of RECORD that bears the function's own name.
 #define VESPODAR_BIND(module, record, name) Bind(module, #name, record.name)
 
-}  // namespace
+// Whether the whole process searches System32 alone.
+bool searchNarrowed = false;
 
-HMODULE LoadSystemDll(const wchar_t* dllName) {
+HMODULE LoadFromSystemDirectory(const wchar_t* dllName) {
   wchar_t directory[MAX_PATH];
   const UINT length = GetSystemDirectoryW(directory, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return nullptr;
   std::wstring path(directory, length);
   path += L'\\';
   path += dllName;
-  // The altered search path takes the DLL's own dependencies from its
-  // directory too.
+  // The altered search path takes the DLL's own imports from its directory
+  // too.
   return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+}  // namespace
+
+void NarrowDllSearch() {
+#ifndef VESPODAR_PRETEND_NO_DEFAULT_DLL_DIRECTORIES
+  typedef BOOL(WINAPI * SetDefaultDllDirectoriesFunction)(DWORD);
+  const DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+  const SetDefaultDllDirectoriesFunction setDefault =
+      FindFunction<SetDefaultDllDirectoriesFunction>(GetModuleHandleW(L"kernel32.dll"),
+                                                     "SetDefaultDllDirectories");
+  searchNarrowed = setDefault && setDefault(kSearchSystem32);
+#endif
+  SetDllDirectoryW(L"");
+}
+
+void PreloadSystemDllDependencies() {
+  // What the DLLs that the setup loads at first use (user32, gdi32, comctl32,
+  // shell32, ole32, oleaut32, version, wintrust) load by name while they run,
+  // rather than import. A name that the system lacks (dwmapi on XP, say) is
+  // simply not there to plant either.
+  // One text, names without ".dll" (the loader appends it): the smallest
+  // form in the executable.
+  static const wchar_t kDependencies[] =
+      L"uxtheme\0"       // user32 and comctl32: themed boxes and progress bar
+      L"dwmapi\0"        // uxtheme and comctl32 from Vista on: the compositor
+      L"oleacc\0"        // user32 and comctl32: accessibility of the windows
+      L"userenv\0"       // shell32 and ole32: the user's profile and environment
+      L"setupapi\0"      // shell32: the drive's device class when it starts a file
+      L"version\0"       // shell32: the version of what it starts (and the guard)
+      L"apphelp\0"       // kernel32 and shell32: the compatibility check of a start
+      L"propsys\0"       // shell32 from Vista on: properties of the started file
+      L"cryptbase\0"     // advapi32 on 7: random numbers for COM and wintrust
+      L"ntmarta\0"       // advapi32: security descriptors that ole32 and shell32 read
+      L"clbcatq\0"       // ole32: the COM class catalog of CoCreateInstance
+      L"rsaenh\0"        // crypt32, for wintrust: the provider named in the registry
+      ;
+  static const bool preloaded = [] {
+    if (!searchNarrowed)
+      for (const wchar_t* name = kDependencies; *name;) {
+        LoadFromSystemDirectory(name);
+        while (*name++) {
+        }
+      }
+    return true;
+  }();
+  static_cast<void>(preloaded);
+}
+
+HMODULE LoadSystemDll(const wchar_t* dllName) {
+  PreloadSystemDllDependencies();
+  return LoadFromSystemDirectory(dllName);
 }
 
 const UserFunctions& User32() {
@@ -79,6 +131,7 @@ const CommonControlFunctions& CommonControls() {
     // system's path would give the old version 5. A copy beside the setup is
     // never reached (the store comes first, and the search was narrowed at
     // the entry).
+    PreloadSystemDllDependencies();
     const HMODULE dll = Required(LoadLibraryW(L"comctl32.dll"));
     CommonControlFunctions f;
     VESPODAR_BIND(dll, f, InitCommonControls);
@@ -109,6 +162,19 @@ const ComFunctions& Com() {
     VESPODAR_BIND(automation, f, SysAllocString);
     VESPODAR_BIND(automation, f, SysFreeString);
     VESPODAR_BIND(automation, f, VariantInit);
+    return f;
+  }();
+  return functions;
+}
+
+const TrustFunctions& Trust() {
+  static const TrustFunctions functions = [] {
+    const HMODULE dll = Required(LoadSystemDll(L"wintrust.dll"));
+    TrustFunctions f;
+    VESPODAR_BIND(dll, f, WinVerifyTrust);
+    VESPODAR_BIND(dll, f, WTHelperGetProvCertFromChain);
+    VESPODAR_BIND(dll, f, WTHelperGetProvSignerFromChain);
+    VESPODAR_BIND(dll, f, WTHelperProvDataFromStateData);
     return f;
   }();
   return functions;

@@ -7,6 +7,7 @@
 #include <objbase.h>
 #include <oleauto.h>
 #include <shellapi.h>
+#include <wintrust.h>
 
 namespace vespodar {
 
@@ -26,10 +27,26 @@ namespace vespodar {
 // functions: ERROR_INSTALL_FAILURE, the setup's code for any failure.
 constexpr UINT kSystemDllMissingExitCode = 1603;
 
+// Narrows the DLL search of the whole process at its entry: System32 alone
+// where the system can (SetDefaultDllDirectories: Windows 8, or 7 with
+// KB2533623), and at least no current directory elsewhere. The setup runs
+// elevated from wherever it was downloaded to: a DLL planted beside it, or in
+// the current directory, must never be loaded by it nor by the system code it
+// calls.
+void NarrowDllSearch();
+
 // Loads DLL_NAME ("version.dll") from the system directory by its full path,
 // once; nullptr when it is not there. Its own dependencies come from the
-// system directory too, never from the setup's.
+// system directory too, never from the setup's: where the search could not be
+// narrowed, PreloadSystemDllDependencies runs first.
 HMODULE LoadSystemDll(const wchar_t* dllName);
+
+// Where the search could not be narrowed, the system DLLs that the setup
+// loads at first use still load further DLLs by name at run time, and the
+// setup's own folder is searched first for those. Loaded from System32 by
+// full path beforehand, they are found among the loaded modules instead.
+// Once per process; nothing where the search is narrowed.
+void PreloadSystemDllDependencies();
 
 // The function NAME of MODULE typed as FUNCTION; nullptr when missing.
 template <typename Function>
@@ -87,6 +104,15 @@ struct ComFunctions {
   decltype(&::VariantInit) VariantInit;
 };
 const ComFunctions& Com();
+
+// Authenticode: the check of the setup's own signature, when it has one.
+struct TrustFunctions {
+  decltype(&::WinVerifyTrust) WinVerifyTrust;
+  decltype(&::WTHelperGetProvCertFromChain) WTHelperGetProvCertFromChain;
+  decltype(&::WTHelperGetProvSignerFromChain) WTHelperGetProvSignerFromChain;
+  decltype(&::WTHelperProvDataFromStateData) WTHelperProvDataFromStateData;
+};
+const TrustFunctions& Trust();
 
 }  // namespace vespodar
 

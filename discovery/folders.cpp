@@ -19,14 +19,18 @@ class Reader {
     if (ok_ && registry_.ValueExists(name)) ok_ = registry_.ReadText(name, &field, &windowsError_);
   }
 
-  // installDir from the UninstallString under path, when there is one.
+  // installDir from the UninstallString under path, when there is one. A
+  // relative one counts as no entry, as one without a directory does (the
+  // default location stays): resolved against the elevated setup's current
+  // directory it would send the package wherever the setup was started from.
   bool ReadInstallDir(const std::string& path, InstallDirSource source, Folders& folders) {
     const ScopedOpenKey key(registry_, RegistryRoot::kLocalMachine, path, false);
     if (!ok_ || !registry_.ValueExists("UninstallString")) return false;
+    folders.entryBranch = source;
     std::string uninstallString;
     ok_ = registry_.ReadText("UninstallString", &uninstallString, &windowsError_);
     const std::string directory = UninstallDirectory(uninstallString);
-    if (ok_ && !directory.empty()) {
+    if (ok_ && IsAbsolutePath(directory)) {
       folders.installDir = directory;
       folders.installDirSource = source;
     }
@@ -69,6 +73,7 @@ std::string Wow6432Path(const std::string& path) {
 bool DiscoverFolders(RegistryAccessor& registry, const std::string& windowsKeyPath,
                      const std::string& productName, bool ntPlatform, Folders& folders,
                      std::uint32_t* windowsError) {
+  folders = Folders();
   Reader reader(registry);
   const std::string shellFolders = windowsKeyPath + "Explorer\\Shell Folders";
   std::string programFiles;

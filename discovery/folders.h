@@ -39,6 +39,9 @@ struct Folders {
   std::string uninstallRoot;
   std::string installDir;
   InstallDirSource installDirSource = InstallDirSource::kDefault;
+  // The branch whose Uninstall entry holds an UninstallString, usable or not:
+  // the key where EstimatedSize belongs. kDefault: no entry in either branch.
+  InstallDirSource entryBranch = InstallDirSource::kDefault;
   // The rights test.
   bool canInstall = true;
 };

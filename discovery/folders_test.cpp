@@ -89,6 +89,7 @@ TEST_F(DiscoverFoldersTest, InstallDirFromMainBranchThen32BitBranchThenDefault) 
   Folders folders = Discover();
   EXPECT_EQ("C:\\Program Files\\Vespodar\\", folders.installDir);
   EXPECT_EQ(InstallDirSource::kDefault, folders.installDirSource);
+  EXPECT_EQ(InstallDirSource::kDefault, folders.entryBranch);
 
   fake->AddText(RegistryRoot::kLocalMachine, kWow, "UninstallString", "D:\\W\\Vespodar\\u.exe");
   // A main-branch key without the value falls through to the 32-bit branch.
@@ -96,6 +97,7 @@ TEST_F(DiscoverFoldersTest, InstallDirFromMainBranchThen32BitBranchThenDefault) 
   folders = Discover();
   EXPECT_EQ("D:\\W\\Vespodar\\", folders.installDir);
   EXPECT_EQ(InstallDirSource::kWow64Branch, folders.installDirSource);
+  EXPECT_EQ(InstallDirSource::kWow64Branch, folders.entryBranch);
 
   fake->AddText(RegistryRoot::kLocalMachine, kMain, "UninstallString", "E:\\M\\Vespodar\\u.exe");
   folders = Discover();
@@ -104,9 +106,17 @@ TEST_F(DiscoverFoldersTest, InstallDirFromMainBranchThen32BitBranchThenDefault) 
 }
 
 TEST_F(DiscoverFoldersTest, UnusableUninstallStringKeepsTheDefaultLocation) {
-  fake->AddText(RegistryRoot::kLocalMachine, kMain, "UninstallString", "uninst.exe");
   fake->AddText(RegistryRoot::kLocalMachine, kWow, "UninstallString", "D:\\W\\Vespodar\\u.exe");
-  EXPECT_EQ("C:\\Program Files\\Vespodar\\", Discover().installDir);
+  // No directory, or one that depends on the current drive or directory.
+  for (const char* value : {"uninst.exe", "Vespodar\\uninst.exe", "\"..\\V\\u.exe\"",
+                            "C:Vespodar\\uninst.exe", "\\Games\\Vespodar\\uninst.exe"}) {
+    fake->AddText(RegistryRoot::kLocalMachine, kMain, "UninstallString", value);
+    const Folders folders = Discover();
+    EXPECT_EQ("C:\\Program Files\\Vespodar\\", folders.installDir) << value;
+    EXPECT_EQ(InstallDirSource::kDefault, folders.installDirSource) << value;
+    // The entry is still the product's: its size goes there.
+    EXPECT_EQ(InstallDirSource::kMainBranch, folders.entryBranch) << value;
+  }
 }
 
 TEST_F(DiscoverFoldersTest, UserWithoutRightsCannotOpenTheMachineKey) {

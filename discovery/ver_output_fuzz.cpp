@@ -3,8 +3,7 @@
 // unknown one, any output gives a description without fault, the version
 // part is the system's own number or a piece of that output, the output is
 // asked for at most once, and the 64-bit flag says what the description says.
-// The redirection's line joining and the checks of the environment's paths
-// that the command line is built from run over the same bytes.
+// The line joining runs over the same bytes.
 
 #include <cstdint>
 #include <cstdlib>
@@ -41,17 +40,6 @@ void CheckJoinedLines(const std::string& output) {
   Check(JoinConsoleLines(joined) == joined);
 }
 
-void CheckPathRule(const std::string& path) {
-  if (!IsPlainAbsolutePath(path)) return;
-  // A plain path can be quoted: the command line then holds exactly the four
-  // quotes of the interpreter and the output file, and nothing to expand.
-  const std::string line = ConsoleCommandLine(path, "ver", path + "abcdefgh");
-  std::size_t quotes = 0;
-  for (char c : line) quotes += c == '"';
-  Check(quotes == 4);
-  Check(line.find('%') == std::string::npos);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -59,7 +47,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t control = data[0];
   const std::string ver(reinterpret_cast<const char*>(data + 1), size - 1);
   CheckJoinedLines(ver);
-  CheckPathRule(ver);
 
   WindowsFacts facts;
   facts.record = VersionRecord::kExtended;

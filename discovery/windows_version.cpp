@@ -291,38 +291,4 @@ std::string JoinConsoleLines(const std::string& output) {
   return joined;
 }
 
-bool IsPlainAbsolutePath(const std::string& path) {
-  const bool drivePath = path.size() >= 3 &&
-                         ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
-                         path[1] == ':' && path[2] == '\\';
-  const bool networkPath = path.size() >= 3 && path[0] == '\\' && path[1] == '\\' &&
-                           path[2] != '\\' && path[2] != '?' && path[2] != '.';
-  if (!drivePath && !networkPath) return false;
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(path[i]);
-    if (c < 0x20 || c == 0x7F) return false;
-    switch (c) {
-      case '"':
-      case '%':
-      case '<':
-      case '>':
-      case '|':
-      case '*':
-      case '?':
-        return false;
-      case ':':
-        if (i != 1 || !drivePath) return false;
-        break;
-      default:
-        break;
-    }
-  }
-  return true;
-}
-
-std::string ConsoleCommandLine(const std::string& interpreter, const std::string& command,
-                               const std::string& outputPath) {
-  return "\"" + interpreter + "\" /c " + command + " > \"" + outputPath + "\"";
-}
-
 }  // namespace vespodar

@@ -95,20 +95,6 @@ std::string DescribeWindows(const WindowsFacts& facts, bool includeVersion,
 // is taken, so an empty output gives a single CR LF.
 std::string JoinConsoleLines(const std::string& output);
 
-// Whether a path taken from the environment (ComSpec, Temp) may be used to run
-// the console command: an absolute drive path ("C:\\...") or network path
-// ("\\\\server\\share..."), and none of what the interpreter would read as its
-// own syntax inside double quotes: a quote (ends the quoting, so that the rest
-// of the value becomes a command of its own, run elevated), a percent sign (a
-// variable to expand) or a control character. The wildcards and redirection
-// characters that no file name may hold are refused too.
-bool IsPlainAbsolutePath(const std::string& path);
-
-// The interpreter's command line: the interpreter quoted, "/c", the command,
-// and its output redirected into the quoted output path.
-std::string ConsoleCommandLine(const std::string& interpreter, const std::string& command,
-                               const std::string& outputPath);
-
 }  // namespace vespodar
 
 #endif  // VESPODAR_DISCOVERY_WINDOWS_VERSION_H_

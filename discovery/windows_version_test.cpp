@@ -422,23 +422,6 @@ TEST(JoinConsoleLines, EndsEveryLineWithCrLf) {
   }
 }
 
-TEST(IsPlainAbsolutePath, TakesDriveAndNetworkPathsWithoutInterpreterSyntax) {
-  for (const char* path : {"C:\\Windows\\system32\\cmd.exe", "c:\\", "Z:\\tmp\\Весподар 游戏\\",
-                           "\\\\server\\share\\temp\\", "C:\\Users\\A&B (x86)^!\\Temp\\"})
-    EXPECT_TRUE(IsPlainAbsolutePath(path)) << path;
-  for (const char* path : {"", "cmd.exe", "system32\\cmd.exe", "\\Windows\\cmd.exe", "C:cmd.exe",
-                           "1:\\x", "\\\\?\\C:\\x", "\\\\.\\pipe\\x", "\\\\\\x",
-                           "C:\\Temp\" & calc & \"", "C:\\%TEMP%\\", "C:\\Temp\\x:stream",
-                           "C:\\Temp\\a>b", "C:\\Temp\\a|b", "C:\\Temp\\*", "C:\\Temp\\?",
-                           "C:\\Temp\r\nver", "C:\\Temp\tx"})
-    EXPECT_FALSE(IsPlainAbsolutePath(path)) << path;
-}
-
-TEST(ConsoleCommandLine, QuotesTheInterpreterAndTheOutput) {
-  EXPECT_EQ("\"C:\\Program Files\\cmd.exe\" /c ver > \"C:\\My Temp\\abcdefgh\"",
-            ConsoleCommandLine("C:\\Program Files\\cmd.exe", "ver", "C:\\My Temp\\abcdefgh"));
-}
-
 }  // namespace
 
 }  // namespace vespodar

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "discovery/windows_version.h"
-#include "base/random.h"
 #include "base/scoped_handle_win.h"
 #include "base/system_dll_win.h"
 #include "base/win_text.h"
@@ -23,23 +22,8 @@ const REGSAM kProductNameAccess = KEY_ALL_ACCESS | KEY_WOW64_64KEY;  // 0xF013F
 
 // A command that hangs (one that waits for console input, say) must not hang
 // start-up; "ver" itself takes well under a second.
-const DWORD kCommandTimeoutMs = 10000;
-// Fresh names to try when a drawn one already exists in Temp.
-const int kNameAttempts = 8;
-
-// The value of an environment variable, however long; empty when missing.
-std::wstring EnvironmentVariable(const wchar_t* name) {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  // The value may grow between the size query and the read: try again then.
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    const DWORD length =
-        GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return std::wstring();
-    if (length < buffer.size()) return std::wstring(buffer.data(), length);
-    buffer.resize(length);
-  }
-  return std::wstring();
-}
+const DWORD kCommandTimeoutMs = 5000;
+const DWORD kPollMs = 10;
 
 // A text value up to its first NUL. nullopt when the key does not open, the
 // value is missing, or it is not a text: a wrong type is the registry's
@@ -158,88 +142,80 @@ WindowsFacts GatherWindowsFacts() {
   return facts;
 }
 
-// Creates an empty file of a fresh random name in directory, never one that
-// exists already; the command's redirection then writes into it. Empty when
-// no name could be had.
-std::wstring CreateOutputFile(const std::wstring& directory) {
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    const std::wstring path = directory + Widen(RandomLetters(8));
-    ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.valid()) return path;
-  }
-  return std::wstring();
+// The system's own interpreter: never the one the user's ComSpec names, nor
+// one found by a search that starts in the setup's download folder.
+std::wstring SystemInterpreter() {
+  wchar_t directory[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(directory, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::wstring();
+  return std::wstring(directory, length) + L"\\cmd.exe";
 }
 
-void RunHidden(const std::wstring& application, const std::wstring& commandLine) {
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION process = {};
-  // CreateProcessW may write into the command line.
-  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-  line.push_back(L'\0');
-  // The application named apart from the command line: CreateProcess then
-  // neither searches for it nor guesses where an unquoted path with blanks
-  // ends. No handle of the setup is inherited.
-  if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, FALSE,
-                      CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup,
-                      &process))
-    return;
-  ScopedHandle processHandle(process.hProcess);
-  ScopedHandle threadHandle(process.hThread);
-  if (WaitForSingleObject(processHandle.handle, kCommandTimeoutMs) == WAIT_TIMEOUT) {
-    // Terminated rather than left: its console is hidden, so nobody could
-    // ever end it, and it would keep the output file open past our delete.
-    TerminateProcess(processHandle.handle, 1);
-    WaitForSingleObject(processHandle.handle, 1000);
-  }
-}
-
-// The whole file; empty when it cannot be opened.
-std::string ReadAndDelete(const std::wstring& path) {
-  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  // A child of the interpreter may still hold the file; delete-on-close lets
-  // the file go once the last holder lets go, instead of staying in Temp.
-  ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ | DELETE, share, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-  if (!file.valid())
-    file.handle = CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+// Everything that comes through the pipe until its last writer lets go or
+// the time is up; then the interpreter is ended if it still runs.
+std::string ReadUntilClosed(HANDLE pipe, HANDLE process) {
   std::string bytes;
-  if (file.valid()) {
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file.handle, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+  const DWORD start = GetTickCount();
+  for (;;) {
+    DWORD available = 0;
+    // Fails once every writer has closed its end: the output is complete.
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) break;
+    if (available > 0) {
+      char buffer[512];
+      DWORD read = 0;
+      if (!ReadFile(pipe, buffer, available < sizeof(buffer) ? available : sizeof(buffer), &read,
+                    nullptr))
+        break;
       bytes.append(buffer, read);
-    file.Close();
+    } else if (GetTickCount() - start >= kCommandTimeoutMs) {
+      break;
+    } else {
+      WaitForSingleObject(process, kPollMs);
+    }
   }
-  DeleteFileW(path.c_str());
+  // Its window is hidden: nobody else could ever end it.
+  if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) TerminateProcess(process, 1);
   return bytes;
 }
 
 }  // namespace
 
 std::string RunConsoleCommand(const std::string& command) {
-  // The interpreter runs with the setup's rights: it must be the one ComSpec
-  // names by its full path, never a cmd.exe found by searching (the search
-  // starts in the setup's own download folder), and neither value may carry
-  // quotes or variables into the command line.
-  const std::wstring comSpec = EnvironmentVariable(L"ComSpec");
-  if (comSpec.empty() || !IsPlainAbsolutePath(Narrow(comSpec))) return std::string();
-  std::wstring directory = EnvironmentVariable(L"Temp");
-  if (!directory.empty() && directory[directory.size() - 1] != L'\\') directory += L'\\';
-  // A Temp that is relative would put the output file into the current
-  // directory; one with quotes could end the redirection's quoting.
-  if (!IsPlainAbsolutePath(Narrow(directory))) return JoinConsoleLines(std::string());
+  const std::wstring interpreter = SystemInterpreter();
+  if (interpreter.empty()) return std::string();
+  // The output comes through an anonymous pipe: no file by any name, in no
+  // folder that the user could prepare. Only its write end is inherited.
+  SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return JoinConsoleLines(std::string());
+  ScopedHandle reader(readEnd);
+  ScopedHandle writer(writeEnd);
+  if (!SetHandleInformation(reader.handle, HANDLE_FLAG_INHERIT, 0))
+    return JoinConsoleLines(std::string());
 
-  const std::wstring path = CreateOutputFile(directory);
-  // Without a file of our own nothing could be captured; the command is not
-  // worth running then.
-  if (path.empty()) return JoinConsoleLines(std::string());
-  RunHidden(comSpec, Widen(ConsoleCommandLine(Narrow(comSpec), command, Narrow(path))));
-  return CodePageToUtf8(JoinConsoleLines(ReadAndDelete(path)), CP_OEMCP);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+  startup.wShowWindow = SW_HIDE;
+  startup.hStdOutput = writer.handle;
+  startup.hStdError = writer.handle;
+  // "/d": the user's AutoRun commands (HKCU\Software\Microsoft\Command
+  // Processor) would otherwise run first, with the setup's rights.
+  std::wstring line = L"\"" + interpreter + L"\" /d /c " + Widen(command);
+  PROCESS_INFORMATION process = {};
+  // The application named apart from the command line: CreateProcess then
+  // neither searches for it nor guesses where a path with blanks ends.
+  if (!CreateProcessW(interpreter.c_str(), &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                      nullptr, nullptr, &startup, &process))
+    return JoinConsoleLines(std::string());
+  ScopedHandle processHandle(process.hProcess);
+  ScopedHandle threadHandle(process.hThread);
+  // Ours closed, the pipe breaks once the interpreter (and whatever it
+  // started) has ended.
+  writer.Close();
+  return CodePageToUtf8(JoinConsoleLines(ReadUntilClosed(reader.handle, processHandle.handle)),
+                        CP_OEMCP);
 }
 
 std::string DescribeWindows(bool includeVersion, bool* is64BitWindows) {

@@ -10,10 +10,10 @@ namespace vespodar {
 // " 64" when a description could be made; leaves it alone otherwise.
 std::string DescribeWindows(bool includeVersion, bool* is64BitWindows);
 
-// Runs command through %ComSpec% without a window; returns what it printed,
-// as UTF-8. Empty when no command interpreter is configured or ComSpec is not
-// a plain absolute path; one empty line when Temp is none (or holds no file of
-// ours).
+// Runs command through the system's own cmd.exe (System32, never ComSpec;
+// without the user's AutoRun) without a window, waiting a bounded time;
+// returns what it printed, as UTF-8. Empty when the system directory is
+// unknown; one empty line when the interpreter cannot be started.
 std::string RunConsoleCommand(const std::string& command);
 
 }  // namespace vespodar

@@ -26,13 +26,6 @@ GuardedKind GuardedKindOf(const std::string& type) {
   return GuardedKind::kNone;
 }
 
-std::string TempFileName(const std::string& path) {
-  if (path.size() < 2) return "~" + path;
-  const std::size_t slash = path.rfind('\\', path.size() - 2);
-  if (slash == std::string::npos) return "~" + path;
-  return path.substr(0, slash + 1) + "~" + path.substr(slash + 1);
-}
-
 VersionComparison CompareVersions(GuardedKind kind, const std::string& temporary,
                                   const std::string& target, VersionGuardEffects& effects) {
   switch (kind) {
@@ -81,11 +74,8 @@ MessageBoxSpec DowngradeQuestionBox(LangUnit& lang, const LangReading& reading,
 GuardResult RunVersionGuard(LangUnit& lang, const LangReading& reading, GuardPrompts& prompts,
                             VersionGuardEffects& effects, GuardedKind kind,
                             const std::string& target) {
-  const std::string temporary = TempFileName(target);
-  if (!effects.WriteTemporaryFile(temporary)) {
-    effects.DeleteTemporaryFile(temporary);
-    return GuardResult::kFailed;
-  }
+  std::string temporary;
+  if (!effects.WriteTemporaryFile(target, &temporary)) return GuardResult::kFailed;
   const VersionComparison versions = CompareVersions(kind, temporary, target, effects);
   // A silent run asks nothing, so nobody agrees to the downgrade: the newer
   // installed file stays, and nothing shows on the screen.
@@ -96,8 +86,11 @@ GuardResult RunVersionGuard(LangUnit& lang, const LangReading& reading, GuardPro
   if (versions.askUser) {
     effects.HideProgressWindow();
     const MessageBoxSpec box = DowngradeQuestionBox(lang, reading, target, versions);
-    if (!prompts.Ask(box)) {
+    const Answer answer = prompts.Ask(box);
+    if (answer != Answer::kYes) {
       effects.DeleteTemporaryFile(temporary);
+      // A question nobody could see was answered by nobody: a failure.
+      if (answer == Answer::kNotShown) return GuardResult::kFailed;
       effects.ShowProgressWindow(std::string(), std::string());
       return GuardResult::kKeptInstalled;
     }

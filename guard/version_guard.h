@@ -21,18 +21,15 @@ namespace vespodar {
 enum class GuardedKind { kNone, kExe, kPak, k3bs, kCok, kLng };
 GuardedKind GuardedKindOf(const std::string& type);
 
-// The path with "~" in front of its last component: the temporary file lies
-// in the target's own directory, so that the replacement is a rename on one
-// volume. Only the backslash separates; a trailing backslash is not taken as
-// the separator ("C:\a\b\" gives "C:\a\~b\").
-std::string TempFileName(const std::string& path);
-
 // Everything the guard does to the world.
 class VersionGuardEffects {
  public:
   virtual ~VersionGuardEffects() = default;
-  // Writes the whole package to path, creating or truncating it.
-  virtual bool WriteTemporaryFile(const std::string& path) = 0;
+  // Writes the whole package to a new file beside target, under a fresh name
+  // (StagingPath) that nobody else had, and sets *temporary to it; the
+  // replacement is then a rename on one volume. On failure nothing of ours is
+  // left, and whatever stood at a drawn name is untouched.
+  virtual bool WriteTemporaryFile(const std::string& target, std::string* temporary) = 0;
   virtual void DeleteTemporaryFile(const std::string& path) = 0;
   // Puts temporary in target's place in one step: the target is never gone.
   virtual bool ReplaceTarget(const std::string& temporary, const std::string& target) = 0;
@@ -79,14 +76,15 @@ class GuardPrompts : public LangFileErrors {
   // Whether anybody may be asked. Nobody in a silent run: then nobody agrees
   // to the downgrade either.
   virtual bool MayAsk() = 0;
-  // Asks the question; true only for Yes.
-  virtual bool Ask(const MessageBoxSpec& question) = 0;
+  // Asks the question.
+  virtual Answer Ask(const MessageBoxSpec& question) = 0;
 };
 
 enum class GuardResult {
   kReplaced,       // the target now holds the package
   kKeptInstalled,  // the user kept the newer installed file
-  kFailed,         // the install error is due; no temporary file is left
+  kFailed,         // the install error is due (also when the question could
+                   // not be shown); no temporary file is left
 };
 
 // The guarded write of the package over an existing target of a known kind.

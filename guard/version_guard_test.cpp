@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
+#include "install/package_writer.h"
 #include "ui/lang_unit.h"
 #include "ui/lang_unit_fake_test.h"
 
@@ -13,7 +15,7 @@ namespace vespodar {
 namespace {
 
 const std::string kTarget = "C:\\Program Files\\Vespodar\\vdq2.cok";
-const std::string kTemporary = "C:\\Program Files\\Vespodar\\~vdq2.cok";
+const std::string kTemporary = "C:\\Program Files\\Vespodar\\~vdq2.cok.abcdefgh.tmp";
 
 // Files by path with an integer or text version each; every effect is logged
 // in order.
@@ -25,8 +27,9 @@ class FakeGuardEffects : public VersionGuardEffects {
   bool writeSucceeds = true;
   bool replaceSucceeds = true;
 
-  bool WriteTemporaryFile(const std::string& path) override {
-    log.push_back("write " + path);
+  bool WriteTemporaryFile(const std::string& target, std::string* temporary) override {
+    *temporary = StagingPath(target, "abcdefgh");
+    log.push_back("write " + *temporary);
     return writeSucceeds;
   }
   void DeleteTemporaryFile(const std::string& path) override { log.push_back("delete " + path); }
@@ -63,10 +66,10 @@ class ScriptedPrompts : public GuardPrompts {
   std::vector<std::string> langFileErrors;
   FakeGuardEffects* effects = nullptr;
   bool MayAsk() override { return mayAsk; }
-  bool Ask(const MessageBoxSpec& box) override {
+  Answer Ask(const MessageBoxSpec& box) override {
     boxes.push_back(box);
     if (effects) effects->log.push_back("box " + box.caption);
-    return answer == kAnswerYes;
+    return AnswerOf(answer);
   }
   void ShowLangFileError(const std::string& fileName) override {
     langFileErrors.push_back(fileName);
@@ -84,17 +87,6 @@ class VersionGuardTest : public ::testing::Test {
   ScriptedPrompts shower;
   LangReading context{"C:\\Program Files\\Vespodar\\", false, shower};
 };
-
-TEST(TempFileNameTest, TildeInFrontOfTheLastComponent) {
-  EXPECT_EQ("C:\\P\\Vespodar\\~vdq2.cok", TempFileName("C:\\P\\Vespodar\\vdq2.cok"));
-  EXPECT_EQ("~vdq2.cok", TempFileName("vdq2.cok"));
-  EXPECT_EQ("\\\\?\\C:\\Весподар\\~vdq2.cok", TempFileName("\\\\?\\C:\\Весподар\\vdq2.cok"));
-  // A forward slash is part of the name.
-  EXPECT_EQ("C:\\a\\~b/c.pak", TempFileName("C:\\a\\b/c.pak"));
-  // The last character is never the separator.
-  EXPECT_EQ("C:\\a\\~b\\", TempFileName("C:\\a\\b\\"));
-  EXPECT_EQ("~", TempFileName(""));
-}
 
 TEST(GuardedKindOfTest, FiveKindsInExactLetterCase) {
   EXPECT_EQ(GuardedKind::kExe, GuardedKindOf("exe"));
@@ -134,10 +126,17 @@ TEST_F(VersionGuardTest, OlderPackageAnsweredNoKeepsTheInstalledFile) {
   EXPECT_EQ(DowngradeQuestionText(kTarget, "258", "1").english, shower.boxes[0].text);
   EXPECT_EQ(kQuestionBoxStyle, shower.boxes[0].style);
   EXPECT_EQ(0, shower.boxes[0].language);
-  // A box closed any other way (or not shown at all) is a No too.
-  for (const int answer : {0, 1, 2}) {
+  // A box closed any other way is a No too; one that could not be shown is
+  // nobody's answer: a failure, with the installed file kept all the same.
+  for (const int answer : {1, 2, 0, -1}) {
     shower.answer = answer;
-    EXPECT_EQ(GuardResult::kKeptInstalled, Run(GuardedKind::kPak)) << answer;
+    effects.log.clear();
+    EXPECT_EQ(answer > 0 ? GuardResult::kKeptInstalled : GuardResult::kFailed,
+              Run(GuardedKind::kPak))
+        << answer;
+    EXPECT_NE(effects.log.end(),
+              std::find(effects.log.begin(), effects.log.end(), "delete " + kTemporary))
+        << answer;
   }
 }
 
@@ -190,10 +189,11 @@ TEST_F(VersionGuardTest, LanguageFileWithAnExclamationMarkIsNeverCompared) {
                                    "C:\\Vespodar!\\language\\russian.lng"}) {
     SCOPED_TRACE(target);
     effects.log.clear();
-    effects.numbers = {{TempFileName(target), 1}, {target, 9}};
+    const std::string temporary = StagingPath(target, "abcdefgh");
+    effects.numbers = {{temporary, 1}, {target, 9}};
     EXPECT_EQ(GuardResult::kReplaced, Run(GuardedKind::kLng, target));
-    EXPECT_EQ((std::vector<std::string>{"write " + TempFileName(target),
-                                        "replace " + target + " with " + TempFileName(target)}),
+    EXPECT_EQ((std::vector<std::string>{"write " + temporary,
+                                        "replace " + target + " with " + temporary}),
               effects.log);
   }
   EXPECT_TRUE(shower.boxes.empty());
@@ -201,7 +201,7 @@ TEST_F(VersionGuardTest, LanguageFileWithAnExclamationMarkIsNeverCompared) {
 
 TEST_F(VersionGuardTest, ExecutablesCompareTheirFileVersionTexts) {
   const std::string target = "C:\\V\\Vespodar.exe";
-  const std::string temporary = "C:\\V\\~Vespodar.exe";
+  const std::string temporary = "C:\\V\\~Vespodar.exe.abcdefgh.tmp";
   const struct {
     const char* package;
     const char* installed;
@@ -232,10 +232,12 @@ TEST_F(VersionGuardTest, ExecutablesCompareTheirFileVersionTexts) {
   }
 }
 
-TEST_F(VersionGuardTest, FailedTemporaryWriteProbesNothingAndLeavesNoFile) {
+TEST_F(VersionGuardTest, FailedTemporaryWriteProbesNothingAndDeletesNothing) {
+  // The write cleans up after itself; a delete here could hit a file that
+  // somebody else had put at the drawn name.
   effects.writeSucceeds = false;
   EXPECT_EQ(GuardResult::kFailed, Run(GuardedKind::kCok));
-  EXPECT_EQ((std::vector<std::string>{"write " + kTemporary, "delete " + kTemporary}), effects.log);
+  EXPECT_EQ((std::vector<std::string>{"write " + kTemporary}), effects.log);
 }
 
 TEST_F(VersionGuardTest, FailureAfterTheQuestionRemovesTheTemporaryFileAndStaysHidden) {

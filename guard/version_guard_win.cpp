@@ -19,8 +19,8 @@ class Win32GuardEffects : public VersionGuardEffects {
                     std::uint32_t* windowsError)
       : errors_(errors), data_(data), size_(size), windowsError_(windowsError) {}
 
-  bool WriteTemporaryFile(const std::string& path) override {
-    return WriteFileBytes(path, false, data_, size_, windowsError_) == FileWriteResult::kWritten;
+  bool WriteTemporaryFile(const std::string& target, std::string* temporary) override {
+    return WriteStagingFile(data_, size_, target, temporary, windowsError_);
   }
   void DeleteTemporaryFile(const std::string& path) override {
     DeleteFileW(Widen(ExtendedLengthPath(path)).c_str());

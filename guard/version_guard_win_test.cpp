@@ -41,10 +41,10 @@ class ScriptedPrompts : public GuardPrompts {
   std::vector<MessageBoxSpec> boxes;
   std::vector<std::string> langFileErrors;
   bool MayAsk() override { return true; }
-  bool Ask(const MessageBoxSpec& box) override {
+  Answer Ask(const MessageBoxSpec& box) override {
     boxes.push_back(box);
     if (beforeAnswer) beforeAnswer();
-    return answer == kAnswerYes;
+    return AnswerOf(answer);
   }
   void ShowLangFileError(const std::string& fileName) override {
     langFileErrors.push_back(fileName);
@@ -92,7 +92,13 @@ TEST_F(VersionGuardWinTest, OlderPackageAnsweredNoKeepsTheInstalledFile) {
   ASSERT_TRUE(WriteWholeFile(target, CokWithVersion(9)));
   shower.answer = kAnswerNo;
   bool temporaryWhileAsked = false;
-  shower.beforeAnswer = [&] { temporaryWhileAsked = ReadWholeFile(scratch.path + "~vdq2.cok") == kCokPackage; };
+  shower.beforeAnswer = [&] {
+    // Beside the target under a fresh name: "~vdq2.cok.<8 letters>.tmp".
+    const std::string listing = scratch.Listing();
+    const std::size_t at = listing.find("~vdq2.cok.");
+    temporaryWhileAsked = at != std::string::npos && listing.compare(at + 18, 5, ".tmp\n") == 0 &&
+                          ReadWholeFile(scratch.path + listing.substr(at, 22)) == kCokPackage;
+  };
   EXPECT_EQ(InstallOutcome::kKeptInstalled, Install("guardcok", "cok", target));
   EXPECT_TRUE(temporaryWhileAsked);
   EXPECT_EQ(CokWithVersion(9), ReadWholeFile(target));
@@ -198,15 +204,18 @@ TEST_F(VersionGuardWinTest, FailureAfterTheQuestionKeepsTheInstalledFileWhole) {
   EXPECT_FALSE(IsWindowVisible(frame));
 }
 
-TEST_F(VersionGuardWinTest, FailedTemporaryWriteKeepsTheInstalledFile) {
+// A product directory that users may write: whatever they planted at the
+// temporary file's old fixed name stays as it was.
+TEST_F(VersionGuardWinTest, NamePlantedBesideTheTargetIsLeftAlone) {
   const std::string target = scratch.path + "vdq2.cok";
   ASSERT_TRUE(WriteWholeFile(target, CokWithVersion(1)));
-  // The temporary name is taken by a directory.
-  ASSERT_TRUE(CreateDirectoryW(Widen(scratch.path + "~vdq2.cok").c_str(), nullptr));
-  EXPECT_EQ(InstallOutcome::kFailed, Install("guardcok", "cok", target));
+  ASSERT_TRUE(WriteWholeFile(scratch.path + "~vdq2.cok", "planted"));
+  EXPECT_EQ(InstallOutcome::kInstalled, Install("guardcok", "cok", target));
   EXPECT_TRUE(shower.boxes.empty());
-  EXPECT_NE(0u, last.windowsError);
-  EXPECT_EQ(CokWithVersion(1), ReadWholeFile(target));
+  EXPECT_EQ(kCokPackage, ReadWholeFile(target));
+  EXPECT_EQ("planted", ReadWholeFile(scratch.path + "~vdq2.cok"));
+  // No copy of the package left under a name of the setup's.
+  EXPECT_EQ(std::string::npos, scratch.Listing().find("~vdq2.cok."));
 }
 
 TEST_F(VersionGuardWinTest, StraightWriteWhereTheGuardDoesNotApply) {

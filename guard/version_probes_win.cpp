@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/paths.h"
+#include "base/plain_file_win.h"
 #include "guard/version_probes.h"
 #include "base/scoped_handle_win.h"
 #include "base/system_dll_win.h"
@@ -18,16 +19,12 @@ namespace vespodar {
 
 namespace {
 
-bool IsExistingFile(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 std::int32_t ReadDataFileVersion(const std::string& path, const VersionField& field) {
   const std::wstring widePath = Widen(ExtendedLengthPath(path));
-  if (!IsExistingFile(widePath)) return 0;
-  ScopedHandle file(CreateFileW(widePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  // A link planted at the installed file's name is not read through: it has
+  // no version (0) and is replaced as a file.
+  if (!IsPlainFile(widePath)) return 0;
+  ScopedHandle file(OpenForReadingNoFollow(widePath, 0));
   if (!file.valid()) return 0;
   if (SetFilePointer(file.handle, static_cast<LONG>(field.offset), nullptr, FILE_BEGIN) ==
           INVALID_SET_FILE_POINTER &&
@@ -54,7 +51,7 @@ std::int32_t Read3bsVersion(const std::string& path) {
 }
 
 std::int32_t ReadLngVersion(LangFileErrors& errors, const std::string& path) {
-  if (!IsExistingFile(Widen(ExtendedLengthPath(path)))) return 0;
+  if (!IsPlainFile(Widen(ExtendedLengthPath(path)))) return 0;
   std::string bytes;
   std::optional<std::int32_t> version;
   if (ReadTextFileBytes(path, &bytes)) version = LngVersionFromText(bytes);
@@ -99,6 +96,7 @@ const VersionApi& SystemVersionApi() {
 
 std::string ReadExeFileVersion(const std::string& path) {
   const std::wstring widePath = Widen(path);
+  if (!IsPlainFile(widePath)) return std::string();
   SHFILEINFOW info = {};
   if (Shell32().SHGetFileInfoW(widePath.c_str(), 0, &info, sizeof(info), SHGFI_EXETYPE) == 0)
     return std::string();

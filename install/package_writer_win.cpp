@@ -40,20 +40,6 @@ bool WriteAll(HANDLE file, const BYTE* data, DWORD size) {
   return true;
 }
 
-// Writes the package to a staging file that no one else has, under a fresh
-// name; returns its path.
-bool WriteStagingFile(const PackageResource& package, const std::string& target,
-                      std::string* staging, std::uint32_t* windowsError) {
-  for (int attempt = 0; attempt < 8; ++attempt) {
-    *staging = StagingPath(target, RandomLetters(8));
-    const FileWriteResult result =
-        WriteFileBytes(*staging, true, package.data, package.size, windowsError);
-    if (result == FileWriteResult::kWritten) return true;
-    if (result != FileWriteResult::kNameTaken) return false;
-  }
-  return false;
-}
-
 PackageWrite WritePackage(const PackageResource& package, const std::string& target) {
   PackageWrite write;
   const DWORD attributes = GetFileAttributesW(FilePath(target).c_str());
@@ -62,7 +48,8 @@ PackageWrite WritePackage(const PackageResource& package, const std::string& tar
     return write;
   }
   std::string staging;
-  if (!WriteStagingFile(package, target, &staging, &write.windowsError)) return write;
+  if (!WriteStagingFile(package.data, package.size, target, &staging, &write.windowsError))
+    return write;
   if (!ReplaceFileInOneStep(staging, target, &write.windowsError)) {
     DeleteFileW(FilePath(staging).c_str());
     return write;
@@ -89,12 +76,11 @@ bool IsExistingFile(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-FileWriteResult WriteFileBytes(const std::string& path, bool newFileOnly, const void* data,
-                               std::uint32_t size, std::uint32_t* windowsError) {
+FileWriteResult WriteFileBytes(const std::string& path, const void* data, std::uint32_t size,
+                               std::uint32_t* windowsError) {
   const std::wstring widePath = FilePath(path);
   ScopedHandle file(CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr,
-                                newFileOnly ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) {
     const DWORD error = GetLastError();
     SetError(windowsError, error);
@@ -114,6 +100,17 @@ FileWriteResult WriteFileBytes(const std::string& path, bool newFileOnly, const 
     return FileWriteResult::kFailed;
   }
   return FileWriteResult::kWritten;
+}
+
+bool WriteStagingFile(const void* data, std::uint32_t size, const std::string& target,
+                      std::string* staging, std::uint32_t* windowsError) {
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    *staging = StagingPath(target, RandomLetters(8));
+    const FileWriteResult result = WriteFileBytes(*staging, data, size, windowsError);
+    if (result == FileWriteResult::kWritten) return true;
+    if (result != FileWriteResult::kNameTaken) return false;
+  }
+  return false;
 }
 
 bool ReplaceFileInOneStep(const std::string& source, const std::string& target,

@@ -37,14 +37,22 @@ constexpr std::uint32_t kErrorDirectoryNotSupported = 336;
 // failure into *windowsError.
 enum class FileWriteResult {
   kWritten,
-  kNameTaken,   // a new file only was asked for, and the name exists
+  kNameTaken,   // the name exists (a file, a directory or a link)
   kNotCreated,  // any other reason the file could not be created
   kFailed,      // created but not fully written; removed again
 };
-// Creates path (a new file only, or else created or truncated) and writes all
-// bytes, every write checked and the data flushed before the file is closed.
-FileWriteResult WriteFileBytes(const std::string& path, bool newFileOnly, const void* data,
-                               std::uint32_t size, std::uint32_t* windowsError);
+// Creates path as a new file (never opening what stands there: in a product
+// directory that users may write, a planted link would redirect the write)
+// and writes all bytes, every write checked and the data flushed before the
+// file is closed.
+FileWriteResult WriteFileBytes(const std::string& path, const void* data, std::uint32_t size,
+                               std::uint32_t* windowsError);
+// Writes DATA to a new file beside target under a fresh name (StagingPath with
+// a random tag, created exclusively: never a file or link that stood there)
+// and sets *staging to it. False when no name could be had or the write
+// failed; nothing of ours is left then.
+bool WriteStagingFile(const void* data, std::uint32_t size, const std::string& target,
+                      std::string* staging, std::uint32_t* windowsError);
 // Moves source over target in one rename on the same volume, so the target
 // is at every moment the old or the new file. A target held open by a virus
 // scanner is tried again for a few seconds.

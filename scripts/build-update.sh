@@ -15,7 +15,8 @@
 #                         default 1.0.0.N
 #   --guard               turn the version guard on for this update
 #   --out DIR             where the update lands (default build/update)
-#   --sign-cert FILE      sign with this certificate (PEM or DER, or a chain)
+#   --sign-cert FILE      sign with this certificate (PEM or DER, or a chain
+#                         whose first one signs); the setup accepts no other
 #   --sign-key FILE       ... and this private key
 #   --sign-pass TEXT      ... whose pass phrase this is
 #   --sign-url URL        the URL shown in the signature's details
@@ -104,12 +105,17 @@ cmake --build "$tree" -j"$(nproc)" --target VespodarUpdate > "$root/build/update
 mkdir -p "$out"
 target="$out/VespodarUpdate.exe"
 if [[ -n "$cert" ]]; then
+  # Stamped again, naming the signer certificate: the setup accepts its
+  # signature from that certificate alone, chained to a trusted root or not.
+  cp "$tree/VespodarUpdate.exe" "$target.unsigned"
+  "$tool" stamp "$target.unsigned" "$cert" || fail "$cert: no certificate to name in the stamp"
   sign=(osslsigncode sign -certs "$cert" -key "$key" -n "Vespodar update" -h sha256
-        -in "$tree/VespodarUpdate.exe" -out "$target.signing")
+        -in "$target.unsigned" -out "$target.signing")
   [[ -n "$pass" ]] && sign+=(-pass "$pass")
   [[ -n "$url" ]] && sign+=(-i "$url")
   rm -f "$target.signing"
   "${sign[@]}" > "$root/build/update-sign.log" 2>&1 || { cat "$root/build/update-sign.log"; fail "signing failed"; }
+  rm -f "$target.unsigned"
   mv "$target.signing" "$target"
 else
   cp "$tree/VespodarUpdate.exe" "$target"

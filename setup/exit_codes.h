@@ -8,8 +8,9 @@ namespace vespodar {
 // no failure ends with 0. The values follow the Windows Installer codes that
 // deployment tools already know.
 enum ExitCode : int {
-  // The package was written and its size recorded, whatever the user answered
-  // to the launch question.
+  // The package was written and its size recorded (where the product has an
+  // Uninstall entry to record it in), whatever the user answered to the
+  // launch question.
   kExitSuccess = 0,
   // The user may not change machine-wide settings.
   kExitNoRights = 5,
@@ -19,7 +20,7 @@ enum ExitCode : int {
   // was recorded and the launch offered as after an install).
   kExitUserDeclined = 1602,
   // Any other failure: a registry error, the package not written, the size not
-  // recorded.
+  // recorded, a question that could not be shown (nobody answered it).
   kExitFailure = 1603,
   // The product's executable is not in its directory: nothing to update.
   kExitProductMissing = 1605,

@@ -32,6 +32,32 @@ const std::uint16_t kPe32Magic = 0x10B;
 const std::uint16_t kPe32PlusMagic = 0x20B;
 // What the file check holds of the file at a time.
 const std::size_t kFileChunkBytes = 64 * 1024;
+// A certificate table is a few kilobytes; one this large is no signature of
+// ours, and reading it whole would only cost memory.
+const std::size_t kMaxCertificateTableBytes = 1024 * 1024;
+// WIN_CERT_REVISION_2_0 and WIN_CERT_TYPE_PKCS_SIGNED_DATA: what Authenticode
+// writes.
+const std::uint32_t kCertificateRevision = 0x0200;
+const std::uint32_t kCertificateType = 0x0002;
+
+std::size_t PaddedTo8(std::size_t size) { return (size + 7) & ~static_cast<std::size_t>(7); }
+
+// The size of the DER SEQUENCE that begins at DATA, header included; 0 when
+// there is none that fits in SIZE bytes (a definite length of up to 4 bytes).
+std::size_t DerSequenceSize(const std::uint8_t* data, std::size_t size) {
+  if (size < 2 || data[0] != 0x30) return 0;
+  std::size_t header = 2;
+  std::size_t length = data[1];
+  if (length & 0x80) {
+    const std::size_t count = length & 0x7F;
+    if (count == 0 || count > 4 || size < 2 + count) return 0;
+    length = 0;
+    for (std::size_t i = 0; i < count; ++i) length = (length << 8) | data[2 + i];
+    header += count;
+  }
+  if (length > size - header) return 0;
+  return header + length;
+}
 
 // What the digest takes after the covered ranges: the covered length itself,
 // so that a stamp may not be moved to another length.
@@ -104,29 +130,71 @@ HeaderParse ParseHeaders(const std::uint8_t* image, std::size_t headSize, std::s
 
 // What the stamp block and the file's size say, before any digest: distorted,
 // or intact so far (kIntact). READ gives the padding between the stamped
-// length and the certificate table (fewer than 8 bytes).
+// length and the certificate table (fewer than 8 bytes) and the table.
 StampCheck CheckStampBlock(const ImageLayout& layout, const std::uint8_t* stamp, std::size_t size,
-                           const ReadBytes& read) {
+                           const ReadBytes& read, StampedSignature* signature) {
   const std::size_t length = Read32(stamp + 16);
   if (Read32(stamp + 20) != kStampStateStamped || length > size ||
       length < layout.stampOffset + kStampSize)
     return StampCheck::kDistorted;
-  if (layout.certTableSize == 0 && layout.certTableOffset == 0)
-    return size == length ? StampCheck::kIntact : StampCheck::kDistorted;
+  // The entry is left out of the digest: unsigned, it must say so itself, or
+  // it could point at anything appended.
+  if (size == length)
+    return layout.certTableSize == 0 && layout.certTableOffset == 0 ? StampCheck::kIntact
+                                                                    : StampCheck::kDistorted;
   // Signing pads the file to a multiple of 8 with zeros and appends the
   // certificate table; nothing else may follow the stamped bytes.
-  const std::size_t padded = (length + 7) & ~static_cast<std::size_t>(7);
+  const std::size_t padded = PaddedTo8(length);
   if (layout.certTableOffset != padded || layout.certTableOffset > size ||
-      size - layout.certTableOffset != layout.certTableSize)
+      size - layout.certTableOffset != layout.certTableSize ||
+      layout.certTableSize > kMaxCertificateTableBytes)
     return StampCheck::kDistorted;
-  std::uint8_t padding[8] = {};
-  if (padded > length && !read(length, padded - length, padding)) return StampCheck::kHashFailed;
+  std::vector<std::uint8_t> table(padded - length + layout.certTableSize);
+  if (!read(length, table.size(), table.data())) return StampCheck::kHashFailed;
   for (std::size_t i = 0; i < padded - length; ++i)
-    if (padding[i] != 0) return StampCheck::kDistorted;
+    if (table[i] != 0) return StampCheck::kDistorted;
+  if (!IsWellFormedCertificateTable(table.data() + (padded - length), layout.certTableSize))
+    return StampCheck::kDistorted;
+  if (signature) {
+    signature->isSigned = true;
+    std::memcpy(signature->signer.data(), stamp + kStampSignerOffset, signature->signer.size());
+  }
   return StampCheck::kIntact;
 }
 
 }  // namespace
+
+bool IsWellFormedCertificateTable(const std::uint8_t* table, std::size_t size) {
+  if (size == 0) return false;
+  for (std::size_t at = 0; at < size;) {
+    const std::uint8_t* entry = table + at;
+    const std::size_t rest = size - at;
+    if (rest < 8) return false;
+    const std::size_t length = Read32(entry);
+    if (length < 8 || length > rest || Read16(entry + 4) != kCertificateRevision ||
+        Read16(entry + 6) != kCertificateType)
+      return false;
+    const std::size_t der = DerSequenceSize(entry + 8, length - 8);
+    if (der == 0) return false;
+    // From the signature's end to the next 8-byte boundary: zeros, and fewer
+    // than 8 of them (whether the entry's length counts them or not).
+    const std::size_t end = 8 + der;
+    const std::size_t next = PaddedTo8(length);
+    if (next > rest || next - end >= 8) return false;
+    for (std::size_t i = end; i < next; ++i)
+      if (entry[i] != 0) return false;
+    at += next;
+  }
+  return true;
+}
+
+bool SignatureAccepted(std::int32_t trustStatus, const Digest& signerCertificate,
+                       const Digest& stampedSigner) {
+  if (trustStatus != 0 && trustStatus != kTrustUntrustedRoot && trustStatus != kTrustChaining)
+    return false;
+  const Digest none = {};
+  return stampedSigner != none && signerCertificate == stampedSigner;
+}
 
 bool ParseImageLayout(const std::uint8_t* image, std::size_t size, ImageLayout* layout) {
   std::size_t needed = 0;
@@ -160,10 +228,12 @@ StampCheck CheckImageStamp(const std::uint8_t* image, std::size_t size, const Ha
   if (!ParseImageLayout(image, size, &layout)) return StampCheck::kDistorted;
   const std::uint8_t* stamp = image + layout.stampOffset;
   const StampCheck block = CheckStampBlock(
-      layout, stamp, size, [image](std::size_t offset, std::size_t count, std::uint8_t* out) {
+      layout, stamp, size,
+      [image](std::size_t offset, std::size_t count, std::uint8_t* out) {
         std::memcpy(out, image + offset, count);
         return true;
-      });
+      },
+      nullptr);
   if (block != StampCheck::kIntact) return block;
 
   Digest digest;
@@ -172,7 +242,7 @@ StampCheck CheckImageStamp(const std::uint8_t* image, std::size_t size, const Ha
                                                                      : StampCheck::kDistorted;
 }
 
-StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read) {
+StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read, StampedSignature* signature) {
   ImageLayout layout;
   std::vector<std::uint8_t> head;
   std::size_t needed = 0;
@@ -188,7 +258,8 @@ StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read) {
   std::uint8_t stamp[kStampSize];
   if (!read(layout.stampOffset, kStampSize, stamp)) return StampCheck::kHashFailed;
   if (std::memcmp(stamp, kStampMagic, sizeof(kStampMagic)) != 0) return StampCheck::kDistorted;
-  const StampCheck block = CheckStampBlock(layout, stamp, size, read);
+  StampedSignature stamped;
+  const StampCheck block = CheckStampBlock(layout, stamp, size, read, &stamped);
   if (block != StampCheck::kIntact) return block;
 
   const std::size_t length = Read32(stamp + 16);
@@ -206,11 +277,13 @@ StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read) {
   const std::array<std::uint8_t, 4> suffix = LengthSuffix(length);
   Sha256Update(&state, suffix.data(), suffix.size());
   const Digest digest = Sha256Final(&state);
-  return std::memcmp(digest.data(), stamp + 24, digest.size()) == 0 ? StampCheck::kIntact
-                                                                     : StampCheck::kDistorted;
+  if (std::memcmp(digest.data(), stamp + 24, digest.size()) != 0) return StampCheck::kDistorted;
+  *signature = stamped;
+  return StampCheck::kIntact;
 }
 
-bool StampImage(std::uint8_t* image, std::size_t size, const HashRanges& hash, std::string* error) {
+bool StampImage(std::uint8_t* image, std::size_t size, const HashRanges& hash,
+                const Digest& signer, std::string* error) {
   ImageLayout layout;
   if (!ParseImageLayout(image, size, &layout)) {
     *error = "not a PE image with a stamp section";
@@ -227,6 +300,7 @@ bool StampImage(std::uint8_t* image, std::size_t size, const HashRanges& hash, s
   std::uint8_t* stamp = image + layout.stampOffset;
   Write32(stamp + 16, static_cast<std::uint32_t>(size));
   Write32(stamp + 20, kStampStateStamped);
+  std::memcpy(stamp + kStampSignerOffset, signer.data(), signer.size());
   Digest digest;
   if (!DigestOf(image, layout, size, hash, &digest)) {
     *error = "the hash failed";

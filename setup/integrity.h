@@ -8,7 +8,15 @@
 // except what Authenticode leaves out of its own digest (the PE checksum, the
 // certificate table's directory entry, the certificate table) and except the
 // stamp block itself. So signing the setup afterwards keeps it intact, and any
-// other change, including bytes appended after the end, does not.
+// other change, including bytes appended after the end, does not: an unsigned
+// setup's certificate entry must be zero, and a signed one's table must hold
+// well-formed signatures and nothing else.
+//
+// The digest is no secret: anyone can compute it again for a changed file.
+// It catches damage and infection. Who published the setup only its
+// Authenticode signature can say; the stamp names the product team's signer
+// certificate (its SHA-256) so that the setup can tell that signature from
+// any other one.
 //
 // This file holds that rule, once, for the stamping tool and for the check
 // in the setup alike. The hash itself is OpenSSL's on the build machine and
@@ -27,11 +35,13 @@
 namespace vespodar {
 
 constexpr char kStampSectionName[] = ".vdstamp";
-// The block's first bytes; the rest is the stamped length, the state and the
-// digest.
+// The block's first bytes; the rest is the stamped length, the state, the
+// digest and the signer's certificate digest.
 constexpr unsigned char kStampMagic[16] = {'V', 'e', 's', 'p', 'o', 'd', 'a', 'r',
                                            'S', 't', 'a', 'm', 'p', 0, 0, 1};
-constexpr std::size_t kStampSize = 56;  // magic, length (4), state (4), digest (32)
+// magic, length (4), state (4), digest (32), signer (32)
+constexpr std::size_t kStampSize = 88;
+constexpr std::size_t kStampSignerOffset = 56;
 constexpr std::uint32_t kStampStateStamped = 1;
 
 // An incremental SHA-256: Update with each covered range, in order, then the
@@ -63,6 +73,33 @@ std::vector<ByteRange> CoveredRanges(const ImageLayout& layout, std::size_t leng
 // kHashFailed: the check could not be made (the hash or a read failed).
 enum class StampCheck { kIntact, kDistorted, kHashFailed };
 
+// Whether TABLE is an Authenticode certificate table as Windows reads it
+// with its padding check on: WIN_CERTIFICATE entries only (revision 2.0,
+// PKCS#7 signed data), each signature a DER SEQUENCE ending exactly where the
+// entry's own length says, each entry padded to 8 bytes with zeros, and
+// nothing after the last one.
+bool IsWellFormedCertificateTable(const std::uint8_t* table, std::size_t size);
+
+// What a signed setup's own signature check is given: the signer
+// certificate's digest that the stamp names (all zeros when none).
+struct StampedSignature {
+  bool isSigned = false;
+  Digest signer = {};
+};
+
+// WinVerifyTrust's answers that concern only the chain of a signature whose
+// digest and signature verified: no trusted root (a certificate of the
+// product team's own) and a chain that cannot be built.
+constexpr std::int32_t kTrustUntrustedRoot = static_cast<std::int32_t>(0x800B0109);
+constexpr std::int32_t kTrustChaining = static_cast<std::int32_t>(0x800B010A);
+
+// Whether a signed setup passes: its signature verified (TRUST_STATUS 0, or
+// a chain problem alone) and it was made with the signer certificate that
+// the stamp names. Any other signature is foreign; a bad digest or signature
+// never passes.
+bool SignatureAccepted(std::int32_t trustStatus, const Digest& signerCertificate,
+                       const Digest& stampedSigner);
+
 // Checks a stamped image: its stamp, its size against the stamped length (an
 // unsigned file must end there, a signed one may only add the 8-byte padding
 // and the certificate table at its end), and the digest.
@@ -72,13 +109,17 @@ StampCheck CheckImageStamp(const std::uint8_t* image, std::size_t size, const Ha
 using ReadBytes = FunctionRef<bool(std::size_t offset, std::size_t count, std::uint8_t* out)>;
 
 // CheckImageStamp on a file of SIZE bytes that is read piece by piece, with
-// SHA-256 (sha256.h): only its headers, its stamp block and 64 KiB of it are
-// held at a time. kHashFailed when a read failed.
-StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read);
+// SHA-256 (sha256.h): only its headers, its stamp block, its certificate
+// table and 64 KiB of it are held at a time. kHashFailed when a read failed.
+// On kIntact, *signature says whether the file is signed and by whom the
+// stamp says it must be (the signature itself is the caller's to verify).
+StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read, StampedSignature* signature);
 
-// Writes the stamp into an unsigned image in place. False with a reason when
-// the image cannot be stamped.
-bool StampImage(std::uint8_t* image, std::size_t size, const HashRanges& hash, std::string* error);
+// Writes the stamp into an unsigned image in place, naming SIGNER (the SHA-256
+// of the certificate it will be signed with; zeros when it will not be).
+// False with a reason when the image cannot be stamped.
+bool StampImage(std::uint8_t* image, std::size_t size, const HashRanges& hash,
+                const Digest& signer, std::string* error);
 
 }  // namespace vespodar
 

@@ -58,27 +58,53 @@ std::vector<std::uint8_t> MakeImage() {
   return image;
 }
 
+const Digest kNoSigner = {};
+
 std::vector<std::uint8_t> Stamped() {
   std::vector<std::uint8_t> image = MakeImage();
   std::string error;
-  EXPECT_TRUE(StampImage(image.data(), image.size(), Sha256, &error)) << error;
+  EXPECT_TRUE(StampImage(image.data(), image.size(), Sha256, kNoSigner, &error)) << error;
   return image;
+}
+
+// One WIN_CERTIFICATE (revision 2.0, PKCS#7) whose signature is a DER
+// SEQUENCE of CONTENT bytes, its length counting the zero padding to 8.
+std::vector<std::uint8_t> Certificate(std::size_t content) {
+  std::vector<std::uint8_t> entry(8, 0);
+  entry.push_back(0x30);
+  if (content < 0x80) {
+    entry.push_back(static_cast<std::uint8_t>(content));
+  } else {
+    entry.push_back(0x82);
+    entry.push_back(static_cast<std::uint8_t>(content >> 8));
+    entry.push_back(static_cast<std::uint8_t>(content));
+  }
+  entry.resize(entry.size() + content, 0xC5);
+  while (entry.size() % 8) entry.push_back(0);
+  Put32(entry, 0, static_cast<std::uint32_t>(entry.size()));
+  Put16(entry, 4, 0x0200);
+  Put16(entry, 6, 0x0002);
+  return entry;
 }
 
 // What a signing tool does: set the checksum, pad to 8 bytes, append the
 // certificate table and point the directory entry at it.
-void Sign(std::vector<std::uint8_t>& image, std::size_t certificateSize = 64) {
+void Sign(std::vector<std::uint8_t>& image,
+          const std::vector<std::uint8_t>& table = Certificate(54),
+          std::size_t certEntry = kCertEntry) {
   Put32(image, kChecksum, 0x12345678);
   while (image.size() % 8) image.push_back(0);
-  const std::size_t table = image.size();
-  image.resize(table + certificateSize, 0xC5);
-  Put32(image, kCertEntry, static_cast<std::uint32_t>(table));
-  Put32(image, kCertEntry + 4, static_cast<std::uint32_t>(certificateSize));
+  const std::size_t at = image.size();
+  image.insert(image.end(), table.begin(), table.end());
+  Put32(image, certEntry, static_cast<std::uint32_t>(at));
+  Put32(image, certEntry + 4, static_cast<std::uint32_t>(table.size()));
 }
 
 // The file check reads the image piece by piece: never past its end, never
 // more than the headers or a chunk at once.
-StampCheck CheckFile(const std::vector<std::uint8_t>& image) {
+StampCheck CheckFile(const std::vector<std::uint8_t>& image,
+                     StampedSignature* signature = nullptr) {
+  StampedSignature ignored;
   return CheckFileStamp(image.size(),
                         [&image](std::size_t offset, std::size_t count, std::uint8_t* out) {
                           EXPECT_LE(offset, image.size());
@@ -86,7 +112,8 @@ StampCheck CheckFile(const std::vector<std::uint8_t>& image) {
                           EXPECT_LE(count, std::max<std::size_t>(4096, 64 * 1024));
                           std::memcpy(out, image.data() + offset, count);
                           return true;
-                        });
+                        },
+                        signature ? signature : &ignored);
 }
 
 // Every image is judged by both checks, which must agree.
@@ -168,6 +195,138 @@ TEST(IntegrityTest, SignedImageStaysIntactButNothingMayBeAdded) {
   EXPECT_EQ(StampCheck::kDistorted, Check(lying));
 }
 
+// Bytes appended to an unsigned setup with the certificate entry pointed at
+// them: what the entry's place outside the digest would let through unless
+// the table itself is judged.
+TEST(IntegrityTest, CertificateEntryMustBeZeroOrPointAtWellFormedSignatures) {
+  const std::vector<std::uint8_t> image = Stamped();
+  std::vector<std::uint8_t> pointed = image;
+  Sign(pointed, std::vector<std::uint8_t>(32, 0xAB));
+  EXPECT_EQ(StampCheck::kDistorted, Check(pointed));
+  // Unsigned, and the entry pointing into the file itself.
+  std::vector<std::uint8_t> inside = image;
+  Put32(inside, kCertEntry, kText);
+  Put32(inside, kCertEntry + 4, 16);
+  EXPECT_EQ(StampCheck::kDistorted, Check(inside));
+  std::vector<std::uint8_t> sizeOnly = image;
+  Put32(sizeOnly, kCertEntry + 4, 8);
+  EXPECT_EQ(StampCheck::kDistorted, Check(sizeOnly));
+
+  // Signed with the signer the stamp names: the file check hands it on.
+  Digest signer;
+  signer.fill(0x5E);
+  std::vector<std::uint8_t> signedImage = MakeImage();
+  std::string error;
+  ASSERT_TRUE(StampImage(signedImage.data(), signedImage.size(), Sha256, signer, &error));
+  StampedSignature signature;
+  EXPECT_EQ(StampCheck::kIntact, CheckFile(signedImage, &signature));
+  EXPECT_FALSE(signature.isSigned);
+  Sign(signedImage);
+  EXPECT_EQ(StampCheck::kIntact, CheckFile(signedImage, &signature));
+  EXPECT_TRUE(signature.isSigned);
+  EXPECT_EQ(signer, signature.signer);
+}
+
+TEST(IntegrityTest, CertificateTableHoldsSignaturesAndNothingHidden) {
+  const std::vector<std::uint8_t> one = Certificate(51);  // 8 + 2 + 51, padded to 64
+  std::vector<std::uint8_t> two = one;
+  const std::vector<std::uint8_t> second = Certificate(300);
+  two.insert(two.end(), second.begin(), second.end());
+  // Its length without the padding, as some tools write it.
+  std::vector<std::uint8_t> unpaddedLength = one;
+  Put32(unpaddedLength, 0, 8 + 2 + 51);
+
+  // Hidden bytes at the end of the signature, the entry's length and the
+  // table's size enlarged to cover them.
+  std::vector<std::uint8_t> hidden = one;
+  hidden.insert(hidden.end(), 16, 0x77);
+  Put32(hidden, 0, static_cast<std::uint32_t>(hidden.size()));
+  // The same with zeros: still more than the padding to 8 bytes.
+  std::vector<std::uint8_t> hiddenZeros = one;
+  hiddenZeros.insert(hiddenZeros.end(), 8, 0);
+  Put32(hiddenZeros, 0, static_cast<std::uint32_t>(hiddenZeros.size()));
+  // Bytes after the last entry, the table's size enlarged alone.
+  std::vector<std::uint8_t> trailing = one;
+  trailing.insert(trailing.end(), 8, 0);
+  std::vector<std::uint8_t> badPadding = one;
+  badPadding[63] = 1;
+  std::vector<std::uint8_t> revision1 = one;
+  Put16(revision1, 4, 0x0100);
+  std::vector<std::uint8_t> notPkcs7 = one;
+  Put16(notPkcs7, 6, 0x0001);
+  std::vector<std::uint8_t> tooLong = one;
+  Put32(tooLong, 0, 72);
+  std::vector<std::uint8_t> tooShort = one;
+  Put32(tooShort, 0, 4);
+  std::vector<std::uint8_t> notSequence = one;
+  notSequence[8] = 0x31;
+  std::vector<std::uint8_t> indefinite = one;
+  indefinite[9] = 0x80;
+  std::vector<std::uint8_t> derTooLong = one;
+  derTooLong[9] = 60;
+
+  const struct {
+    const char* name;
+    const std::vector<std::uint8_t>& table;
+    bool wellFormed;
+  } cases[] = {
+      {"one", one, true},
+      {"two", two, true},
+      {"unpadded length", unpaddedLength, true},
+      {"hidden", hidden, false},
+      {"hidden zeros", hiddenZeros, false},
+      {"trailing", trailing, false},
+      {"bad padding", badPadding, false},
+      {"revision 1", revision1, false},
+      {"not PKCS#7", notPkcs7, false},
+      {"entry longer than the table", tooLong, false},
+      {"entry shorter than its header", tooShort, false},
+      {"not a SEQUENCE", notSequence, false},
+      {"indefinite length", indefinite, false},
+      {"SEQUENCE past its entry", derTooLong, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.wellFormed, IsWellFormedCertificateTable(c.table.data(), c.table.size())) << c.name;
+    std::vector<std::uint8_t> image = Stamped();
+    Sign(image, c.table);
+    EXPECT_EQ(c.wellFormed ? StampCheck::kIntact : StampCheck::kDistorted, Check(image)) << c.name;
+  }
+  EXPECT_FALSE(IsWellFormedCertificateTable(one.data(), 0));
+}
+
+// What WinVerifyTrust said, and whose certificate signed: only the signer
+// the stamp names passes, and only over a signature that verified.
+TEST(IntegrityTest, SignatureAcceptedOnlyFromTheStampedSigner) {
+  Digest ours, theirs;
+  ours.fill(0x11);
+  theirs.fill(0x22);
+  const std::int32_t kBadDigest = static_cast<std::int32_t>(0x80096010);     // TRUST_E_BAD_DIGEST
+  const std::int32_t kNoSignature = static_cast<std::int32_t>(0x800B0100);   // TRUST_E_NOSIGNATURE
+  const std::int32_t kCertSignature = static_cast<std::int32_t>(0x80096004); // TRUST_E_CERT_SIGNATURE
+  const std::int32_t kExpired = static_cast<std::int32_t>(0x800B0101);       // CERT_E_EXPIRED
+  const struct {
+    std::int32_t status;
+    const Digest& signer;
+    const Digest& stamped;
+    bool accepted;
+  } cases[] = {
+      {0, ours, ours, true},
+      {kTrustUntrustedRoot, ours, ours, true},
+      {kTrustChaining, ours, ours, true},
+      {0, theirs, ours, false},                    // a foreign signature, even a trusted one
+      {kTrustUntrustedRoot, theirs, ours, false},  // somebody's own certificate
+      {0, kNoSigner, kNoSigner, false},            // the stamp names nobody
+      {kTrustUntrustedRoot, ours, kNoSigner, false},
+      {kBadDigest, ours, ours, false},
+      {kNoSignature, ours, ours, false},
+      {kCertSignature, ours, ours, false},
+      {kExpired, ours, ours, false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.accepted, SignatureAccepted(c.status, c.signer, c.stamped))
+        << std::hex << c.status << " " << int(c.signer[0]) << " " << int(c.stamped[0]);
+}
+
 // The same image as a 64-bit program (PE32+): a 240-byte optional header
 // whose data directories begin at 112.
 TEST(IntegrityTest, SixtyFourBitImageLeavesOutItsOwnCertificateEntry) {
@@ -191,7 +350,7 @@ TEST(IntegrityTest, SixtyFourBitImageLeavesOutItsOwnCertificateEntry) {
   EXPECT_EQ(kStamp, layout.stampOffset);
 
   std::string error;
-  ASSERT_TRUE(StampImage(image.data(), image.size(), Sha256, &error)) << error;
+  ASSERT_TRUE(StampImage(image.data(), image.size(), Sha256, kNoSigner, &error)) << error;
   ASSERT_EQ(StampCheck::kIntact, Check(image));
   // Where a 32-bit image has its certificate entry, this one has covered
   // bytes (its heap sizes).
@@ -200,11 +359,7 @@ TEST(IntegrityTest, SixtyFourBitImageLeavesOutItsOwnCertificateEntry) {
   EXPECT_EQ(StampCheck::kDistorted, Check(changed));
 
   std::vector<std::uint8_t> signedImage = image;
-  Put32(signedImage, kChecksum, 0x12345678);
-  const std::size_t table = signedImage.size();
-  signedImage.resize(table + 64, 0xC5);
-  Put32(signedImage, certEntry, static_cast<std::uint32_t>(table));
-  Put32(signedImage, certEntry + 4, 64);
+  Sign(signedImage, Certificate(54), certEntry);
   EXPECT_EQ(StampCheck::kIntact, Check(signedImage));
 
   // Neither format's magic, or a header too short for the certificate entry.
@@ -220,7 +375,7 @@ TEST(IntegrityTest, SignedImageWithPaddingToEightBytes) {
   std::vector<std::uint8_t> image = MakeImage();
   image.resize(kImageSize + 3, 0x5A);  // stamped length not a multiple of 8
   std::string error;
-  ASSERT_TRUE(StampImage(image.data(), image.size(), Sha256, &error));
+  ASSERT_TRUE(StampImage(image.data(), image.size(), Sha256, kNoSigner, &error));
   std::vector<std::uint8_t> signedImage = image;
   Sign(signedImage);
   EXPECT_EQ(kImageSize + 8 + 64, signedImage.size());
@@ -236,12 +391,12 @@ TEST(IntegrityTest, UnstampedSignedTwiceOrNotAnImageIsRefused) {
   std::vector<std::uint8_t> signedImage = MakeImage();
   Sign(signedImage);
   std::string error;
-  EXPECT_FALSE(StampImage(signedImage.data(), signedImage.size(), Sha256, &error));
+  EXPECT_FALSE(StampImage(signedImage.data(), signedImage.size(), Sha256, kNoSigner, &error));
   EXPECT_NE(std::string::npos, error.find("signed"));
 
   std::vector<std::uint8_t> noMagic = MakeImage();
   noMagic[kStamp] = 'v';
-  EXPECT_FALSE(StampImage(noMagic.data(), noMagic.size(), Sha256, &error));
+  EXPECT_FALSE(StampImage(noMagic.data(), noMagic.size(), Sha256, kNoSigner, &error));
   EXPECT_EQ(StampCheck::kDistorted, Check(noMagic));
 
   for (std::size_t size : {std::size_t(0), std::size_t(2), std::size_t(63), kPe + 4, kSections}) {
@@ -267,7 +422,7 @@ TEST(IntegrityTest, FileCheckReadsInPiecesAndReportsAFailedRead) {
   image.resize(300 * 1024 + 5, 0x5A);
   for (std::size_t i = kImageSize; i < image.size(); i += 997) image[i] = static_cast<std::uint8_t>(i);
   std::string error;
-  ASSERT_TRUE(StampImage(image.data(), image.size(), Sha256, &error)) << error;
+  ASSERT_TRUE(StampImage(image.data(), image.size(), Sha256, kNoSigner, &error)) << error;
   EXPECT_EQ(Check(image), StampCheck::kIntact);
   image[200 * 1024] ^= 1;
   EXPECT_EQ(Check(image), StampCheck::kDistorted);
@@ -276,13 +431,16 @@ TEST(IntegrityTest, FileCheckReadsInPiecesAndReportsAFailedRead) {
   // A file that stops being readable part-way cannot be judged.
   for (std::size_t failAt : {std::size_t{0}, std::size_t{kStamp}, std::size_t{128 * 1024}}) {
     std::size_t reads = 0;
+    StampedSignature signature;
     const StampCheck check = CheckFileStamp(
-        image.size(), [&](std::size_t offset, std::size_t count, std::uint8_t* out) {
+        image.size(),
+        [&](std::size_t offset, std::size_t count, std::uint8_t* out) {
           ++reads;
           if (offset <= failAt && failAt < offset + count) return false;
           std::memcpy(out, image.data() + offset, count);
           return true;
-        });
+        },
+        &signature);
     EXPECT_EQ(check, StampCheck::kHashFailed) << failAt;
     EXPECT_GE(reads, 1u);
   }

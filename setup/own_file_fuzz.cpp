@@ -55,7 +55,7 @@ void Put32(std::vector<std::uint8_t>& image, std::size_t at, std::uint32_t value
 // 16 directories, one section ".vdstamp" holding the stamp block's magic.
 // Random bytes almost never get this far; changes to it reach every check.
 std::vector<std::uint8_t> MinimalImage() {
-  std::vector<std::uint8_t> image(0x240, 0);
+  std::vector<std::uint8_t> image(0x260, 0);
   image[0] = 'M';
   image[1] = 'Z';
   Put32(image, 60, 0x40);
@@ -68,7 +68,7 @@ std::vector<std::uint8_t> MinimalImage() {
   image[0x59] = 0x01;  // PE32
   Put32(image, 0x58 + 92, 16);
   std::memcpy(&image[0x138], kStampSectionName, sizeof(kStampSectionName));
-  Put32(image, 0x138 + 16, 0x40);
+  Put32(image, 0x138 + 16, 0x60);
   Put32(image, 0x138 + 20, 0x200);
   std::memcpy(&image[0x200], kStampMagic, sizeof(kStampMagic));
   return image;
@@ -84,7 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const bool templateStamps = [] {
     std::vector<std::uint8_t> image = MinimalImage();
     std::string error;
-    return StampImage(image.data(), image.size(), CheckedHash(image.data(), image.size()), &error);
+    return StampImage(image.data(), image.size(), CheckedHash(image.data(), image.size()), Digest{},
+                      &error);
   }();
   // Else the structured half of the inputs would test nothing.
   Check(templateStamps);
@@ -110,25 +111,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(out, image.data() + offset, count);
     return true;
   };
-  Check(CheckFileStamp(image.size(), read) ==
+  StampedSignature signature;
+  Check(CheckFileStamp(image.size(), read, &signature) ==
         CheckImageStamp(image.data(), image.size(), Sha256Ranges));
 
   std::string error;
-  if (!StampImage(image.data(), image.size(), CheckedHash(image.data(), image.size()), &error))
+  if (!StampImage(image.data(), image.size(), CheckedHash(image.data(), image.size()), Digest{},
+                  &error))
     return 0;
   Check(CheckImageStamp(image.data(), image.size(), CheckedHash(image.data(), image.size())) ==
         StampCheck::kIntact);
   {
     // Stamped with SHA-256, the file check finds it intact too.
     std::vector<std::uint8_t> stamped = image;
-    Check(StampImage(stamped.data(), stamped.size(), Sha256Ranges, &error));
+    Check(StampImage(stamped.data(), stamped.size(), Sha256Ranges, Digest{}, &error));
     const auto readStamped = [&stamped](std::size_t offset, std::size_t count,
                                              std::uint8_t* out) {
       Check(offset <= stamped.size() && count <= stamped.size() - offset);
       std::memcpy(out, stamped.data() + offset, count);
       return true;
     };
-    Check(CheckFileStamp(stamped.size(), readStamped) == StampCheck::kIntact);
+    Check(CheckFileStamp(stamped.size(), readStamped, &signature) == StampCheck::kIntact);
+    Check(!signature.isSigned);
   }
 
   ImageLayout layout;

@@ -2,10 +2,15 @@
 
 #include <windows.h>
 
+#include <softpub.h>
+#include <wintrust.h>
+
 #include <vector>
 
-#include "setup/integrity.h"
 #include "base/scoped_handle_win.h"
+#include "base/sha256.h"
+#include "base/system_dll_win.h"
+#include "setup/integrity.h"
 
 namespace vespodar {
 
@@ -31,6 +36,43 @@ bool ReadAt(HANDLE file, std::size_t offset, std::size_t count, std::uint8_t* ou
     count -= got;
   }
   return true;
+}
+
+// Whether the own file's Authenticode signature verifies and was made with
+// the signer certificate that its stamp names. Nothing is fetched from the
+// network: no revocation check, no download of missing certificates.
+bool OwnSignatureAccepted(const wchar_t* path, HANDLE file, const Digest& stampedSigner) {
+  const TrustFunctions& trust = Trust();
+  WINTRUST_FILE_INFO fileInfo = {};
+  fileInfo.cbStruct = sizeof(fileInfo);
+  fileInfo.pcwszFilePath = path;
+  fileInfo.hFile = file;  // the file checked so far, not whatever the name holds now
+  WINTRUST_DATA data = {};
+  data.cbStruct = sizeof(data);
+  data.dwUIChoice = WTD_UI_NONE;
+  data.fdwRevocationChecks = WTD_REVOKE_NONE;
+  data.dwUnionChoice = WTD_CHOICE_FILE;
+  data.pFile = &fileInfo;
+  data.dwStateAction = WTD_STATEACTION_VERIFY;
+  data.dwProvFlags = WTD_REVOCATION_CHECK_NONE | WTD_CACHE_ONLY_URL_RETRIEVAL;
+  GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+  const HWND noUser = static_cast<HWND>(INVALID_HANDLE_VALUE);
+  const LONG status = trust.WinVerifyTrust(noUser, &action, &data);
+  Digest signer = {};
+  CRYPT_PROVIDER_DATA* provider = trust.WTHelperProvDataFromStateData(data.hWVTStateData);
+  CRYPT_PROVIDER_SGNR* signerInfo =
+      provider ? trust.WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+  CRYPT_PROVIDER_CERT* certificate =
+      signerInfo ? trust.WTHelperGetProvCertFromChain(signerInfo, 0) : nullptr;
+  if (certificate && certificate->pCert) {
+    Sha256State state;
+    Sha256Init(&state);
+    Sha256Update(&state, certificate->pCert->pbCertEncoded, certificate->pCert->cbCertEncoded);
+    signer = Sha256Final(&state);
+  }
+  data.dwStateAction = WTD_STATEACTION_CLOSE;
+  trust.WinVerifyTrust(noUser, &action, &data);
+  return SignatureAccepted(status, signer, stampedSigner);
 }
 
 }  // namespace
@@ -63,14 +105,18 @@ OwnFileCheck CheckOwnFile() {
   // process's memory beside the loaded image.
   const HANDLE file = own.handle;
   DWORD readError = 0;
+  StampedSignature signature;
   const StampCheck check = CheckFileStamp(
-      size, [file, &readError](std::size_t offset, std::size_t count, std::uint8_t* out) {
+      size,
+      [file, &readError](std::size_t offset, std::size_t count, std::uint8_t* out) {
         if (ReadAt(file, offset, count, out)) return true;
         readError = GetLastError();
         return false;
-      });
+      },
+      &signature);
   switch (check) {
     case StampCheck::kIntact:
+      if (signature.isSigned && !OwnSignatureAccepted(path.data(), file, signature.signer)) break;
       return {OwnFileState::kIntact, 0};
     case StampCheck::kHashFailed:
       return {OwnFileState::kUnreadable, readError};

@@ -30,11 +30,11 @@ ExitCode Reporter::Report(Failure failure, std::uint32_t /*windowsError*/,
   return report.exitCode;
 }
 
-bool Reporter::Ask(const MessageBoxSpec& question) {
-  return shower_.ShowMessageBox(question) == kAnswerYes;
+Answer Reporter::Ask(const MessageBoxSpec& question) {
+  return AnswerOf(shower_.ShowMessageBox(question));
 }
 
-bool Reporter::AskBilingualQuestion(const BilingualText& text) {
+Answer Reporter::AskBilingualQuestion(const BilingualText& text) {
   return Ask(QuestionBox(context_, text));
 }
 

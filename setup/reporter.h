@@ -46,10 +46,10 @@ class Reporter {
   // detail is the varying part of its text (the target of a write).
   ExitCode Report(Failure failure, std::uint32_t windowsError = 0,
                   const std::string* detail = nullptr);
-  // A yes/no question; true only for Yes.
-  bool Ask(const MessageBoxSpec& question);
+  // A yes/no question. kNotShown is a failure of the run, never a No.
+  Answer Ask(const MessageBoxSpec& question);
   // The question box of a catalog text, in the user's language.
-  bool AskBilingualQuestion(const BilingualText& text);
+  Answer AskBilingualQuestion(const BilingualText& text);
   // Questions are asked unless the run is silent.
   bool MayAsk();
   // The language file error box (the run goes on).

@@ -36,10 +36,20 @@ bool VerifyOwnFile(UpdateSteps& steps, Failure* failure, std::uint32_t* windowsE
 
 SizeRecord RecordInstalledSize(SetupContext& context, UpdateSteps& steps,
                                std::uint32_t* windowsError) {
-  // The size goes to the main branch even when the entry was found only in the
-  // 32-bit one: that is where Windows' own list of programs looks first.
+  // Windows shows the size of the entry it lists; a key made in the other
+  // branch would show nowhere and outlive the product's uninstall.
+  std::string entry = context.folders.uninstallRoot;
+  switch (context.folders.entryBranch) {
+    case InstallDirSource::kDefault:
+      return SizeRecord::kNoEntry;
+    case InstallDirSource::kWow64Branch:
+      entry = Wow6432Path(entry);
+      break;
+    case InstallDirSource::kMainBranch:
+      break;
+  }
   const ScopedOpenKey key(*context.registry, RegistryRoot::kLocalMachine,
-                          context.folders.uninstallRoot + context.productName, true);
+                          entry + context.productName, false);
   if (!key.opened()) return SizeRecord::kRegistryFailed;
   const std::int32_t size = steps.DirectorySizeKb(context.folders.installDir);
   if (size == -1) return SizeRecord::kNoDirectory;
@@ -78,9 +88,17 @@ ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps) {
   if (!steps.FileExists(installDir + context.productName + ".exe"))
     return reporter.Report(Failure::kProductMissing);
 
-  if (!context.modestMode &&
-      !reporter.AskBilingualQuestion(InstallQuestionText(context, context.packageDisplayName)))
-    return kExitUserDeclined;
+  if (!context.modestMode) {
+    switch (reporter.AskBilingualQuestion(InstallQuestionText(context, context.packageDisplayName))) {
+      case Answer::kYes:
+        break;
+      case Answer::kNo:
+        return kExitUserDeclined;
+      case Answer::kNotShown:
+        // Nobody answered: the run failed, it was not declined.
+        return kExitFailure;
+    }
+  }
 
   const std::string target = installDir + packageFile;
   const PackageWrite written = steps.InstallPackageFile(
@@ -93,6 +111,7 @@ ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps) {
   std::uint32_t sizeError = 0;
   switch (RecordInstalledSize(context, steps, &sizeError)) {
     case SizeRecord::kRecorded:
+    case SizeRecord::kNoEntry:  // a product without an entry shows no size anywhere
       break;
     case SizeRecord::kNoDirectory:
       exitCode = kExitFailure;
@@ -105,8 +124,10 @@ ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps) {
   if (context.modestMode) {
     if (context.arguments.size() >= 2 && LowerAscii(context.arguments[1]) == "runapp")
       steps.StartProductAndWait();
-  } else if (reporter.Ask(LaunchQuestionBox(context, context.packageDisplayName))) {
-    steps.StartProductAndWait();
+  } else {
+    const Answer launch = reporter.Ask(LaunchQuestionBox(context, context.packageDisplayName));
+    if (launch == Answer::kYes) steps.StartProductAndWait();
+    if (launch == Answer::kNotShown) exitCode = kExitFailure;
   }
   // The user kept the newer file the product already had: the update was
   // declined, though nothing went wrong.

@@ -60,11 +60,13 @@ bool VerifyOwnFile(UpdateSteps& steps, Failure* failure, std::uint32_t* windowsE
 // How the record of EstimatedSize ended.
 enum class SizeRecord {
   kRecorded,
+  kNoEntry,         // the product has no Uninstall entry: nothing to record
   kNoDirectory,     // the walk found no directory: nothing written
   kRegistryFailed,  // the key could not be opened or the value not written
 };
-// Writes EstimatedSize into the product's Uninstall key (created when
-// missing). *windowsError is the registry's error on kRegistryFailed.
+// Writes EstimatedSize into the product's Uninstall entry, in the branch
+// where discovery found it; no key is ever created. *windowsError is the
+// registry's error on kRegistryFailed.
 SizeRecord RecordInstalledSize(SetupContext& context, UpdateSteps& steps,
                                std::uint32_t* windowsError);
 

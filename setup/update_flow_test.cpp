@@ -121,6 +121,14 @@ TEST_F(UpdateFlowTest, BothQuestionsYesInstallsRecordsAndStarts) {
   EXPECT_FALSE(fake->KeyOpen());
 }
 
+TEST_F(UpdateFlowTest, LaunchQuestionThatCannotBeShownFailsTheRunAfterTheInstall) {
+  steps.answers = {kAnswerYes, 0};
+  EXPECT_EQ(kExitFailure, Run());
+  EXPECT_TRUE(steps.Called("install vdq2.cok"));
+  EXPECT_EQ(4431, RecordedSize());
+  EXPECT_FALSE(steps.Called("start"));
+}
+
 TEST_F(UpdateFlowTest, GuardedPackageIsWrittenThroughTheGuard) {
   EXPECT_FALSE(context.guardVersions);
   context.guardVersions = true;
@@ -143,11 +151,13 @@ TEST_F(UpdateFlowTest, RussianUserGetsRussianInstallQuestionAndTheSameLaunchQues
   EXPECT_FALSE(steps.Called("start"));
 }
 
+// A box that could not be shown (0; Wine says -1) is nobody's No: the run
+// failed. Either way nothing is written.
 TEST_F(UpdateFlowTest, AnythingButYesToInstallWritesNothing) {
-  for (int answer : {7, 0, 2}) {
+  for (int answer : {7, 2, 0, -1}) {
     FakeSteps fresh;
     fresh.answers = {answer};
-    EXPECT_EQ(kExitUserDeclined, RunUpdate(context, fresh)) << answer;
+    EXPECT_EQ(answer > 0 ? kExitUserDeclined : kExitFailure, RunUpdate(context, fresh)) << answer;
     EXPECT_EQ(1u, fresh.boxes.size());
     EXPECT_FALSE(fresh.Called("install"));
     EXPECT_FALSE(fresh.Called("size"));
@@ -290,11 +300,13 @@ TEST_F(UpdateFlowTest, UnrecordableSizeShowsRegistryErrorThenOffersLaunch) {
   EXPECT_FALSE(fake->KeyOpen());
 }
 
-TEST_F(UpdateFlowTest, UninstallKeyThatCannotBeOpenedIsARegistryError) {
+// A key that discovery could not open is no entry: the default location is
+// updated, and no size is written anywhere.
+TEST_F(UpdateFlowTest, UninstallKeyThatCannotBeOpenedIsNoEntry) {
   fake->Deny(RegistryRoot::kLocalMachine, kUninstallKey);
-  EXPECT_EQ(kExitFailure, Run({"modest"}));
-  ASSERT_EQ(1u, steps.boxes.size());
-  EXPECT_EQ("No access to system registry", steps.boxes[0].text);
+  EXPECT_EQ(kExitSuccess, Run({"modest"}));
+  EXPECT_TRUE(steps.boxes.empty());
+  EXPECT_EQ("C:\\Program Files\\Vespodar\\vdq2.cok", steps.installedTarget);
   EXPECT_FALSE(steps.Called("size"));
 }
 
@@ -305,17 +317,30 @@ TEST_F(UpdateFlowTest, SizeUnknownWritesNoValueAndFails) {
   EXPECT_EQ(-1, RecordedSize());
 }
 
-TEST_F(UpdateFlowTest, EntryFoundOnlyInThe32BitBranchGetsItsSizeInTheMainBranch) {
-  fake = new FakeRegistry();
-  context.registry.reset(fake);
-  fake->AddText(RegistryRoot::kLocalMachine, kWindowsKey, "ProgramFilesDir", "C:\\Program Files");
-  fake->AddText(RegistryRoot::kLocalMachine,
-                "Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vespodar",
-                "UninstallString", "D:\\Old\\Vespodar\\uninst.exe");
-  EXPECT_EQ(kExitSuccess, Run({"modest"}));
-  EXPECT_EQ("D:\\Old\\Vespodar\\vdq2.cok", steps.installedTarget);
-  EXPECT_TRUE(fake->HasKey(RegistryRoot::kLocalMachine, kUninstallKey));
-  EXPECT_EQ(4431, RecordedSize());
+// The size goes where the entry is, and no key is made where none was.
+TEST_F(UpdateFlowTest, SizeGoesToTheBranchOfTheEntryAndNowhereElse) {
+  const char kWowKey[] =
+      "Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vespodar";
+  for (const bool wowEntry : {true, false}) {
+    SCOPED_TRACE(wowEntry);
+    fake = new FakeRegistry();
+    context.registry.reset(fake);
+    steps = FakeSteps();
+    fake->AddText(RegistryRoot::kLocalMachine, kWindowsKey, "ProgramFilesDir", "C:\\Program Files");
+    if (wowEntry)
+      fake->AddText(RegistryRoot::kLocalMachine, kWowKey, "UninstallString",
+                    "D:\\Old\\Vespodar\\uninst.exe");
+    EXPECT_EQ(kExitSuccess, Run({"modest"}));
+    EXPECT_TRUE(steps.boxes.empty());
+    EXPECT_EQ(wowEntry ? "D:\\Old\\Vespodar\\vdq2.cok" : "C:\\Program Files\\Vespodar\\vdq2.cok",
+              steps.installedTarget);
+    EXPECT_FALSE(fake->HasKey(RegistryRoot::kLocalMachine, kUninstallKey));
+    if (wowEntry)
+      EXPECT_EQ(4431, fake->Integers(RegistryRoot::kLocalMachine, kWowKey).at("EstimatedSize"));
+    else
+      EXPECT_FALSE(fake->HasKey(RegistryRoot::kLocalMachine, kWowKey));
+    EXPECT_FALSE(fake->KeyOpen());
+  }
 }
 
 TEST_F(UpdateFlowTest, RegistryErrorDuringDiscoveryStopsEverything) {

@@ -1,7 +1,11 @@
 // Build-time tool of the product team: writes the integrity stamp into the
 // linked setup, and tells whether a setup is intact and what it carries.
 //
-//   update_tool stamp FILE    stamp FILE in place (before any signing)
+//   update_tool stamp FILE [SIGNER]
+//                             stamp FILE in place (before any signing);
+//                             SIGNER is the certificate (PEM or DER; of a
+//                             chain the first) it will be signed with, which
+//                             the setup then takes as the product team's own
 //   update_tool check FILE    print whether FILE is intact and its package;
 //                             exit 0 when intact, 1 when not
 //   update_tool version KIND FILE
@@ -16,6 +20,8 @@
 // setup runs when it checks itself; only the hash differs (OpenSSL here).
 
 #include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -43,6 +49,22 @@ bool Sha256(const std::vector<std::pair<const std::uint8_t*, std::size_t>>& part
   unsigned int size = 0;
   ok = ok && EVP_DigestFinal_ex(context, digest->data(), &size) == 1 && size == digest->size();
   EVP_MD_CTX_free(context);
+  return ok;
+}
+
+// The SHA-256 of the DER form of the first certificate in PATH.
+bool CertificateDigest(const std::string& path, Digest* digest) {
+  BIO* in = BIO_new_file(path.c_str(), "rb");
+  if (!in) return false;
+  X509* certificate = PEM_read_bio_X509(in, nullptr, nullptr, nullptr);
+  if (!certificate && BIO_reset(in) == 0) certificate = d2i_X509_bio(in, nullptr);
+  BIO_free(in);
+  if (!certificate) return false;
+  unsigned char* der = nullptr;
+  const int size = i2d_X509(certificate, &der);
+  const bool ok = size > 0 && Sha256({{der, static_cast<std::size_t>(size)}}, digest);
+  OPENSSL_free(der);
+  X509_free(certificate);
   return ok;
 }
 
@@ -169,8 +191,15 @@ int main(int argc, char** argv) {
     std::cout << number << "\n";
     return 0;
   }
-  if (argc != 3 || (std::string(argv[1]) != "stamp" && std::string(argv[1]) != "check")) {
-    std::cerr << "usage: update_tool stamp|check FILE, or update_tool version KIND FILE\n";
+  const bool stamp = argc >= 3 && std::string(argv[1]) == "stamp";
+  if (!(stamp && argc <= 4) && !(argc == 3 && std::string(argv[1]) == "check")) {
+    std::cerr << "usage: update_tool stamp FILE [SIGNER], update_tool check FILE, or update_tool "
+                 "version KIND FILE\n";
+    return 2;
+  }
+  Digest signer = {};
+  if (argc == 4 && !CertificateDigest(argv[3], &signer)) {
+    std::cerr << argv[3] << ": no certificate in it\n";
     return 2;
   }
   const std::string mode = argv[1], path = argv[2];
@@ -186,7 +215,7 @@ int main(int argc, char** argv) {
     return result == StampCheck::kIntact ? 0 : 1;
   }
   std::string error;
-  if (!StampImage(image.data(), image.size(), Sha256, &error)) {
+  if (!StampImage(image.data(), image.size(), Sha256, signer, &error)) {
     std::cerr << path << ": " << error << "\n";
     return 1;
   }

@@ -9,6 +9,11 @@ const char kRussianQuestionCaption[] = "Резонный вопрос";
 
 }  // namespace
 
+Answer AnswerOf(int boxResult) {
+  if (boxResult <= 0) return Answer::kNotShown;
+  return boxResult == kAnswerYes ? Answer::kYes : Answer::kNo;
+}
+
 MessageBoxSpec ErrorBox(const UserLanguage& language, const BilingualText& text) {
   if (language.russianUi)
     return {language.productCaptionRu, text.russian, kErrorBoxStyle, kRussianBoxLanguage};

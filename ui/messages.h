@@ -13,6 +13,12 @@ constexpr std::uint32_t kQuestionBoxStyle = 0x00042024;  // MB_YESNO | MB_ICONQU
 constexpr std::uint16_t kRussianBoxLanguage = 0x0019;
 constexpr int kAnswerYes = 6;  // IDYES
 
+// What became of a question: a box that could not be shown (no desktop, no
+// memory) is nobody's answer, so it must not pass for a No.
+enum class Answer { kYes, kNo, kNotShown };
+// The answer of a box's result: 0 when it could not be shown (Wine gives -1).
+Answer AnswerOf(int boxResult);
+
 // One message box, fully decided: what the user will read and click. A
 // language of 0 means a box shown without a language identifier.
 struct MessageBoxSpec {

@@ -382,7 +382,7 @@ def test_registry_values_of_every_kind(machine_en, package, value):
             # Wine's value instead. Once the desktop is up, a second run
             # reads what was planted.
             (product.path / "vdq2.cok").write_bytes(old)
-            machine.reg_delete(UNINSTALL_KEY, "EstimatedSize")
+            machine.reg_delete(UNINSTALL_KEY, "EstimatedSize", view=view)
             planted = plant(variant, kind, text)
             run = machine.run_setup("modest", answers=("ok",), settle_ms=0)
             assert stored_value() == planted, f"{variant}: Wine rewrote the value again"
@@ -390,12 +390,13 @@ def test_registry_values_of_every_kind(machine_en, package, value):
         box, code = expected_outcome(value, variant)
         assert run.shown() == ([error_box(box, machine.lang)] if box else []), variant
         assert run.exit_code == code, variant
-        entry = machine.uninstall_entry() or {}
+        # The size goes to the entry in the view under test.
+        entry = machine.uninstall_entry(view) or {}
         if code == EXIT_SUCCESS:
-            assert_updated(machine, product, package, before)
+            assert_updated(machine, product, package, before, size_view=view)
         else:
             assert product.read("vdq2.cok") == old, variant
             assert "EstimatedSize" not in entry, variant
         # The next variant starts from the old file and no recorded size.
         (product.path / "vdq2.cok").write_bytes(old)
-        machine.reg_delete(UNINSTALL_KEY, "EstimatedSize")
+        machine.reg_delete(UNINSTALL_KEY, "EstimatedSize", view=view)

@@ -3,6 +3,7 @@ build command (scripts/build-update.sh --guard) and run through the real
 setup: a newer installed file is replaced by the older package only after the
 user agreed; an older one, or one without a readable version, is replaced
 through the temporary file without a question."""
+import re
 from dataclasses import dataclass
 from pathlib import Path
 from typing import Callable, Dict
@@ -101,7 +102,9 @@ def progress_windows(box):
 
 
 def assert_no_temporary_file(product, kind):
-    assert not (product.path / ("~" + kind.file_name)).exists(), "the temporary file was left"
+    # Its name is the file's with "~" in front and a fresh tag behind.
+    left = [p.name for p in product.path.iterdir() if p.name.startswith("~" + kind.file_name)]
+    assert not left, f"the temporary file was left: {left}"
 
 
 def install(machine, build, kind, installed: bytes, directory: str = None):
@@ -282,12 +285,16 @@ def test_package_language_file_without_version_is_reported_with_its_temporary_pa
         machine_pair, unparsable_language_update):
     package, setup = unparsable_language_update
     product = install(machine_pair, None, KINDS["lng"], lng(3))
-    temporary = windows_join(product.windows_dir, "~english.lng")
     target = windows_join(product.windows_dir, "english.lng")
 
     run = machine_pair.run_setup(answers=("yes", "ok", "yes", "no"), setup=setup)
 
-    assert run.shown() == [
+    # The temporary file's name carries a fresh tag: the box tells which.
+    shown = run.shown()
+    tag = re.search(r"~english\.lng\.[a-z]{8}\.tmp", shown[1][1] if len(shown) > 1 else "")
+    assert tag, shown
+    temporary = windows_join(product.windows_dir, tag.group(0))
+    assert shown == [
         install_question(machine_pair.lang, TITLE + "7"),
         language_file_error_box(temporary, machine_pair.lang),
         downgrade_question(machine_pair.lang, target, "3", "0"),
@@ -295,7 +302,7 @@ def test_package_language_file_without_version_is_reported_with_its_temporary_pa
     ]
     assert run.exit_code == EXIT_SUCCESS
     assert product.read("english.lng") == package
-    assert not (product.path / "~english.lng").exists()
+    assert_no_temporary_file(product, KINDS["lng"])
 
 
 def test_kind_the_guard_does_not_know_is_written_straight(machine_en, build):

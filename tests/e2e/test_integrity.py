@@ -33,7 +33,9 @@ def setups(build, tmp_path_factory):
     key, cert = out / "key.pem", out / "cert.pem"
     subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
                     "-days", "2", "-subj", "/CN=Vespodar test signer"], check=True, capture_output=True)
+    # Stamped again naming the signer, as the team's build does before it signs.
     (out / "intact.exe").write_bytes(original)
+    subprocess.run([build / "host" / "update_tool", "stamp", out / "intact.exe", cert], check=True)
     subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-h", "sha256", "-n", "Vespodar update",
                     "-in", out / "intact.exe", "-out", out / "signed.exe"], check=True, capture_output=True)
     signed = (out / "signed.exe").read_bytes()
