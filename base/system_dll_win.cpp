@@ -43,6 +43,8 @@ const UserFunctions& User32() {
     VESPODAR_BIND(dll, f, DefWindowProcW);
     VESPODAR_BIND(dll, f, DispatchMessageW);
     VESPODAR_BIND(dll, f, FindWindowW);
+    VESPODAR_BIND(dll, f, GetProcessWindowStation);
+    VESPODAR_BIND(dll, f, GetUserObjectInformationW);
     VESPODAR_BIND(dll, f, GetMessageW);
     VESPODAR_BIND(dll, f, GetSystemMetrics);
     VESPODAR_BIND(dll, f, LoadCursorW);
@@ -109,6 +111,19 @@ const ComFunctions& Com() {
     VESPODAR_BIND(automation, f, SysAllocString);
     VESPODAR_BIND(automation, f, SysFreeString);
     VESPODAR_BIND(automation, f, VariantInit);
+    return f;
+  }();
+  return functions;
+}
+
+const SessionFunctions& Sessions() {
+  static const SessionFunctions functions = [] {
+    const HMODULE terminal = Required(LoadSystemDll(L"wtsapi32.dll"));
+    const HMODULE environment = Required(LoadSystemDll(L"userenv.dll"));
+    SessionFunctions f;
+    VESPODAR_BIND(terminal, f, WTSQueryUserToken);
+    VESPODAR_BIND(environment, f, CreateEnvironmentBlock);
+    VESPODAR_BIND(environment, f, DestroyEnvironmentBlock);
     return f;
   }();
   return functions;

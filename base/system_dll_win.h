@@ -7,6 +7,8 @@
 #include <objbase.h>
 #include <oleauto.h>
 #include <shellapi.h>
+#include <userenv.h>
+#include <wtsapi32.h>
 
 namespace vespodar {
 
@@ -43,6 +45,8 @@ struct UserFunctions {
   decltype(&::DefWindowProcW) DefWindowProcW;
   decltype(&::DispatchMessageW) DispatchMessageW;
   decltype(&::FindWindowW) FindWindowW;
+  decltype(&::GetProcessWindowStation) GetProcessWindowStation;
+  decltype(&::GetUserObjectInformationW) GetUserObjectInformationW;
   decltype(&::GetMessageW) GetMessageW;
   decltype(&::GetSystemMetrics) GetSystemMetrics;
   decltype(&::LoadCursorW) LoadCursorW;
@@ -87,6 +91,15 @@ struct ComFunctions {
   decltype(&::VariantInit) VariantInit;
 };
 const ComFunctions& Com();
+
+// The start of the product in the console user's session, by a setup that
+// runs as SYSTEM.
+struct SessionFunctions {
+  decltype(&::WTSQueryUserToken) WTSQueryUserToken;
+  decltype(&::CreateEnvironmentBlock) CreateEnvironmentBlock;
+  decltype(&::DestroyEnvironmentBlock) DestroyEnvironmentBlock;
+};
+const SessionFunctions& Sessions();
 
 }  // namespace vespodar
 

@@ -14,7 +14,9 @@ class ReporterPrompts : public GuardPrompts {
  public:
   explicit ReporterPrompts(Reporter& reporter) : reporter_(reporter) {}
   bool MayAsk() override { return reporter_.MayAsk(); }
-  bool Ask(const MessageBoxSpec& question) override { return reporter_.Ask(question); }
+  bool Ask(const MessageBoxSpec& question) override {
+    return reporter_.Ask(question) == Answer::kYes;
+  }
   void ShowLangFileError(const std::string& fileName) override {
     reporter_.ShowLangFileError(fileName);
   }

@@ -2,10 +2,24 @@
 
 namespace vespodar {
 
-LaunchRoute ChooseLaunchRoute(unsigned majorVersion, bool elevated) {
+LaunchRoute ChooseLaunchRoute(unsigned majorVersion, bool elevated, bool localSystem) {
+  if (localSystem) return LaunchRoute::kAsConsoleUser;
   // Without user account control an administrator's desktop runs with the
   // same rights as the setup: nothing to gain from the detour.
   return majorVersion >= 6 && elevated ? LaunchRoute::kThroughDesktopShell : LaunchRoute::kDirect;
+}
+
+const char* LaunchOutcomeText(LaunchOutcome outcome) {
+  switch (outcome) {
+    case LaunchOutcome::kStarted: return "started";
+    case LaunchOutcome::kStartedThroughShell: return "started through the desktop shell";
+    case LaunchOutcome::kStartedAsConsoleUser: return "started as the console user";
+    case LaunchOutcome::kShellUnreachable:
+      return "not started: desktop shell unreachable, elevated rights not used";
+    case LaunchOutcome::kNobodyLoggedOn: return "not started: nobody logged on";
+    case LaunchOutcome::kFailed: break;
+  }
+  return "not started";
 }
 
 }  // namespace vespodar

@@ -21,9 +21,9 @@ void InitStartupEnvironment(SetupContext& context) {
 
   context.russianUi = IsCyrillicLocale(GetUserDefaultLCID());
 
-  // The description itself is not kept; only its 64-bit flag decides the
-  // registry view, so it must come before the accessor.
-  DescribeWindows(false, &context.is64BitWindows);
+  // Its 64-bit flag decides the registry view, so it must come before the
+  // accessor; the description itself goes to the log.
+  context.windowsDescription = DescribeWindows(false, &context.is64BitWindows);
   context.registry =
       CreateRegistryAccessor(context.is64BitWindows ? kAllAccess64Mask : kAllAccessMask);
 
@@ -31,7 +31,8 @@ void InitStartupEnvironment(SetupContext& context) {
   version.dwOSVersionInfoSize = sizeof(version);
   if (GetVersionExW(&version)) context.ntPlatform = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 
-  std::vector<std::string> items = SplitCommandLine(Narrow(GetCommandLineW()));
+  context.commandLineText = Narrow(GetCommandLineW());
+  std::vector<std::string> items = SplitCommandLine(context.commandLineText);
   if (!items.empty()) items.erase(items.begin());
   context.arguments = items;
   context.firstArgument = items.empty() ? std::string() : LowerAscii(items[0]);

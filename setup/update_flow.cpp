@@ -3,7 +3,6 @@
 #include <string>
 
 #include "base/number_text.h"
-#include "base/text.h"
 #include "discovery/folders.h"
 #include "package_constants.h"
 #include "setup/setup_context.h"
@@ -35,13 +34,13 @@ bool VerifyOwnFile(UpdateSteps& steps, Failure* failure, std::uint32_t* windowsE
 }
 
 SizeRecord RecordInstalledSize(SetupContext& context, UpdateSteps& steps,
-                               std::uint32_t* windowsError) {
+                               std::uint32_t* windowsError, std::int32_t* sizeKb) {
   // The size goes to the main branch even when the entry was found only in the
   // 32-bit one: that is where Windows' own list of programs looks first.
   const ScopedOpenKey key(*context.registry, RegistryRoot::kLocalMachine,
                           context.folders.uninstallRoot + context.productName, true);
   if (!key.opened()) return SizeRecord::kRegistryFailed;
-  const std::int32_t size = steps.DirectorySizeKb(context.folders.installDir);
+  const std::int32_t size = *sizeKb = steps.DirectorySizeKb(context.folders.installDir);
   if (size == -1) return SizeRecord::kNoDirectory;
   try {
     context.registry->WriteInteger("EstimatedSize", size);
@@ -52,14 +51,63 @@ SizeRecord RecordInstalledSize(SetupContext& context, UpdateSteps& steps,
   return SizeRecord::kRecorded;
 }
 
-ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps) {
-  const std::string packageFile = context.packageName + "." + context.packageType;
-  context.productName = "Vespodar";
-  // Both captions come first: every error box takes its title from them.
-  context.productCaptionRu = "Обновление программы \"Весподар\"";
-  context.productCaptionEn = "Vespodar update";
-  context.packageDisplayName = context.packageTitle + DecimalText(context.packageVersion);
-  Reporter reporter(context, steps);
+namespace {
+
+const char* InstallDirSourceText(InstallDirSource source) {
+  switch (source) {
+    case InstallDirSource::kMainBranch: return "Uninstall entry, main registry view";
+    case InstallDirSource::kWow64Branch: return "Uninstall entry, 32-bit registry view";
+    case InstallDirSource::kDefault: break;
+  }
+  return "default, no Uninstall entry";
+}
+
+// The package went to the target, or failed, or waits for a restart; the
+// exit code so far.
+ExitCode WritePackage(SetupContext& context, UpdateSteps& steps, Reporter& reporter,
+                      const std::string& target, InstallOutcome* outcome) {
+  const PackageWrite written = steps.InstallPackageFile(
+      context.packageName, context.packageType, target, context.guardVersions, reporter);
+  *outcome = written.outcome;
+  if (!written.staging.empty()) reporter.Log({"staging file: ", written.staging});
+  switch (written.outcome) {
+    case InstallOutcome::kInstalled:
+      reporter.LogResult("replace " + target, 0);
+      return kExitSuccess;
+    case InstallOutcome::kKeptInstalled:
+      reporter.Log({"kept the newer installed file"});
+      return kExitSuccess;
+    case InstallOutcome::kInUse:
+      if (reporter.Logging()) reporter.Log({"in use by: ", steps.FileHolders(target)});
+      // Nobody waits for an unattended run: the file is replaced when Windows
+      // restarts, as every deployment tool expects of an update.
+      if (context.commandLine.unattended) {
+        const std::uint32_t error = steps.ReplaceAtRestart(written.staging, target);
+        reporter.LogResult("replace at the next restart", error);
+        if (error == 0) return kExitRestartRequired;
+      }
+      steps.RemoveStagingFile(written.staging);
+      break;
+    case InstallOutcome::kFailed:
+      break;
+  }
+  return reporter.Report(Failure::kPackageNotWritten, written.windowsError, &target);
+}
+
+ExitCode RunSteps(SetupContext& context, UpdateSteps& steps, Reporter& reporter) {
+  const CommandLine& line = context.commandLine;
+  reporter.Log({"command line: ", context.commandLineText});
+  reporter.Log({"Windows: ", context.windowsDescription,
+                context.is64BitWindows ? ", 64-bit registry view" : ", 32-bit registry view"});
+  if (!line.invalid.empty()) {
+    reporter.Log({"unknown switch: ", line.invalid});
+    reporter.ShowUsage(true);
+    return kExitInvalidParameter;
+  }
+  if (line.usage) {
+    reporter.ShowUsage(false);
+    return kExitSuccess;
+  }
 
   try {
     DiscoverFolders(*context.registry, context.windowsKeyPath, context.productName,
@@ -67,40 +115,58 @@ ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps) {
   } catch (const RegistryError& error) {
     return reporter.Report(Failure::kRegistryUnreadable, error.windowsError());
   }
+  const std::string& installDir = context.folders.installDir;
+  reporter.Log({"product directory: ", installDir, " (",
+                InstallDirSourceText(context.folders.installDirSource), ")"});
 
   if (!context.folders.canInstall) return reporter.Report(Failure::kNoRights);
-
-  // A running product holds its data file: it must be gone before we write.
-  if (!steps.ProductNotRunning()) steps.CloseRunningProduct();
 
   Failure ownFileFailure = Failure::kOwnFileDistorted;
   std::uint32_t ownFileError = 0;
   if (!VerifyOwnFile(steps, &ownFileFailure, &ownFileError))
     return reporter.Report(ownFileFailure, ownFileError);
+  reporter.Log({"own file check: intact"});
 
-  context.modestMode = context.firstArgument == "modest";
-
-  const std::string& installDir = context.folders.installDir;
   if (!steps.FileExists(installDir + context.productName + ".exe"))
     return reporter.Report(Failure::kProductMissing);
 
-  if (!context.modestMode &&
-      !reporter.AskBilingualQuestion(InstallQuestionText(context, context.packageDisplayName)))
-    return kExitUserDeclined;
+  if (reporter.MayAsk()) {
+    const Answer answer =
+        reporter.AskBilingualQuestion(InstallQuestionText(context, context.packageDisplayName));
+    if (answer == Answer::kBoxFailed) {
+      reporter.Log({"install question: box not shown"});
+      return kExitFailure;
+    }
+    if (answer != Answer::kYes) {
+      reporter.Log({"install question: not answered Yes"});
+      return kExitUserDeclined;
+    }
+  }
 
-  const std::string target = installDir + packageFile;
-  const PackageWrite written = steps.InstallPackageFile(
-      context.packageName, context.packageType, target, context.guardVersions, reporter);
-  ExitCode exitCode = kExitSuccess;
-  if (written.outcome == InstallOutcome::kFailed)
-    exitCode = reporter.Report(Failure::kPackageNotWritten, written.windowsError, &target);
+  // A running product holds its data file: it must be gone before we write.
+  // Only now, once the update will really be written, since quitting costs
+  // the user whatever he had not saved.
+  if (steps.ProductNotRunning()) {
+    reporter.Log({"running product: none"});
+  } else {
+    reporter.Log({steps.CloseRunningProduct() ? "running product: closed"
+                                              : "running product: still running"});
+  }
+
+  InstallOutcome outcome = InstallOutcome::kFailed;
+  ExitCode exitCode =
+      WritePackage(context, steps, reporter, installDir + context.packageName + "." +
+                                                 context.packageType, &outcome);
   // Whatever became of the file, the size is recorded and the launch offered:
   // the product is there and usable either way.
   std::uint32_t sizeError = 0;
-  switch (RecordInstalledSize(context, steps, &sizeError)) {
+  std::int32_t sizeKb = -1;
+  switch (RecordInstalledSize(context, steps, &sizeError, &sizeKb)) {
     case SizeRecord::kRecorded:
+      reporter.Log({"EstimatedSize recorded: ", DecimalText(sizeKb), " KB"});
       break;
     case SizeRecord::kNoDirectory:
+      reporter.Log({"size not recorded: no directory"});
       exitCode = kExitFailure;
       break;
     case SizeRecord::kRegistryFailed:
@@ -108,17 +174,40 @@ ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps) {
       break;
   }
 
-  if (context.modestMode) {
-    if (context.arguments.size() >= 2 && LowerAscii(context.arguments[1]) == "runapp")
-      steps.StartProductAndWait();
-  } else if (reporter.Ask(LaunchQuestionBox(context, context.packageDisplayName))) {
-    steps.StartProductAndWait();
+  if (exitCode == kExitRestartRequired) {
+    // The old file is still in place until the restart.
+    reporter.Log({"product start: not started, the update waits for the restart"});
+  } else if (!reporter.MayAsk()) {
+    if (line.runApp)
+      reporter.Log({"product start: ", LaunchOutcomeText(steps.StartProductAndWait())});
+    else
+      reporter.Log({"product start: not asked for"});
+  } else if (reporter.Ask(LaunchQuestionBox(context, context.packageDisplayName)) ==
+             Answer::kYes) {
+    reporter.Log({"product start: ", LaunchOutcomeText(steps.StartProductAndWait())});
+  } else {
+    reporter.Log({"product start: not answered Yes"});
   }
   // The user kept the newer file the product already had: the update was
   // declined, though nothing went wrong.
-  if (exitCode == kExitSuccess && written.outcome == InstallOutcome::kKeptInstalled)
+  if (exitCode == kExitSuccess && outcome == InstallOutcome::kKeptInstalled)
     return kExitUserDeclined;
   return exitCode;
+}
+
+}  // namespace
+
+ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps) {
+  context.productName = "Vespodar";
+  // Both captions come first: every box, the usage box too, takes its title
+  // from them.
+  context.productCaptionRu = "Обновление программы \"Весподар\"";
+  context.productCaptionEn = "Vespodar update";
+  context.packageDisplayName = context.packageTitle + DecimalText(context.packageVersion);
+  context.commandLine = ParseCommandLine(context.arguments);
+  context.modestMode = context.commandLine.modest;
+  Reporter reporter(context, steps);
+  return reporter.Finish(RunSteps(context, steps, reporter));
 }
 
 }  // namespace vespodar

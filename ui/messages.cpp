@@ -93,4 +93,19 @@ BilingualText OwnFileDistortedText() {
           "Файл пакета установки искажён!\r\nВирус?"};
 }
 
+BilingualText UsageText() {
+  return {"VespodarUpdate.exe [modest [runapp]] [/quiet] [/runapp] [/log=file]\r\n\r\n"
+          "modest: no questions\r\n"
+          "runapp, /runapp: start Vespodar afterwards\r\n"
+          "/quiet, /S, /silent, /verysilent, /qn: no questions, no boxes\r\n"
+          "/log=file: append a log of the run\r\n"
+          "/norestart: accepted; the setup never restarts Windows",
+          "VespodarUpdate.exe [modest [runapp]] [/quiet] [/runapp] [/log=файл]\r\n\r\n"
+          "modest: без вопросов\r\n"
+          "runapp, /runapp: затем запустить программу\r\n"
+          "/quiet, /S, /silent, /verysilent, /qn: без вопросов и сообщений\r\n"
+          "/log=файл: дописывать в файл журнал работы\r\n"
+          "/norestart: допускается; Windows не перезапускается"};
+}
+
 }  // namespace vespodar
