@@ -5,7 +5,6 @@
 
 #include <cwchar>
 
-#include "base/number_text.h"
 #include "base/system_dll_win.h"
 #include "base/win_text.h"
 
@@ -24,17 +23,16 @@ std::string FileHolders(const std::string& path) {
     return "unknown";
   const std::wstring file = Widen(path);
   LPCWSTR files[] = {file.c_str()};
-  // A few holders are enough to tell an administrator whom to look for.
   RM_PROCESS_INFO found[8];
   UINT needed = 0, count = 8;
   DWORD reasons = 0;
-  if (enroll(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS) {
-    const DWORD listed = list(session, &needed, &count, found, &reasons);
-    if (listed == ERROR_MORE_DATA) holders = DecimalText(needed) + " programs";
-    for (UINT i = 0; listed == ERROR_SUCCESS && i < count && i < 8; ++i) {
-      if (!holders.empty()) holders += ", ";
-      holders += Narrow(found[i].strAppName, wcslen(found[i].strAppName)) + " (pid " +
-                 DecimalText(found[i].Process.dwProcessId) + ")";
+  // The names alone: a few are enough to tell an administrator whom to look
+  // for, and more than eight make the list fail (ERROR_MORE_DATA) as unknown.
+  if (enroll(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS &&
+      list(session, &needed, &count, found, &reasons) == ERROR_SUCCESS) {
+    for (UINT i = 0; i < count; ++i) {
+      if (i) holders += ", ";
+      holders += Narrow(found[i].strAppName, wcslen(found[i].strAppName));
     }
   }
   end(session);

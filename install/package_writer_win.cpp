@@ -159,7 +159,7 @@ void RemoveStagingFile(const std::string& staging) { DeleteFileW(FilePath(stagin
 PackageWrite InstallPackageFile(const std::string& name, const std::string& type,
                                 const std::string& target) {
   PackageResource package;
-  if (!LoadPackage(name, type, &package)) return {InstallOutcome::kFailed, GetLastError()};
+  if (!LoadPackage(name, type, &package)) return {InstallOutcome::kFailed, GetLastError(), {}};
   return WritePackage(package, target);
 }
 

@@ -11,15 +11,15 @@ LaunchRoute ChooseLaunchRoute(unsigned majorVersion, bool elevated, bool localSy
 
 const char* LaunchOutcomeText(LaunchOutcome outcome) {
   switch (outcome) {
-    case LaunchOutcome::kStarted: return "started";
-    case LaunchOutcome::kStartedThroughShell: return "started through the desktop shell";
-    case LaunchOutcome::kStartedAsConsoleUser: return "started as the console user";
+    case LaunchOutcome::kStarted: return "product started";
+    case LaunchOutcome::kStartedThroughShell: return "product started through the desktop shell";
+    case LaunchOutcome::kStartedAsConsoleUser: return "product started as the console user";
     case LaunchOutcome::kShellUnreachable:
-      return "not started: desktop shell unreachable, elevated rights not used";
-    case LaunchOutcome::kNobodyLoggedOn: return "not started: nobody logged on";
+      return "product not started: desktop shell unreachable, elevated rights not used";
+    case LaunchOutcome::kNobodyLoggedOn: return "product not started: nobody logged on";
     case LaunchOutcome::kFailed: break;
   }
-  return "not started";
+  return "product not started";
 }
 
 }  // namespace vespodar

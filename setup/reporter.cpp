@@ -40,16 +40,16 @@ void Reporter::ShowError(const BilingualText& text) {
 ExitCode Reporter::Report(Failure failure, std::uint32_t windowsError, const std::string* detail) {
   const FailureReport report = DescribeFailure(failure, detail);
   if (windowsError)
-    LogResult(report.logText, windowsError);
+    LogError(report.logText, windowsError);
   else
-    Log({report.logText});
+    Log(report.logText);
   ShowError(report.text);
   return report.exitCode;
 }
 
 Answer Reporter::Ask(const MessageBoxSpec& question) {
   if (Silent()) {
-    Log({"question not asked: nobody can answer"});
+    Log("question not asked: nobody can answer");
     return Answer::kUnanswered;
   }
   const int answer = output_.ShowMessageBox(question);
@@ -63,7 +63,7 @@ Answer Reporter::AskBilingualQuestion(const BilingualText& text) {
 bool Reporter::MayAsk() { return !context_.modestMode && !context_.commandLine.unattended; }
 
 void Reporter::ShowLangFileError(const std::string& fileName) {
-  Log({"language file unusable: ", fileName});
+  Log("language file unusable: ", fileName);
   ShowError(LangFileErrorText(fileName));
 }
 
@@ -74,22 +74,24 @@ void Reporter::ShowUsage(bool asError) {
   output_.ShowMessageBox(box);
 }
 
-void Reporter::Log(std::initializer_list<std::string_view> pieces) {
-  if (!output_.Logging()) return;
-  std::string line;
-  for (std::string_view piece : pieces) line.append(piece.data(), piece.size());
-  output_.WriteLog(line);
+void Reporter::Log(const char* text) { Log(text, std::string()); }
+
+void Reporter::Log(const char* text, const std::string& detail) {
+  if (output_.Logging()) output_.WriteLog(text + detail);
 }
 
-void Reporter::LogResult(std::string_view what, std::uint32_t windowsError) {
+void Reporter::LogError(const char* what, std::uint32_t windowsError) {
   if (!output_.Logging()) return;
-  if (windowsError == 0) return Log({what, ": done"});
-  Log({what, ": error ", DecimalText(windowsError), " (", output_.WindowsErrorText(windowsError),
-       ")"});
+  std::string line = DecimalText(windowsError);
+  line += " (";
+  line += output_.WindowsErrorText(windowsError);
+  line += ')';
+  output_.WriteLog(what + (": error " + line));
 }
 
 ExitCode Reporter::Finish(ExitCode exitCode) {
-  Log({"exit code ", DecimalText(exitCode), ": ", ExitCodeMeaning(exitCode)});
+  if (output_.Logging())
+    output_.WriteLog("exit code " + DecimalText(exitCode) + ": " + ExitCodeMeaning(exitCode));
   return exitCode;
 }
 

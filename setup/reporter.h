@@ -8,9 +8,7 @@
 // here.
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
-#include <string_view>
 
 #include "setup/exit_codes.h"
 #include "ui/messages.h"
@@ -81,10 +79,11 @@ class Reporter {
   // The usage box: on /? (information) or an unknown switch (error).
   void ShowUsage(bool asError);
 
-  // One line of the log, joined from pieces.
-  void Log(std::initializer_list<std::string_view> pieces);
-  // "what: error N (Windows' text)", or "what: done" without an error.
-  void LogResult(std::string_view what, std::uint32_t windowsError);
+  // One line of the log: text, then detail.
+  void Log(const char* text);
+  void Log(const char* text, const std::string& detail);
+  // "what: error N (Windows' text)".
+  void LogError(const char* what, std::uint32_t windowsError);
   bool Logging() { return output_.Logging(); }
   // Logs the exit code and its meaning; returns it.
   ExitCode Finish(ExitCode exitCode);

@@ -6,25 +6,26 @@ namespace vespodar {
 
 namespace {
 
-void AppendDigits(std::string& line, unsigned value, int width, char after) {
-  char digits[4];
-  for (int i = width - 1; i >= 0; --i, value /= 10) digits[i] = static_cast<char>('0' + value % 10);
-  line.append(digits, width);
-  line += after;
+// Writes value as width digits, with leading zeros, before *end.
+void PutDigits(char* end, unsigned value, int width) {
+  for (; width > 0; --width, value /= 10) *--end = static_cast<char>('0' + value % 10);
 }
 
 }  // namespace
 
 std::string FormatLogLine(const LogTime& time, const std::string& text) {
-  std::string line;
-  AppendDigits(line, time.year, 4, '-');
-  AppendDigits(line, time.month, 2, '-');
-  AppendDigits(line, time.day, 2, ' ');
-  AppendDigits(line, time.hour, 2, ':');
-  AppendDigits(line, time.minute, 2, ':');
-  AppendDigits(line, time.second, 2, '.');
-  AppendDigits(line, time.milliseconds, 3, ' ');
-  return line + text + "\r\n";
+  char stamp[] = "0000-00-00 00:00:00.000 ";
+  PutDigits(stamp + 4, time.year, 4);
+  PutDigits(stamp + 7, time.month, 2);
+  PutDigits(stamp + 10, time.day, 2);
+  PutDigits(stamp + 13, time.hour, 2);
+  PutDigits(stamp + 16, time.minute, 2);
+  PutDigits(stamp + 19, time.second, 2);
+  PutDigits(stamp + 23, time.milliseconds, 3);
+  std::string line(stamp, 24);
+  line += text;
+  line += "\r\n";
+  return line;
 }
 
 const char* ExitCodeMeaning(int exitCode) {

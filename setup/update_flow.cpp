@@ -55,11 +55,13 @@ namespace {
 
 const char* InstallDirSourceText(InstallDirSource source) {
   switch (source) {
-    case InstallDirSource::kMainBranch: return "Uninstall entry, main registry view";
-    case InstallDirSource::kWow64Branch: return "Uninstall entry, 32-bit registry view";
+    case InstallDirSource::kMainBranch:
+      return "product directory (Uninstall entry, main registry view): ";
+    case InstallDirSource::kWow64Branch:
+      return "product directory (Uninstall entry, 32-bit registry view): ";
     case InstallDirSource::kDefault: break;
   }
-  return "default, no Uninstall entry";
+  return "product directory (default, no Uninstall entry): ";
 }
 
 // The package went to the target, or failed, or waits for a restart; the
@@ -69,22 +71,25 @@ ExitCode WritePackage(SetupContext& context, UpdateSteps& steps, Reporter& repor
   const PackageWrite written = steps.InstallPackageFile(
       context.packageName, context.packageType, target, context.guardVersions, reporter);
   *outcome = written.outcome;
-  if (!written.staging.empty()) reporter.Log({"staging file: ", written.staging});
+  if (!written.staging.empty()) reporter.Log("staging file: ", written.staging);
   switch (written.outcome) {
     case InstallOutcome::kInstalled:
-      reporter.LogResult("replace " + target, 0);
+      reporter.Log("replaced: ", target);
       return kExitSuccess;
     case InstallOutcome::kKeptInstalled:
-      reporter.Log({"kept the newer installed file"});
+      reporter.Log("kept the newer installed file");
       return kExitSuccess;
     case InstallOutcome::kInUse:
-      if (reporter.Logging()) reporter.Log({"in use by: ", steps.FileHolders(target)});
+      if (reporter.Logging()) reporter.Log("in use by: ", steps.FileHolders(target));
       // Nobody waits for an unattended run: the file is replaced when Windows
       // restarts, as every deployment tool expects of an update.
       if (context.commandLine.unattended) {
         const std::uint32_t error = steps.ReplaceAtRestart(written.staging, target);
-        reporter.LogResult("replace at the next restart", error);
-        if (error == 0) return kExitRestartRequired;
+        if (error == 0) {
+          reporter.Log("replacement at the next restart: scheduled");
+          return kExitRestartRequired;
+        }
+        reporter.LogError("replacement at the next restart", error);
       }
       steps.RemoveStagingFile(written.staging);
       break;
@@ -96,11 +101,12 @@ ExitCode WritePackage(SetupContext& context, UpdateSteps& steps, Reporter& repor
 
 ExitCode RunSteps(SetupContext& context, UpdateSteps& steps, Reporter& reporter) {
   const CommandLine& line = context.commandLine;
-  reporter.Log({"command line: ", context.commandLineText});
-  reporter.Log({"Windows: ", context.windowsDescription,
-                context.is64BitWindows ? ", 64-bit registry view" : ", 32-bit registry view"});
+  reporter.Log("command line: ", context.commandLineText);
+  reporter.Log(context.is64BitWindows ? "Windows (64-bit registry view): "
+                                      : "Windows (32-bit registry view): ",
+               context.windowsDescription);
   if (!line.invalid.empty()) {
-    reporter.Log({"unknown switch: ", line.invalid});
+    reporter.Log("unknown switch: ", line.invalid);
     reporter.ShowUsage(true);
     return kExitInvalidParameter;
   }
@@ -116,8 +122,7 @@ ExitCode RunSteps(SetupContext& context, UpdateSteps& steps, Reporter& reporter)
     return reporter.Report(Failure::kRegistryUnreadable, error.windowsError());
   }
   const std::string& installDir = context.folders.installDir;
-  reporter.Log({"product directory: ", installDir, " (",
-                InstallDirSourceText(context.folders.installDirSource), ")"});
+  reporter.Log(InstallDirSourceText(context.folders.installDirSource), installDir);
 
   if (!context.folders.canInstall) return reporter.Report(Failure::kNoRights);
 
@@ -125,7 +130,7 @@ ExitCode RunSteps(SetupContext& context, UpdateSteps& steps, Reporter& reporter)
   std::uint32_t ownFileError = 0;
   if (!VerifyOwnFile(steps, &ownFileFailure, &ownFileError))
     return reporter.Report(ownFileFailure, ownFileError);
-  reporter.Log({"own file check: intact"});
+  reporter.Log("own file check: intact");
 
   if (!steps.FileExists(installDir + context.productName + ".exe"))
     return reporter.Report(Failure::kProductMissing);
@@ -133,24 +138,18 @@ ExitCode RunSteps(SetupContext& context, UpdateSteps& steps, Reporter& reporter)
   if (reporter.MayAsk()) {
     const Answer answer =
         reporter.AskBilingualQuestion(InstallQuestionText(context, context.packageDisplayName));
-    if (answer == Answer::kBoxFailed) {
-      reporter.Log({"install question: box not shown"});
-      return kExitFailure;
-    }
-    if (answer != Answer::kYes) {
-      reporter.Log({"install question: not answered Yes"});
-      return kExitUserDeclined;
-    }
+    if (answer == Answer::kBoxFailed) return kExitFailure;
+    if (answer != Answer::kYes) return kExitUserDeclined;
   }
 
   // A running product holds its data file: it must be gone before we write.
   // Only now, once the update will really be written, since quitting costs
   // the user whatever he had not saved.
   if (steps.ProductNotRunning()) {
-    reporter.Log({"running product: none"});
+    reporter.Log("running product: none");
   } else {
-    reporter.Log({steps.CloseRunningProduct() ? "running product: closed"
-                                              : "running product: still running"});
+    reporter.Log(steps.CloseRunningProduct() ? "running product: closed"
+                                             : "running product: still running");
   }
 
   InstallOutcome outcome = InstallOutcome::kFailed;
@@ -163,10 +162,10 @@ ExitCode RunSteps(SetupContext& context, UpdateSteps& steps, Reporter& reporter)
   std::int32_t sizeKb = -1;
   switch (RecordInstalledSize(context, steps, &sizeError, &sizeKb)) {
     case SizeRecord::kRecorded:
-      reporter.Log({"EstimatedSize recorded: ", DecimalText(sizeKb), " KB"});
+      reporter.Log("EstimatedSize recorded (KB): ", DecimalText(sizeKb));
       break;
     case SizeRecord::kNoDirectory:
-      reporter.Log({"size not recorded: no directory"});
+      reporter.Log("size not recorded: no directory");
       exitCode = kExitFailure;
       break;
     case SizeRecord::kRegistryFailed:
@@ -176,17 +175,17 @@ ExitCode RunSteps(SetupContext& context, UpdateSteps& steps, Reporter& reporter)
 
   if (exitCode == kExitRestartRequired) {
     // The old file is still in place until the restart.
-    reporter.Log({"product start: not started, the update waits for the restart"});
+    reporter.Log("product not started: the update waits for the restart");
   } else if (!reporter.MayAsk()) {
     if (line.runApp)
-      reporter.Log({"product start: ", LaunchOutcomeText(steps.StartProductAndWait())});
+      reporter.Log(LaunchOutcomeText(steps.StartProductAndWait()));
     else
-      reporter.Log({"product start: not asked for"});
+      reporter.Log("product start not asked for");
   } else if (reporter.Ask(LaunchQuestionBox(context, context.packageDisplayName)) ==
              Answer::kYes) {
-    reporter.Log({"product start: ", LaunchOutcomeText(steps.StartProductAndWait())});
+    reporter.Log(LaunchOutcomeText(steps.StartProductAndWait()));
   } else {
-    reporter.Log({"product start: not answered Yes"});
+    reporter.Log("product start not answered Yes");
   }
   // The user kept the newer file the product already had: the update was
   // declined, though nothing went wrong.

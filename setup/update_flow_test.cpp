@@ -441,7 +441,7 @@ TEST_F(UpdateFlowTest, TargetInUseWaitsForTheRestartOnlyWhenUnattended) {
   EXPECT_EQ(4431, RecordedSize());
   const std::string log = steps.Log();
   EXPECT_NE(std::string::npos, log.find("in use by: Vespodar (pid 7)\n"));
-  EXPECT_NE(std::string::npos, log.find("replace at the next restart: done\n"));
+  EXPECT_NE(std::string::npos, log.find("replacement at the next restart: scheduled\n"));
   EXPECT_NE(std::string::npos, log.find("exit code 3010: success, replaced at the next restart"));
 
   // The restart cannot be asked for: the write failed after all.
@@ -492,14 +492,14 @@ TEST_F(UpdateFlowTest, LogNamesEveryStepOfAnUnattendedRun) {
   EXPECT_EQ(kExitSuccess, Run({"/quiet", "/log=u.log", "/runapp"}));
   EXPECT_EQ(
       "command line: VespodarUpdate.exe /quiet /log=u.log /runapp\n"
-      "Windows: Windows 10 64-bit, 64-bit registry view\n"
-      "product directory: C:\\Games\\Vespodar\\ (Uninstall entry, main registry view)\n"
+      "Windows (64-bit registry view): Windows 10 64-bit\n"
+      "product directory (Uninstall entry, main registry view): C:\\Games\\Vespodar\\\n"
       "own file check: intact\n"
       "running product: closed\n"
       "staging file: C:\\Games\\Vespodar\\~vdq2.cok.abcdefgh.tmp\n"
-      "replace C:\\Games\\Vespodar\\vdq2.cok: done\n"
-      "EstimatedSize recorded: 4431 KB\n"
-      "product start: started through the desktop shell\n"
+      "replaced: C:\\Games\\Vespodar\\vdq2.cok\n"
+      "EstimatedSize recorded (KB): 4431\n"
+      "product started through the desktop shell\n"
       "exit code 0: success\n",
       steps.Log());
 }

@@ -47,8 +47,12 @@ PackageWrite Win32UpdateSteps::InstallPackageFile(const std::string& name, const
     Sha256State state;
     Sha256Init(&state);
     Sha256Update(&state, static_cast<const std::uint8_t*>(package.data), package.size);
-    reporter.Log({"package ", name, ".", type, ": ", DecimalText(package.size), " bytes, SHA-256 ",
-                  DigestText(Sha256Final(&state))});
+    std::string line = name + "." + type;
+    line += ", ";
+    line += DecimalText(package.size);
+    line += " bytes, SHA-256 ";
+    line += DigestText(Sha256Final(&state));
+    reporter.Log("package: ", line);
   }
   return WritePackageStep(context_, name, type, target, guardVersions, reporter);
 }

@@ -94,18 +94,14 @@ BilingualText OwnFileDistortedText() {
 }
 
 BilingualText UsageText() {
-  return {"VespodarUpdate.exe [modest [runapp]] [/quiet] [/runapp] [/log=file]\r\n\r\n"
+  return {"VespodarUpdate.exe [modest [runapp]] [/quiet] [/runapp] [/log=file]\r\n"
           "modest: no questions\r\n"
-          "runapp, /runapp: start Vespodar afterwards\r\n"
-          "/quiet, /S, /silent, /verysilent, /qn: no questions, no boxes\r\n"
-          "/log=file: append a log of the run\r\n"
-          "/norestart: accepted; the setup never restarts Windows",
-          "VespodarUpdate.exe [modest [runapp]] [/quiet] [/runapp] [/log=файл]\r\n\r\n"
+          "/quiet (/S, /silent, /verysilent, /qn): no boxes\r\n"
+          "runapp, /runapp: start Vespodar afterwards",
+          "VespodarUpdate.exe [modest [runapp]] [/quiet] [/runapp] [/log=файл]\r\n"
           "modest: без вопросов\r\n"
-          "runapp, /runapp: затем запустить программу\r\n"
-          "/quiet, /S, /silent, /verysilent, /qn: без вопросов и сообщений\r\n"
-          "/log=файл: дописывать в файл журнал работы\r\n"
-          "/norestart: допускается; Windows не перезапускается"};
+          "/quiet (/S, /silent, /verysilent, /qn): без сообщений\r\n"
+          "runapp, /runapp: затем запустить программу"};
 }
 
 }  // namespace vespodar
