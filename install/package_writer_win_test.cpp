@@ -61,20 +61,36 @@ TEST_F(PackageWriterWinTest, MissingResourceIsAnInstallFailure) {
   EXPECT_EQ("old", ReadWholeFile(target));
 }
 
+// Held beyond the retry: the old file stays whole, and the whole new one waits
+// beside it for the caller, who schedules it for the restart or removes it.
 TEST_F(PackageWriterWinTest, TargetHeldOpenKeepsTheOldFileWhole) {
   const std::string target = scratch.path + "vdq2.cok";
   ASSERT_TRUE(WriteWholeFile(target, "old content"));
   HANDLE holder = CreateFileW(Widen(target).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
                               nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, holder);
-  EXPECT_EQ(InstallOutcome::kFailed, Install(target));
+  EXPECT_EQ(InstallOutcome::kInUse, Install(target));
   CloseHandle(holder);
   EXPECT_EQ("old content", ReadWholeFile(target));
-  EXPECT_EQ("vdq2.cok\n", scratch.Listing());
+  EXPECT_EQ(kPackage, ReadWholeFile(last.staging));
   // A held file refuses the rename with one of these, as Windows and Wine do.
   EXPECT_TRUE(last.windowsError == ERROR_SHARING_VIOLATION ||
               last.windowsError == ERROR_ACCESS_DENIED)
       << last.windowsError;
+  RemoveStagingFile(last.staging);
+  EXPECT_EQ("vdq2.cok\n", scratch.Listing());
+}
+
+// A read-only target refuses the rename as a held one does, but no restart
+// would change that: a plain failure, nothing left behind.
+TEST_F(PackageWriterWinTest, ReadOnlyTargetIsAFailureNotAFileInUse) {
+  const std::string target = scratch.path + "vdq2.cok";
+  ASSERT_TRUE(WriteWholeFile(target, "old content"));
+  ASSERT_TRUE(SetFileAttributesW(Widen(target).c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(InstallOutcome::kFailed, Install(target));
+  SetFileAttributesW(Widen(target).c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ("old content", ReadWholeFile(target));
+  EXPECT_EQ("vdq2.cok\n", scratch.Listing());
 }
 
 TEST_F(PackageWriterWinTest, TargetReleasedWhileRetryingIsReplaced) {
