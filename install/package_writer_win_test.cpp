@@ -81,18 +81,6 @@ TEST_F(PackageWriterWinTest, TargetHeldOpenKeepsTheOldFileWhole) {
   EXPECT_EQ("vdq2.cok\n", scratch.Listing());
 }
 
-// A read-only target refuses the rename as a held one does, but no restart
-// would change that: a plain failure, nothing left behind.
-TEST_F(PackageWriterWinTest, ReadOnlyTargetIsAFailureNotAFileInUse) {
-  const std::string target = scratch.path + "vdq2.cok";
-  ASSERT_TRUE(WriteWholeFile(target, "old content"));
-  ASSERT_TRUE(SetFileAttributesW(Widen(target).c_str(), FILE_ATTRIBUTE_READONLY));
-  EXPECT_EQ(InstallOutcome::kFailed, Install(target));
-  SetFileAttributesW(Widen(target).c_str(), FILE_ATTRIBUTE_NORMAL);
-  EXPECT_EQ("old content", ReadWholeFile(target));
-  EXPECT_EQ("vdq2.cok\n", scratch.Listing());
-}
-
 TEST_F(PackageWriterWinTest, TargetReleasedWhileRetryingIsReplaced) {
   const std::string target = scratch.path + "vdq2.cok";
   ASSERT_TRUE(WriteWholeFile(target, "old content"));

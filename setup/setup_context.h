@@ -31,7 +31,6 @@ struct SetupContext : UserLanguage {
   std::string packageDisplayName;
 
   // Start-up fields.
-  std::string firstArgument;              // lower-cased
   std::vector<std::string> arguments;     // as given, without the program name
   std::string commandLineText;            // the whole line, for the log
   std::string windowsDescription;         // for the log

@@ -2,11 +2,12 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "discovery/windows_version_win.h"
 #include "base/registry_win.h"
 #include "setup/setup_context.h"
 #include "base/random.h"
-#include "base/text.h"
 #include "setup/startup.h"
 #include "base/win_text.h"
 
@@ -34,8 +35,7 @@ void InitStartupEnvironment(SetupContext& context) {
   context.commandLineText = Narrow(GetCommandLineW());
   std::vector<std::string> items = SplitCommandLine(context.commandLineText);
   if (!items.empty()) items.erase(items.begin());
-  context.arguments = items;
-  context.firstArgument = items.empty() ? std::string() : LowerAscii(items[0]);
+  context.arguments = std::move(items);
 }
 
 void ReleaseStartupEnvironment(SetupContext& context) { context.registry.reset(); }

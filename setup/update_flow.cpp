@@ -92,6 +92,7 @@ ExitCode WritePackage(SetupContext& context, UpdateSteps& steps, Reporter& repor
         reporter.LogError("replacement at the next restart", error);
       }
       steps.RemoveStagingFile(written.staging);
+      *outcome = InstallOutcome::kFailed;
       break;
     case InstallOutcome::kFailed:
       break;
@@ -173,7 +174,7 @@ ExitCode RunSteps(SetupContext& context, UpdateSteps& steps, Reporter& reporter)
       break;
   }
 
-  if (exitCode == kExitRestartRequired) {
+  if (outcome == InstallOutcome::kInUse) {
     // The old file is still in place until the restart.
     reporter.Log("product not started: the update waits for the restart");
   } else if (!reporter.MayAsk()) {

@@ -115,8 +115,6 @@ class UpdateFlowTest : public ::testing::Test {
 
   ExitCode Run(std::vector<std::string> arguments = {}) {
     context.arguments = arguments;
-    context.firstArgument = arguments.empty() ? "" : arguments[0];
-    for (char& c : context.firstArgument) c = static_cast<char>(tolower(c));
     return RunUpdate(context, steps);
   }
 
@@ -443,6 +441,13 @@ TEST_F(UpdateFlowTest, TargetInUseWaitsForTheRestartOnlyWhenUnattended) {
   EXPECT_NE(std::string::npos, log.find("in use by: Vespodar (pid 7)\n"));
   EXPECT_NE(std::string::npos, log.find("replacement at the next restart: scheduled\n"));
   EXPECT_NE(std::string::npos, log.find("exit code 3010: success, replaced at the next restart"));
+
+  // Pending the restart, the product is never started, whatever else failed.
+  steps = FakeSteps();
+  steps.installOutcome = InstallOutcome::kInUse;
+  steps.sizeKb = -1;
+  EXPECT_EQ(kExitFailure, Run({"/S", "runapp"}));
+  EXPECT_FALSE(steps.Called("start"));
 
   // The restart cannot be asked for: the write failed after all.
   steps = FakeSteps();

@@ -1,6 +1,13 @@
 """Deployment as administrators run it: the switches, nobody to answer a box,
 the log, a file still in use replaced at the next restart, a running product
-left alone until the update will really be written."""
+left alone until the update will really be written.
+
+What Wine cannot show: it runs every program as an elevated administrator of
+one session, never as SYSTEM in session 0 and without user account control,
+so the start in the console user's session and the start refused when only
+the setup's elevated rights would make it are covered by the unit test of the
+choice (setup/product_test.cpp) alone; and its Restart Manager names no
+holder of a file ("in use by: unknown")."""
 import os
 
 import pytest
