@@ -3,8 +3,6 @@
 #include <windows.h>
 #include <restartmanager.h>
 
-#include <cwchar>
-
 #include "base/system_dll_win.h"
 #include "base/win_text.h"
 
@@ -16,7 +14,6 @@ std::string FileHolders(const std::string& path) {
   const auto enroll = FindFunction<decltype(&::RmRegisterResources)>(dll, "RmRegisterResources");
   const auto list = FindFunction<decltype(&::RmGetList)>(dll, "RmGetList");
   const auto end = FindFunction<decltype(&::RmEndSession)>(dll, "RmEndSession");
-  std::string holders;
   DWORD session = 0;
   WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
   if (!start || !enroll || !list || !end || start(&session, 0, key) != ERROR_SUCCESS)
@@ -26,17 +23,23 @@ std::string FileHolders(const std::string& path) {
   RM_PROCESS_INFO found[8];
   UINT needed = 0, count = 8;
   DWORD reasons = 0;
-  // The names alone: a few are enough to tell an administrator whom to look
-  // for, and more than eight make the list fail (ERROR_MORE_DATA) as unknown.
+  // The names alone, joined: a few are enough to tell an administrator whom
+  // to look for, and more than eight make the list fail (ERROR_MORE_DATA).
+  wchar_t names[8 * (CCH_RM_MAX_APP_NAME + 3)];
+  std::size_t used = 0;
   if (enroll(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS &&
       list(session, &needed, &count, found, &reasons) == ERROR_SUCCESS) {
-    for (UINT i = 0; i < count; ++i) {
-      if (i) holders += ", ";
-      holders += Narrow(found[i].strAppName, wcslen(found[i].strAppName));
+    for (UINT i = 0; i < count && i < 8; ++i) {
+      if (used) {
+        names[used++] = L',';
+        names[used++] = L' ';
+      }
+      const wchar_t* name = found[i].strAppName;
+      for (int c = 0; c < CCH_RM_MAX_APP_NAME && name[c]; ++c) names[used++] = name[c];
     }
   }
   end(session);
-  return holders.empty() ? "unknown" : holders;
+  return used ? Narrow(names, used) : "unknown";
 }
 
 }  // namespace vespodar

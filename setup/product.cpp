@@ -12,10 +12,10 @@ LaunchRoute ChooseLaunchRoute(unsigned majorVersion, bool elevated, bool localSy
 const char* LaunchOutcomeText(LaunchOutcome outcome) {
   switch (outcome) {
     case LaunchOutcome::kStarted: return "product started";
-    case LaunchOutcome::kStartedThroughShell: return "product started through the desktop shell";
+    case LaunchOutcome::kStartedThroughShell: return "product started by the desktop shell";
     case LaunchOutcome::kStartedAsConsoleUser: return "product started as the console user";
     case LaunchOutcome::kShellUnreachable:
-      return "product not started: desktop shell unreachable, elevated rights not used";
+      return "product not started: no desktop shell (never with elevated rights)";
     case LaunchOutcome::kNobodyLoggedOn: return "product not started: nobody logged on";
     case LaunchOutcome::kFailed: break;
   }

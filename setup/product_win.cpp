@@ -88,10 +88,11 @@ LaunchOutcome StartAsConsoleUser(const std::wstring& path, const std::wstring& d
   wchar_t desktop[] = L"winsta0\\default";
   startup.lpDesktop = desktop;
   PROCESS_INFORMATION process = {};
-  std::wstring commandLine = L"\"" + path + L"\"";
-  const BOOL started = CreateProcessAsUserW(token.handle, path.c_str(), &commandLine[0], nullptr,
-                                            nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                                            environment, directory.c_str(), &startup, &process);
+  // No command line: the product takes no arguments, and Windows then gives
+  // it the executable's path alone.
+  const BOOL started = CreateProcessAsUserW(token.handle, path.c_str(), nullptr, nullptr, nullptr,
+                                            FALSE, CREATE_UNICODE_ENVIRONMENT, environment,
+                                            directory.c_str(), &startup, &process);
   if (environment) Sessions().DestroyEnvironmentBlock(environment);
   if (!started) return LaunchOutcome::kFailed;
   ScopedHandle owned[] = {ScopedHandle(process.hProcess), ScopedHandle(process.hThread)};

@@ -504,7 +504,7 @@ TEST_F(UpdateFlowTest, LogNamesEveryStepOfAnUnattendedRun) {
       "staging file: C:\\Games\\Vespodar\\~vdq2.cok.abcdefgh.tmp\n"
       "replaced: C:\\Games\\Vespodar\\vdq2.cok\n"
       "EstimatedSize recorded (KB): 4431\n"
-      "product started through the desktop shell\n"
+      "product started by the desktop shell\n"
       "exit code 0: success\n",
       steps.Log());
 }

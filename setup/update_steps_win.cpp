@@ -47,7 +47,9 @@ PackageWrite Win32UpdateSteps::InstallPackageFile(const std::string& name, const
     Sha256State state;
     Sha256Init(&state);
     Sha256Update(&state, static_cast<const std::uint8_t*>(package.data), package.size);
-    std::string line = name + "." + type;
+    std::string line = name;
+    line += '.';
+    line += type;
     line += ", ";
     line += DecimalText(package.size);
     line += " bytes, SHA-256 ";
