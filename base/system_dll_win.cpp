@@ -95,6 +95,8 @@ const UserFunctions& User32() {
     VESPODAR_BIND(dll, f, DefWindowProcW);
     VESPODAR_BIND(dll, f, DispatchMessageW);
     VESPODAR_BIND(dll, f, FindWindowW);
+    VESPODAR_BIND(dll, f, GetProcessWindowStation);
+    VESPODAR_BIND(dll, f, GetUserObjectInformationW);
     VESPODAR_BIND(dll, f, GetMessageW);
     VESPODAR_BIND(dll, f, GetSystemMetrics);
     VESPODAR_BIND(dll, f, LoadCursorW);
@@ -175,6 +177,19 @@ const TrustFunctions& Trust() {
     VESPODAR_BIND(dll, f, WTHelperGetProvCertFromChain);
     VESPODAR_BIND(dll, f, WTHelperGetProvSignerFromChain);
     VESPODAR_BIND(dll, f, WTHelperProvDataFromStateData);
+    return f;
+  }();
+  return functions;
+}
+
+const SessionFunctions& Sessions() {
+  static const SessionFunctions functions = [] {
+    const HMODULE terminal = Required(LoadSystemDll(L"wtsapi32.dll"));
+    const HMODULE environment = Required(LoadSystemDll(L"userenv.dll"));
+    SessionFunctions f;
+    VESPODAR_BIND(terminal, f, WTSQueryUserToken);
+    VESPODAR_BIND(environment, f, CreateEnvironmentBlock);
+    VESPODAR_BIND(environment, f, DestroyEnvironmentBlock);
     return f;
   }();
   return functions;

@@ -8,6 +8,8 @@
 #include <oleauto.h>
 #include <shellapi.h>
 #include <wintrust.h>
+#include <userenv.h>
+#include <wtsapi32.h>
 
 namespace vespodar {
 
@@ -60,6 +62,8 @@ struct UserFunctions {
   decltype(&::DefWindowProcW) DefWindowProcW;
   decltype(&::DispatchMessageW) DispatchMessageW;
   decltype(&::FindWindowW) FindWindowW;
+  decltype(&::GetProcessWindowStation) GetProcessWindowStation;
+  decltype(&::GetUserObjectInformationW) GetUserObjectInformationW;
   decltype(&::GetMessageW) GetMessageW;
   decltype(&::GetSystemMetrics) GetSystemMetrics;
   decltype(&::LoadCursorW) LoadCursorW;
@@ -113,6 +117,14 @@ struct TrustFunctions {
   decltype(&::WTHelperProvDataFromStateData) WTHelperProvDataFromStateData;
 };
 const TrustFunctions& Trust();
+// The start of the product in the console user's session, by a setup that
+// runs as SYSTEM.
+struct SessionFunctions {
+  decltype(&::WTSQueryUserToken) WTSQueryUserToken;
+  decltype(&::CreateEnvironmentBlock) CreateEnvironmentBlock;
+  decltype(&::DestroyEnvironmentBlock) DestroyEnvironmentBlock;
+};
+const SessionFunctions& Sessions();
 
 }  // namespace vespodar
 

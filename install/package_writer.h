@@ -18,6 +18,9 @@ enum class InstallOutcome {
   kInstalled,      // the target now holds the package
   kKeptInstalled,  // nobody agreed to replace the newer installed file
   kFailed,         // not written; the install error is due
+  kInUse,          // the target stayed in use after the retry: the staging
+                   // file is kept, complete and flushed, for the caller to
+                   // schedule or remove
 };
 
 // What the write reports to the flow: how it ended, and the Windows error
@@ -25,6 +28,7 @@ enum class InstallOutcome {
 struct PackageWrite {
   InstallOutcome outcome = InstallOutcome::kFailed;
   std::uint32_t windowsError = 0;
+  std::string staging;  // the staging file, once written
 };
 
 }  // namespace vespodar

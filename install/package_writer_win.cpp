@@ -19,6 +19,12 @@ const DWORD kReplaceRetryStepMs = 100;
 
 std::wstring FilePath(const std::string& path) { return Widen(ExtendedLengthPath(path)); }
 
+// What a target that another program holds open makes a rename fail with.
+bool IsBusyError(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+         error == ERROR_LOCK_VIOLATION;
+}
+
 void SetError(std::uint32_t* windowsError, DWORD error) {
   if (windowsError) *windowsError = error;
 }
@@ -47,11 +53,19 @@ PackageWrite WritePackage(const PackageResource& package, const std::string& tar
     write.windowsError = kErrorDirectoryNotSupported;
     return write;
   }
-  std::string staging;
-  if (!WriteStagingFile(package.data, package.size, target, &staging, &write.windowsError))
+  if (!WriteStagingFile(package.data, package.size, target, &write.staging, &write.windowsError)) {
+    write.staging.clear();
     return write;
-  if (!ReplaceFileInOneStep(staging, target, &write.windowsError)) {
-    DeleteFileW(FilePath(staging).c_str());
+  }
+  if (!ReplaceFileInOneStep(write.staging, target, &write.windowsError)) {
+    // Still held by another program: the whole new file waits beside the
+    // target. A read-only target refuses the same way, but no restart
+    // changes that.
+    if (IsBusyError(write.windowsError) && !(attributes & FILE_ATTRIBUTE_READONLY)) {
+      write.outcome = InstallOutcome::kInUse;
+      return write;
+    }
+    RemoveStagingFile(write.staging);
     return write;
   }
   write.outcome = InstallOutcome::kInstalled;
@@ -122,18 +136,26 @@ bool ReplaceFileInOneStep(const std::string& source, const std::string& target,
       return true;
     const DWORD error = GetLastError();
     SetError(windowsError, error);
-    if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
-         error != ERROR_LOCK_VIOLATION) ||
-        waited >= kReplaceRetryMs)
-      return false;
+    if (!IsBusyError(error) || waited >= kReplaceRetryMs) return false;
     Sleep(kReplaceRetryStepMs);
   }
 }
 
+bool ReplaceAtRestart(const std::string& staging, const std::string& target,
+                      std::uint32_t* windowsError) {
+  if (MoveFileExW(FilePath(staging).c_str(), FilePath(target).c_str(),
+                  MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING))
+    return true;
+  SetError(windowsError, GetLastError());
+  return false;
+}
+
+void RemoveStagingFile(const std::string& staging) { DeleteFileW(FilePath(staging).c_str()); }
+
 PackageWrite InstallPackageFile(const std::string& name, const std::string& type,
                                 const std::string& target) {
   PackageResource package;
-  if (!LoadPackage(name, type, &package)) return {InstallOutcome::kFailed, GetLastError()};
+  if (!LoadPackage(name, type, &package)) return {InstallOutcome::kFailed, GetLastError(), {}};
   return WritePackage(package, target);
 }
 

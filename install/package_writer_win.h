@@ -20,10 +20,17 @@ bool LoadPackage(const std::string& name, const std::string& type, PackageResour
 // Writes the package resource (name, type) of the setup's own module to
 // target, straight: the bytes go to a staging file beside the target first,
 // every write checked; the target is then replaced in one atomic rename. A
-// failure leaves the old file as it was and no staging file behind. Shows
-// nothing: the caller reports the outcome.
+// failure leaves the old file as it was and no staging file behind, except
+// kInUse, which leaves the staging file to the caller. Shows nothing: the
+// caller reports the outcome.
 PackageWrite InstallPackageFile(const std::string& name, const std::string& type,
                                 const std::string& target);
+
+// After kInUse: schedules the staging file to replace target at the next
+// restart (MOVEFILE_DELAY_UNTIL_REBOOT; administrators only), or removes it.
+bool ReplaceAtRestart(const std::string& staging, const std::string& target,
+                      std::uint32_t* windowsError);
+void RemoveStagingFile(const std::string& staging);
 
 // True when a file (not a directory) exists at path.
 bool IsExistingFile(const std::string& path);

@@ -61,20 +61,24 @@ TEST_F(PackageWriterWinTest, MissingResourceIsAnInstallFailure) {
   EXPECT_EQ("old", ReadWholeFile(target));
 }
 
+// Held beyond the retry: the old file stays whole, and the whole new one waits
+// beside it for the caller, who schedules it for the restart or removes it.
 TEST_F(PackageWriterWinTest, TargetHeldOpenKeepsTheOldFileWhole) {
   const std::string target = scratch.path + "vdq2.cok";
   ASSERT_TRUE(WriteWholeFile(target, "old content"));
   HANDLE holder = CreateFileW(Widen(target).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
                               nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, holder);
-  EXPECT_EQ(InstallOutcome::kFailed, Install(target));
+  EXPECT_EQ(InstallOutcome::kInUse, Install(target));
   CloseHandle(holder);
   EXPECT_EQ("old content", ReadWholeFile(target));
-  EXPECT_EQ("vdq2.cok\n", scratch.Listing());
+  EXPECT_EQ(kPackage, ReadWholeFile(last.staging));
   // A held file refuses the rename with one of these, as Windows and Wine do.
   EXPECT_TRUE(last.windowsError == ERROR_SHARING_VIOLATION ||
               last.windowsError == ERROR_ACCESS_DENIED)
       << last.windowsError;
+  RemoveStagingFile(last.staging);
+  EXPECT_EQ("vdq2.cok\n", scratch.Listing());
 }
 
 TEST_F(PackageWriterWinTest, TargetReleasedWhileRetryingIsReplaced) {

@@ -1,7 +1,9 @@
 // Fuzzes the split of the command line, which whoever starts the setup
 // writes: no item holds a quote, the items hold exactly the characters the
 // rules keep, in order, and quoting each item and splitting again gives the
-// same items. The lower-casing of the first item changes A to Z only.
+// same items. The lower-casing of the first item changes A to Z only. The
+// switches taken from the items: an unknown one is one of the items and
+// begins with / or -, a log path is an item's tail or an item.
 
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "setup/command_line.h"
 #include "setup/startup.h"
 
 using namespace vespodar;
@@ -62,5 +65,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Check(lower[i] == (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c));
     }
   }
+  const CommandLine parsed = ParseCommandLine(items);
+  bool invalidFound = parsed.invalid.empty(), logFound = parsed.logPath.empty();
+  for (const std::string& item : items) {
+    invalidFound = invalidFound || item == parsed.invalid;
+    const std::size_t tail = parsed.logPath.size();
+    logFound = logFound || item == parsed.logPath ||
+               (item.size() > tail && item.substr(item.size() - tail) == parsed.logPath);
+  }
+  Check(invalidFound && logFound);
+  Check(parsed.invalid.empty() || parsed.invalid[0] == '/' || parsed.invalid[0] == '-');
   return 0;
 }

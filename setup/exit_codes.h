@@ -14,6 +14,9 @@ enum ExitCode : int {
   kExitSuccess = 0,
   // The user may not change machine-wide settings.
   kExitNoRights = 5,
+  // A switch the setup does not know (ERROR_INVALID_PARAMETER): a mistyped
+  // switch must never land in the interactive questions.
+  kExitInvalidParameter = 87,
   // The user declined: the install question was not answered Yes (nothing
   // was written), or the question whether to replace a newer installed file
   // by the older package was not answered Yes (that file was kept; the size
@@ -28,6 +31,9 @@ enum ExitCode : int {
   kExitOwnFileUnreadable = 1619,
   // The setup's own file is not intact.
   kExitOwnFileDistorted = 1620,
+  // Unattended, the target stayed in use: the package replaces it at the next
+  // restart (ERROR_SUCCESS_REBOOT_REQUIRED); its size is recorded.
+  kExitRestartRequired = 3010,
 };
 
 }  // namespace vespodar

@@ -57,36 +57,91 @@ unsigned RunningMajorVersion() {
   return GetVersionExW(&version) ? version.dwMajorVersion : 0;
 }
 
-void StartProduct(const std::string& installDir, const std::string& executable) {
+namespace {
+
+// The setup runs as SYSTEM: a deployment agent started it, in session 0.
+bool IsLocalSystem() {
+  HANDLE opened = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return false;
+  const ScopedHandle token(opened);
+  union {
+    TOKEN_USER user;
+    BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  } buffer;
+  DWORD size = 0;
+  return GetTokenInformation(token.handle, TokenUser, &buffer, sizeof(buffer), &size) &&
+         IsWellKnownSid(buffer.user.User.Sid, WinLocalSystemSid);
+}
+
+// Starts path as the user of the active console session, on that user's
+// desktop, with that user's environment.
+LaunchOutcome StartAsConsoleUser(const std::wstring& path, const std::wstring& directory) {
+  const DWORD session = WTSGetActiveConsoleSessionId();
+  HANDLE userToken = nullptr;
+  if (session == 0xFFFFFFFF || !Sessions().WTSQueryUserToken(session, &userToken))
+    return LaunchOutcome::kNobodyLoggedOn;
+  const ScopedHandle token(userToken);
+  void* environment = nullptr;
+  if (!Sessions().CreateEnvironmentBlock(&environment, token.handle, FALSE)) environment = nullptr;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  wchar_t desktop[] = L"winsta0\\default";
+  startup.lpDesktop = desktop;
+  PROCESS_INFORMATION process = {};
+  // No command line: the product takes no arguments, and Windows then gives
+  // it the executable's path alone.
+  const BOOL started = CreateProcessAsUserW(token.handle, path.c_str(), nullptr, nullptr, nullptr,
+                                            FALSE, CREATE_UNICODE_ENVIRONMENT, environment,
+                                            directory.c_str(), &startup, &process);
+  if (environment) Sessions().DestroyEnvironmentBlock(environment);
+  if (!started) return LaunchOutcome::kFailed;
+  ScopedHandle owned[] = {ScopedHandle(process.hProcess), ScopedHandle(process.hThread)};
+  return LaunchOutcome::kStartedAsConsoleUser;
+}
+
+}  // namespace
+
+LaunchOutcome StartProduct(const std::string& installDir, const std::string& executable) {
   const std::wstring directory = Widen(installDir);
   SetCurrentDirectoryW(directory.c_str());
   // The absolute path: an elevated setup must never start a namesake found in
   // whatever directory it was started from.
   const std::wstring path = Widen(installDir + executable);
-  if (ChooseLaunchRoute(RunningMajorVersion(), IsProcessElevated()) ==
-          LaunchRoute::kThroughDesktopShell &&
-      OpenThroughDesktopShell(path, directory))
-    return;
-  Shell32().ShellExecuteW(nullptr, L"open", path.c_str(), L"", directory.c_str(), SW_SHOWNORMAL);
+  switch (ChooseLaunchRoute(RunningMajorVersion(), IsProcessElevated(), IsLocalSystem())) {
+    case LaunchRoute::kAsConsoleUser:
+      return StartAsConsoleUser(path, directory);
+    case LaunchRoute::kThroughDesktopShell:
+      // Never the setup's own elevated rights instead.
+      return OpenThroughDesktopShell(path, directory) ? LaunchOutcome::kStartedThroughShell
+                                                      : LaunchOutcome::kShellUnreachable;
+    case LaunchRoute::kDirect:
+      break;
+  }
+  const HINSTANCE result = Shell32().ShellExecuteW(nullptr, L"open", path.c_str(), L"",
+                                                   directory.c_str(), SW_SHOWNORMAL);
+  return reinterpret_cast<INT_PTR>(result) > 32 ? LaunchOutcome::kStarted : LaunchOutcome::kFailed;
 }
 
-void StartProductAndWait(const std::string& installDir, const std::string& executable,
-                         const std::string& mainWindowClass) {
-  StartProduct(installDir, executable);
+LaunchOutcome StartProductAndWait(const std::string& installDir, const std::string& executable,
+                                  const std::string& mainWindowClass) {
+  const LaunchOutcome outcome = StartProduct(installDir, executable);
+  if (outcome != LaunchOutcome::kStarted && outcome != LaunchOutcome::kStartedThroughShell)
+    return outcome;
   bool started = false;
   for (int pass = 0; pass < kMarkerPasses && !started; ++pass) {
     Sleep(kMarkerPassMs);
     started = !ProductNotRunning();
   }
-  if (!started) return;
+  if (!started) return outcome;
   HWND window = nullptr;
   for (int pass = 0; pass < kWindowPasses && !window; ++pass) {
     Sleep(kWindowPassMs);
     window = FindMainWindow(mainWindowClass);
   }
-  if (!window) return;
+  if (!window) return outcome;
   User32().ShowWindow(window, SW_SHOWNORMAL);
   User32().SetForegroundWindow(window);
+  return outcome;
 }
 
 }  // namespace vespodar

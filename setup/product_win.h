@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "setup/product.h"
+
 namespace vespodar {
 
 // The handshake with the installed product: its single-instance marker (a
@@ -14,11 +16,13 @@ bool ProductNotRunning();
 // its marker is gone (about 10 seconds at most): a product still running holds
 // its data file open. True when the product is gone.
 bool CloseRunningProduct(const std::string& mainWindowClass);
-// Starts installDir + executable with installDir as its working directory.
-void StartProduct(const std::string& installDir, const std::string& executable);
+// Starts installDir + executable with installDir as its working directory,
+// never with more rights than the user has (ChooseLaunchRoute).
+LaunchOutcome StartProduct(const std::string& installDir, const std::string& executable);
 // Starts the product, waits for its marker and then its main window, and
-// brings that window to the front.
-void StartProductAndWait(const std::string& installDir, const std::string& executable,
+// brings that window to the front. A product started in another session is
+// not waited for: its marker and window are out of the setup's sight.
+LaunchOutcome StartProductAndWait(const std::string& installDir, const std::string& executable,
                          const std::string& mainWindowClass);
 
 }  // namespace vespodar

@@ -8,6 +8,7 @@
 
 #include "base/registry.h"
 #include "discovery/folders.h"
+#include "setup/command_line.h"
 #include "ui/messages.h"
 
 namespace vespodar {
@@ -30,13 +31,15 @@ struct SetupContext : UserLanguage {
   std::string packageDisplayName;
 
   // Start-up fields.
-  std::string firstArgument;              // lower-cased
   std::vector<std::string> arguments;     // as given, without the program name
+  std::string commandLineText;            // the whole line, for the log
+  std::string windowsDescription;         // for the log
   std::unique_ptr<RegistryAccessor> registry;
   bool is64BitWindows = false;
   // The version query's platform id is VER_PLATFORM_WIN32_NT.
   bool ntPlatform = true;
 
+  CommandLine commandLine;  // parsed from arguments by the flow
   bool modestMode = false;
 
   // Discovery: the product directory, the shell folders, the rights test.

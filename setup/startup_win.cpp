@@ -2,11 +2,12 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "discovery/windows_version_win.h"
 #include "base/registry_win.h"
 #include "setup/setup_context.h"
 #include "base/random.h"
-#include "base/text.h"
 #include "setup/startup.h"
 #include "base/win_text.h"
 
@@ -21,9 +22,9 @@ void InitStartupEnvironment(SetupContext& context) {
 
   context.russianUi = IsCyrillicLocale(GetUserDefaultLCID());
 
-  // The description itself is not kept; only its 64-bit flag decides the
-  // registry view, so it must come before the accessor.
-  DescribeWindows(false, &context.is64BitWindows);
+  // Its 64-bit flag decides the registry view, so it must come before the
+  // accessor; the description itself goes to the log.
+  context.windowsDescription = DescribeWindows(false, &context.is64BitWindows);
   context.registry =
       CreateRegistryAccessor(context.is64BitWindows ? kAllAccess64Mask : kAllAccessMask);
 
@@ -31,10 +32,10 @@ void InitStartupEnvironment(SetupContext& context) {
   version.dwOSVersionInfoSize = sizeof(version);
   if (GetVersionExW(&version)) context.ntPlatform = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 
-  std::vector<std::string> items = SplitCommandLine(Narrow(GetCommandLineW()));
+  context.commandLineText = Narrow(GetCommandLineW());
+  std::vector<std::string> items = SplitCommandLine(context.commandLineText);
   if (!items.empty()) items.erase(items.begin());
-  context.arguments = items;
-  context.firstArgument = items.empty() ? std::string() : LowerAscii(items[0]);
+  context.arguments = std::move(items);
 }
 
 void ReleaseStartupEnvironment(SetupContext& context) { context.registry.reset(); }

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "base/number_text.h"
-#include "base/text.h"
 #include "discovery/folders.h"
 #include "package_constants.h"
 #include "setup/setup_context.h"
@@ -35,7 +34,7 @@ bool VerifyOwnFile(UpdateSteps& steps, Failure* failure, std::uint32_t* windowsE
 }
 
 SizeRecord RecordInstalledSize(SetupContext& context, UpdateSteps& steps,
-                               std::uint32_t* windowsError) {
+                               std::uint32_t* windowsError, std::int32_t* sizeKb) {
   // Windows shows the size of the entry it lists; a key made in the other
   // branch would show nowhere and outlive the product's uninstall.
   std::string entry = context.folders.uninstallRoot;
@@ -51,69 +50,136 @@ SizeRecord RecordInstalledSize(SetupContext& context, UpdateSteps& steps,
   const ScopedOpenKey key(*context.registry, RegistryRoot::kLocalMachine,
                           entry + context.productName, false);
   if (!key.opened()) return SizeRecord::kRegistryFailed;
-  const std::int32_t size = steps.DirectorySizeKb(context.folders.installDir);
+  const std::int32_t size = *sizeKb = steps.DirectorySizeKb(context.folders.installDir);
   if (size == -1) return SizeRecord::kNoDirectory;
   if (!context.registry->WriteInteger("EstimatedSize", size, windowsError))
     return SizeRecord::kRegistryFailed;
   return SizeRecord::kRecorded;
 }
 
-ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps) {
-  const std::string packageFile = context.packageName + "." + context.packageType;
-  context.productName = "Vespodar";
-  // Both captions come first: every error box takes its title from them.
-  context.productCaptionRu = "Обновление программы \"Весподар\"";
-  context.productCaptionEn = "Vespodar update";
-  context.packageDisplayName = context.packageTitle + DecimalText(context.packageVersion);
-  Reporter reporter(context, steps);
+namespace {
+
+const char* InstallDirSourceText(InstallDirSource source) {
+  switch (source) {
+    case InstallDirSource::kMainBranch:
+      return "product directory (Uninstall entry, main registry view): ";
+    case InstallDirSource::kWow64Branch:
+      return "product directory (Uninstall entry, 32-bit registry view): ";
+    case InstallDirSource::kDefault: break;
+  }
+  return "product directory (default, no Uninstall entry): ";
+}
+
+// The package went to the target, or failed, or waits for a restart; the
+// exit code so far.
+ExitCode WritePackage(SetupContext& context, UpdateSteps& steps, Reporter& reporter,
+                      const std::string& target, InstallOutcome* outcome) {
+  const PackageWrite written = steps.InstallPackageFile(
+      context.packageName, context.packageType, target, context.guardVersions, reporter);
+  *outcome = written.outcome;
+  if (!written.staging.empty()) reporter.Log("staging file: ", written.staging);
+  switch (written.outcome) {
+    case InstallOutcome::kInstalled:
+      reporter.Log("replaced: ", target);
+      return kExitSuccess;
+    case InstallOutcome::kKeptInstalled:
+      reporter.Log("kept the newer installed file");
+      return kExitSuccess;
+    case InstallOutcome::kInUse:
+      if (reporter.Logging()) reporter.Log("in use by: ", steps.FileHolders(target));
+      // Nobody waits for an unattended run: the file is replaced when Windows
+      // restarts, as every deployment tool expects of an update.
+      if (context.commandLine.unattended) {
+        const std::uint32_t error = steps.ReplaceAtRestart(written.staging, target);
+        if (error == 0) {
+          reporter.Log("replacement at the next restart: scheduled");
+          return kExitRestartRequired;
+        }
+        reporter.LogError("replacement at the next restart", error);
+      }
+      steps.RemoveStagingFile(written.staging);
+      *outcome = InstallOutcome::kFailed;
+      break;
+    case InstallOutcome::kFailed:
+      break;
+  }
+  return reporter.Report(Failure::kPackageNotWritten, written.windowsError, &target);
+}
+
+ExitCode RunSteps(SetupContext& context, UpdateSteps& steps, Reporter& reporter) {
+  const CommandLine& line = context.commandLine;
+  reporter.Log("command line: ", context.commandLineText);
+  reporter.Log(context.is64BitWindows ? "Windows (64-bit registry view): "
+                                      : "Windows (32-bit registry view): ",
+               context.windowsDescription);
+  if (!line.invalid.empty()) {
+    reporter.Log("unknown switch: ", line.invalid);
+    reporter.ShowUsage(true);
+    return kExitInvalidParameter;
+  }
+  if (line.usage) {
+    reporter.ShowUsage(false);
+    return kExitSuccess;
+  }
 
   std::uint32_t registryError = 0;
   if (!DiscoverFolders(*context.registry, context.windowsKeyPath, context.productName,
                        context.ntPlatform, context.folders, &registryError))
     return reporter.Report(Failure::kRegistryUnreadable, registryError);
+  const std::string& installDir = context.folders.installDir;
+  reporter.Log(InstallDirSourceText(context.folders.installDirSource), installDir);
 
   if (!context.folders.canInstall) return reporter.Report(Failure::kNoRights);
-
-  // A running product holds its data file: it must be gone before we write.
-  if (!steps.ProductNotRunning()) steps.CloseRunningProduct();
 
   Failure ownFileFailure = Failure::kOwnFileDistorted;
   std::uint32_t ownFileError = 0;
   if (!VerifyOwnFile(steps, &ownFileFailure, &ownFileError))
     return reporter.Report(ownFileFailure, ownFileError);
+  reporter.Log("own file check: intact");
 
-  context.modestMode = context.firstArgument == "modest";
-
-  const std::string& installDir = context.folders.installDir;
   if (!steps.FileExists(installDir + context.productName + ".exe"))
     return reporter.Report(Failure::kProductMissing);
 
-  if (!context.modestMode) {
+  if (reporter.MayAsk()) {
     switch (reporter.AskBilingualQuestion(InstallQuestionText(context, context.packageDisplayName))) {
       case Answer::kYes:
         break;
       case Answer::kNo:
+      case Answer::kUnanswered:
         return kExitUserDeclined;
       case Answer::kNotShown:
-        // Nobody answered: the run failed, it was not declined.
+        // The box never appeared: the run failed, it was not declined.
         return kExitFailure;
     }
   }
 
-  const std::string target = installDir + packageFile;
-  const PackageWrite written = steps.InstallPackageFile(
-      context.packageName, context.packageType, target, context.guardVersions, reporter);
-  ExitCode exitCode = kExitSuccess;
-  if (written.outcome == InstallOutcome::kFailed)
-    exitCode = reporter.Report(Failure::kPackageNotWritten, written.windowsError, &target);
+  // A running product holds its data file: it must be gone before we write.
+  // Only now, once the update will really be written, since quitting costs
+  // the user whatever he had not saved.
+  if (steps.ProductNotRunning()) {
+    reporter.Log("running product: none");
+  } else {
+    reporter.Log(steps.CloseRunningProduct() ? "running product: closed"
+                                             : "running product: still running");
+  }
+
+  InstallOutcome outcome = InstallOutcome::kFailed;
+  ExitCode exitCode =
+      WritePackage(context, steps, reporter, installDir + context.packageName + "." +
+                                                 context.packageType, &outcome);
   // Whatever became of the file, the size is recorded and the launch offered:
   // the product is there and usable either way.
   std::uint32_t sizeError = 0;
-  switch (RecordInstalledSize(context, steps, &sizeError)) {
+  std::int32_t sizeKb = -1;
+  switch (RecordInstalledSize(context, steps, &sizeError, &sizeKb)) {
     case SizeRecord::kRecorded:
+      reporter.Log("EstimatedSize recorded (KB): ", DecimalText(sizeKb));
+      break;
     case SizeRecord::kNoEntry:  // a product without an entry shows no size anywhere
+      reporter.Log("size not recorded: no Uninstall entry");
       break;
     case SizeRecord::kNoDirectory:
+      reporter.Log("size not recorded: no directory");
       exitCode = kExitFailure;
       break;
     case SizeRecord::kRegistryFailed:
@@ -121,19 +187,42 @@ ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps) {
       break;
   }
 
-  if (context.modestMode) {
-    if (context.arguments.size() >= 2 && LowerAscii(context.arguments[1]) == "runapp")
-      steps.StartProductAndWait();
+  if (outcome == InstallOutcome::kInUse) {
+    // The old file is still in place until the restart.
+    reporter.Log("product not started: the update waits for the restart");
+  } else if (!reporter.MayAsk()) {
+    if (line.runApp)
+      reporter.Log(LaunchOutcomeText(steps.StartProductAndWait()));
+    else
+      reporter.Log("product start not asked for");
   } else {
     const Answer launch = reporter.Ask(LaunchQuestionBox(context, context.packageDisplayName));
-    if (launch == Answer::kYes) steps.StartProductAndWait();
+    if (launch == Answer::kYes)
+      reporter.Log(LaunchOutcomeText(steps.StartProductAndWait()));
+    else
+      reporter.Log("product start not answered Yes");
     if (launch == Answer::kNotShown) exitCode = kExitFailure;
   }
   // The user kept the newer file the product already had: the update was
   // declined, though nothing went wrong.
-  if (exitCode == kExitSuccess && written.outcome == InstallOutcome::kKeptInstalled)
+  if (exitCode == kExitSuccess && outcome == InstallOutcome::kKeptInstalled)
     return kExitUserDeclined;
   return exitCode;
+}
+
+}  // namespace
+
+ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps) {
+  context.productName = "Vespodar";
+  // Both captions come first: every box, the usage box too, takes its title
+  // from them.
+  context.productCaptionRu = "Обновление программы \"Весподар\"";
+  context.productCaptionEn = "Vespodar update";
+  context.packageDisplayName = context.packageTitle + DecimalText(context.packageVersion);
+  context.commandLine = ParseCommandLine(context.arguments);
+  context.modestMode = context.commandLine.modest;
+  Reporter reporter(context, steps);
+  return reporter.Finish(RunSteps(context, steps, reporter));
 }
 
 }  // namespace vespodar

@@ -6,6 +6,7 @@
 
 #include "install/package_writer.h"
 #include "setup/exit_codes.h"
+#include "setup/product.h"
 #include "setup/reporter.h"
 #include "ui/messages.h"
 
@@ -25,12 +26,13 @@ struct OwnFileCheck {
 // What the main flow asks of the system. The Win32 build supplies the real
 // operations (setup/update_steps_win.cpp); the flow's tests a recording fake.
 // No step shows anything: each reports, and the flow decides.
-class UpdateSteps : public MessageShower {
+class UpdateSteps : public RunOutput {
  public:
   // True when no running product holds the single-instance marker.
   virtual bool ProductNotRunning() = 0;
-  // Tells the running product to quit and waits, bounded, until it has ended.
-  virtual void CloseRunningProduct() = 0;
+  // Tells the running product to quit and waits, bounded, until it has ended;
+  // true when it has.
+  virtual bool CloseRunningProduct() = 0;
   // Whether the setup's own file can be read and is intact.
   virtual OwnFileCheck CheckOwnFile() = 0;
   // True when a file (not a directory) exists at path.
@@ -41,10 +43,17 @@ class UpdateSteps : public MessageShower {
   virtual PackageWrite InstallPackageFile(const std::string& name, const std::string& type,
                                           const std::string& target, bool guardVersions,
                                           Reporter& reporter) = 0;
+  // After a write left the target in use: schedule the staging file to
+  // replace it at the next restart (0, or the Windows error), or remove it.
+  virtual std::uint32_t ReplaceAtRestart(const std::string& staging,
+                                         const std::string& target) = 0;
+  virtual void RemoveStagingFile(const std::string& staging) = 0;
+  // The programs that hold path open, where Windows can tell; for the log.
+  virtual std::string FileHolders(const std::string& path) = 0;
   // Size of the tree under path in KiB, or -1 when path is no directory.
   virtual std::int32_t DirectorySizeKb(const std::string& path) = 0;
   // Starts the product, waits for it and brings its main window to the front.
-  virtual void StartProductAndWait() = 0;
+  virtual LaunchOutcome StartProductAndWait() = 0;
 };
 
 // Sets the package constants, as the entry does for this package.
@@ -66,9 +75,9 @@ enum class SizeRecord {
 };
 // Writes EstimatedSize into the product's Uninstall entry, in the branch
 // where discovery found it; no key is ever created. *windowsError is the
-// registry's error on kRegistryFailed.
+// registry's error on kRegistryFailed; *sizeKb the size found.
 SizeRecord RecordInstalledSize(SetupContext& context, UpdateSteps& steps,
-                               std::uint32_t* windowsError);
+                               std::uint32_t* windowsError, std::int32_t* sizeKb);
 
 }  // namespace vespodar
 

@@ -15,6 +15,8 @@ namespace {
 
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vespodar";
 const char kWindowsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+// A staging file of the write, and one that waits for the target to be free.
+const char kStaging[] = "C:\\Games\\Vespodar\\~vdq2.cok.abcdefgh.tmp";
 
 // Records every step the flow takes and answers boxes from a script.
 class FakeSteps : public UpdateSteps {
@@ -28,6 +30,9 @@ class FakeSteps : public UpdateSteps {
   InstallOutcome installOutcome = InstallOutcome::kInstalled;
   std::int32_t sizeKb = 4431;
   std::string installedTarget;
+  bool stationVisible = true;
+  std::uint32_t restartReplaceError = 0;
+  std::vector<std::string> log;
 
   int ShowMessageBox(const MessageBoxSpec& box) override {
     boxes.push_back(box);
@@ -36,8 +41,17 @@ class FakeSteps : public UpdateSteps {
     answers.pop_front();
     return answer;
   }
+  bool StationVisible() override { return stationVisible; }
+  bool Logging() override { return true; }
+  void WriteLog(const std::string& text) override { log.push_back(text); }
+  std::string WindowsErrorText(std::uint32_t error) override {
+    return "text of " + std::to_string(error);
+  }
   bool ProductNotRunning() override { return !productRunning; }
-  void CloseRunningProduct() override { calls.push_back("close"); }
+  bool CloseRunningProduct() override {
+    calls.push_back("close");
+    return true;
+  }
   OwnFileCheck CheckOwnFile() override {
     calls.push_back("verify");
     return {ownFile, 0};
@@ -51,18 +65,38 @@ class FakeSteps : public UpdateSteps {
                                   Reporter&) override {
     calls.push_back("install " + name + "." + type + (guardVersions ? " guarded" : ""));
     installedTarget = target;
-    return {installOutcome, installOutcome == InstallOutcome::kFailed ? 5u : 0u};
+    const bool failed = installOutcome == InstallOutcome::kFailed;
+    const bool written = installOutcome == InstallOutcome::kInstalled ||
+                         installOutcome == InstallOutcome::kKeptInstalled;
+    return {installOutcome, written ? 0u : 5u, failed ? "" : kStaging};
   }
+  std::uint32_t ReplaceAtRestart(const std::string& staging, const std::string& target) override {
+    calls.push_back("at restart " + staging + " " + target);
+    return restartReplaceError;
+  }
+  void RemoveStagingFile(const std::string& staging) override {
+    calls.push_back("remove " + staging);
+  }
+  std::string FileHolders(const std::string&) override { return "Vespodar (pid 7)"; }
   std::int32_t DirectorySizeKb(const std::string& path) override {
     calls.push_back("size " + path);
     return sizeKb;
   }
-  void StartProductAndWait() override { calls.push_back("start"); }
+  LaunchOutcome StartProductAndWait() override {
+    calls.push_back("start");
+    return LaunchOutcome::kStartedThroughShell;
+  }
 
   bool Called(const std::string& prefix) const {
     for (const std::string& call : calls)
       if (call.compare(0, prefix.size(), prefix) == 0) return true;
     return false;
+  }
+  // The whole log, one line after the other.
+  std::string Log() const {
+    std::string all;
+    for (const std::string& line : log) all += line + "\n";
+    return all;
   }
 };
 
@@ -81,8 +115,6 @@ class UpdateFlowTest : public ::testing::Test {
 
   ExitCode Run(std::vector<std::string> arguments = {}) {
     context.arguments = arguments;
-    context.firstArgument = arguments.empty() ? "" : arguments[0];
-    for (char& c : context.firstArgument) c = static_cast<char>(tolower(c));
     return RunUpdate(context, steps);
   }
 
@@ -156,11 +188,14 @@ TEST_F(UpdateFlowTest, RussianUserGetsRussianInstallQuestionAndTheSameLaunchQues
 TEST_F(UpdateFlowTest, AnythingButYesToInstallWritesNothing) {
   for (int answer : {7, 2, 0, -1}) {
     FakeSteps fresh;
+    fresh.productRunning = true;
     fresh.answers = {answer};
     EXPECT_EQ(answer > 0 ? kExitUserDeclined : kExitFailure, RunUpdate(context, fresh)) << answer;
     EXPECT_EQ(1u, fresh.boxes.size());
     EXPECT_FALSE(fresh.Called("install"));
     EXPECT_FALSE(fresh.Called("size"));
+    // A No costs the user nothing: the running product is left alone.
+    EXPECT_FALSE(fresh.Called("close"));
   }
   EXPECT_EQ(-1, RecordedSize());
 }
@@ -207,6 +242,7 @@ TEST_F(UpdateFlowTest, ProductMissingStopsBeforeAnyWrite) {
       steps.boxes[0].text);
   EXPECT_TRUE(steps.Called("exists C:\\Program Files\\Vespodar\\Vespodar.exe"));
   EXPECT_FALSE(steps.Called("install"));
+  EXPECT_FALSE(steps.Called("close"));
   EXPECT_FALSE(fake->HasKey(RegistryRoot::kLocalMachine, kUninstallKey));
 }
 
@@ -221,7 +257,7 @@ TEST_F(UpdateFlowTest, NoRightsStopsWithItsOwnCode) {
   EXPECT_FALSE(steps.Called("verify"));
 }
 
-TEST_F(UpdateFlowTest, OwnFileFailuresStopWithTheirMessagesAfterTheProductWasToldToQuit) {
+TEST_F(UpdateFlowTest, OwnFileFailuresStopWithTheirMessagesAndLeaveTheProductRunning) {
   struct Case {
     OwnFileState state;
     ExitCode code;
@@ -238,7 +274,7 @@ TEST_F(UpdateFlowTest, OwnFileFailuresStopWithTheirMessagesAfterTheProductWasTol
     EXPECT_EQ(c.code, Run({"modest"}));
     ASSERT_EQ(1u, steps.boxes.size());
     EXPECT_EQ(c.text, steps.boxes[0].text);
-    EXPECT_EQ("close", steps.calls.front());
+    EXPECT_FALSE(steps.Called("close"));
     EXPECT_FALSE(steps.Called("install"));
   }
 }
@@ -248,8 +284,12 @@ TEST_F(UpdateFlowTest, RunningProductIsClosedOnlyWhenRunning) {
   EXPECT_FALSE(steps.Called("close"));
   steps = FakeSteps();
   steps.productRunning = true;
-  EXPECT_EQ(kExitSuccess, Run({"modest"}));
-  EXPECT_EQ("close", steps.calls.front());
+  steps.answers = {kAnswerYes, 7};
+  EXPECT_EQ(kExitSuccess, Run());
+  // Closed after the checks and the Yes, right before the write.
+  ASSERT_LE(4u, steps.calls.size());
+  EXPECT_EQ("close", steps.calls[2]);
+  EXPECT_EQ("install vdq2.cok", steps.calls[3].substr(0, 16));
 }
 
 TEST_F(UpdateFlowTest, FailedWriteStillRecordsSizeAndOffersLaunchButFails) {
@@ -349,6 +389,148 @@ TEST_F(UpdateFlowTest, RegistryErrorDuringDiscoveryStopsEverything) {
   ASSERT_EQ(1u, steps.boxes.size());
   EXPECT_EQ("No access to system registry", steps.boxes[0].text);
   EXPECT_TRUE(steps.calls.empty());
+}
+
+// Unattended, or where nobody can see a box, every failure the flow knows
+// ends with its code and its line in the log, and no box.
+TEST_F(UpdateFlowTest, NobodyToAnswerMeansNoBoxOnlyTheCodeAndTheLog) {
+  struct Case {
+    const char* name;
+    void (*provoke)(FakeSteps&, FakeRegistry&);
+    ExitCode code;
+    const char* logged;
+  } cases[] = {
+      {"no rights", [](FakeSteps&, FakeRegistry& r) { r.Deny(RegistryRoot::kLocalMachine, kWindowsKey); },
+       kExitNoRights, "no right to change machine-wide settings\n"},
+      {"registry", [](FakeSteps&, FakeRegistry& r) {
+         r.AddNonText(RegistryRoot::kLocalMachine, kUninstallKey, "UninstallString"); },
+       kExitFailure, "registry error\n"},
+      {"distorted", [](FakeSteps& s, FakeRegistry&) { s.ownFile = OwnFileState::kDistorted; },
+       kExitOwnFileDistorted, "own file check: not intact\n"},
+      {"missing", [](FakeSteps& s, FakeRegistry&) { s.productExists = false; },
+       kExitProductMissing, "product executable missing\n"},
+      {"write", [](FakeSteps& s, FakeRegistry&) { s.installOutcome = InstallOutcome::kFailed; },
+       kExitFailure, "package not written: error 5 (text of 5)\n"},
+      {"size", [](FakeSteps&, FakeRegistry& r) { r.FailWrites(); }, kExitFailure,
+       "size not recorded"},
+  };
+  const std::vector<std::vector<std::string>> runs = {{"/quiet"}, {"modest"}, {}};
+  for (const Case& c : cases) {
+    for (std::size_t run = 0; run < runs.size(); ++run) {
+      SCOPED_TRACE(std::string(c.name) + " run " + std::to_string(run));
+      fake = new FakeRegistry();
+      context.registry.reset(fake);
+      fake->AddText(RegistryRoot::kLocalMachine, kWindowsKey, "ProgramFilesDir", "C:\\Program Files");
+      fake->AddText(RegistryRoot::kLocalMachine, kUninstallKey, "UninstallString",
+                    "C:\\Games\\Vespodar\\uninst.exe");
+      steps = FakeSteps();
+      // The unattended run sees a visible station; the others none.
+      steps.stationVisible = run == 0;
+      c.provoke(steps, *fake);
+      const ExitCode code = Run(runs[run]);
+      EXPECT_TRUE(steps.boxes.empty());
+      // An interactive run that gets that far stops at the unanswered question.
+      const bool asked = run == 2 && steps.Log().find("question not asked") != std::string::npos;
+      EXPECT_EQ(asked ? kExitUserDeclined : c.code, code);
+      if (!asked) EXPECT_NE(std::string::npos, steps.Log().find(c.logged)) << steps.Log();
+      EXPECT_EQ(0u, steps.log.back().find("exit code " + std::to_string(code) + ": "));
+    }
+  }
+}
+
+TEST_F(UpdateFlowTest, InvisibleStationInteractiveRunIsNotAnsweredAndWritesNothing) {
+  steps.stationVisible = false;
+  steps.productRunning = true;
+  EXPECT_EQ(kExitUserDeclined, Run());
+  EXPECT_TRUE(steps.boxes.empty());
+  EXPECT_FALSE(steps.Called("install"));
+  EXPECT_FALSE(steps.Called("close"));
+  EXPECT_EQ(-1, RecordedSize());
+  EXPECT_EQ("exit code 1602: declined or not answered, nothing written", steps.log.back());
+}
+
+// A file still in use after the retry: unattended, it waits for the restart
+// (3010, size recorded, product not started); otherwise the box and 1603, and
+// no staging file left behind.
+TEST_F(UpdateFlowTest, TargetInUseWaitsForTheRestartOnlyWhenUnattended) {
+  const std::string target = "C:\\Games\\Vespodar\\vdq2.cok";
+  steps.installOutcome = InstallOutcome::kInUse;
+  EXPECT_EQ(kExitRestartRequired, Run({"/S", "runapp"}));
+  EXPECT_TRUE(steps.boxes.empty());
+  EXPECT_TRUE(steps.Called(std::string("at restart ") + kStaging + " " + target));
+  EXPECT_FALSE(steps.Called("remove"));
+  EXPECT_FALSE(steps.Called("start"));
+  EXPECT_EQ(4431, RecordedSize());
+  const std::string log = steps.Log();
+  EXPECT_NE(std::string::npos, log.find("in use by: Vespodar (pid 7)\n"));
+  EXPECT_NE(std::string::npos, log.find("replacement at the next restart: scheduled\n"));
+  EXPECT_NE(std::string::npos, log.find("exit code 3010: success, replaced at the next restart"));
+
+  // Pending the restart, the product is never started, whatever else failed.
+  steps = FakeSteps();
+  steps.installOutcome = InstallOutcome::kInUse;
+  steps.sizeKb = -1;
+  EXPECT_EQ(kExitFailure, Run({"/S", "runapp"}));
+  EXPECT_FALSE(steps.Called("start"));
+
+  // The restart cannot be asked for: the write failed after all.
+  steps = FakeSteps();
+  steps.installOutcome = InstallOutcome::kInUse;
+  steps.restartReplaceError = 5;
+  EXPECT_EQ(kExitFailure, Run({"/quiet"}));
+  EXPECT_TRUE(steps.Called(std::string("remove ") + kStaging));
+
+  for (auto arguments : std::vector<std::vector<std::string>>{{"modest"}, {}}) {
+    steps = FakeSteps();
+    steps.installOutcome = InstallOutcome::kInUse;
+    steps.answers = {kAnswerYes, 1, 7};
+    EXPECT_EQ(kExitFailure, Run(arguments));
+    EXPECT_FALSE(steps.Called("at restart"));
+    EXPECT_TRUE(steps.Called(std::string("remove ") + kStaging));
+    EXPECT_EQ("Can't install file " + target, steps.boxes[arguments.empty() ? 1 : 0].text);
+  }
+}
+
+TEST_F(UpdateFlowTest, UsageAndUnknownSwitches) {
+  EXPECT_EQ(kExitSuccess, Run({"/?"}));
+  ASSERT_EQ(1u, steps.boxes.size());
+  EXPECT_EQ(kInformationBoxStyle, steps.boxes[0].style);
+  EXPECT_EQ(UsageText().english, steps.boxes[0].text);
+  EXPECT_TRUE(steps.calls.empty());
+
+  steps = FakeSteps();
+  context.russianUi = true;
+  EXPECT_EQ(kExitInvalidParameter, Run({"/x"}));
+  ASSERT_EQ(1u, steps.boxes.size());
+  EXPECT_EQ((MessageBoxSpec{"Обновление программы \"Весподар\"", UsageText().russian,
+                            kErrorBoxStyle, 0x19}),
+            steps.boxes[0]);
+  EXPECT_TRUE(steps.calls.empty());
+
+  steps = FakeSteps();
+  EXPECT_EQ(kExitInvalidParameter, Run({"-S", "/x"}));
+  EXPECT_TRUE(steps.boxes.empty());
+  EXPECT_NE(std::string::npos, steps.Log().find("unknown switch: /x\n"));
+}
+
+TEST_F(UpdateFlowTest, LogNamesEveryStepOfAnUnattendedRun) {
+  context.commandLineText = "VespodarUpdate.exe /quiet /log=u.log /runapp";
+  context.windowsDescription = "Windows 10 64-bit";
+  context.is64BitWindows = true;
+  steps.productRunning = true;
+  EXPECT_EQ(kExitSuccess, Run({"/quiet", "/log=u.log", "/runapp"}));
+  EXPECT_EQ(
+      "command line: VespodarUpdate.exe /quiet /log=u.log /runapp\n"
+      "Windows (64-bit registry view): Windows 10 64-bit\n"
+      "product directory (Uninstall entry, main registry view): C:\\Games\\Vespodar\\\n"
+      "own file check: intact\n"
+      "running product: closed\n"
+      "staging file: C:\\Games\\Vespodar\\~vdq2.cok.abcdefgh.tmp\n"
+      "replaced: C:\\Games\\Vespodar\\vdq2.cok\n"
+      "EstimatedSize recorded (KB): 4431\n"
+      "product started by the desktop shell\n"
+      "exit code 0: success\n",
+      steps.Log());
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
 #include "setup/update_steps_win.h"
 
+#include "base/number_text.h"
+#include "base/sha256.h"
 #include "discovery/installed_size_win.h"
+#include "install/file_holders_win.h"
 #include "install/package_writer_win.h"
 #include "setup/own_file_win.h"
 #include "setup/package_step_win.h"
 #include "setup/product_win.h"
+#include "setup/run_log.h"
 #include "setup/setup_context.h"
 #include "ui/messages_win.h"
 
@@ -12,10 +16,22 @@ namespace vespodar {
 
 int Win32UpdateSteps::ShowMessageBox(const MessageBoxSpec& box) { return ShowMessageBoxWin(box); }
 
+bool Win32UpdateSteps::StationVisible() { return WindowStationVisible(); }
+
+bool Win32UpdateSteps::Logging() { return !context_.commandLine.logPath.empty(); }
+
+void Win32UpdateSteps::WriteLog(const std::string& text) {
+  log_.Append(context_.commandLine.logPath, text);
+}
+
+std::string Win32UpdateSteps::WindowsErrorText(std::uint32_t error) {
+  return vespodar::WindowsErrorText(error);
+}
+
 bool Win32UpdateSteps::ProductNotRunning() { return vespodar::ProductNotRunning(); }
 
-void Win32UpdateSteps::CloseRunningProduct() {
-  vespodar::CloseRunningProduct(context_.mainWindowClass);
+bool Win32UpdateSteps::CloseRunningProduct() {
+  return vespodar::CloseRunningProduct(context_.mainWindowClass);
 }
 
 OwnFileCheck Win32UpdateSteps::CheckOwnFile() { return vespodar::CheckOwnFile(); }
@@ -25,16 +41,46 @@ bool Win32UpdateSteps::FileExists(const std::string& path) { return IsExistingFi
 PackageWrite Win32UpdateSteps::InstallPackageFile(const std::string& name, const std::string& type,
                                                   const std::string& target, bool guardVersions,
                                                   Reporter& reporter) {
+  PackageResource package;
+  // Which package this run carried, for an administrator comparing machines.
+  if (reporter.Logging() && LoadPackage(name, type, &package)) {
+    Sha256State state;
+    Sha256Init(&state);
+    Sha256Update(&state, static_cast<const std::uint8_t*>(package.data), package.size);
+    std::string line = name;
+    line += '.';
+    line += type;
+    line += ", ";
+    line += DecimalText(package.size);
+    line += " bytes, SHA-256 ";
+    line += DigestText(Sha256Final(&state));
+    reporter.Log("package: ", line);
+  }
   return WritePackageStep(context_, name, type, target, guardVersions, reporter);
+}
+
+std::uint32_t Win32UpdateSteps::ReplaceAtRestart(const std::string& staging,
+                                                 const std::string& target) {
+  std::uint32_t error = 0;
+  vespodar::ReplaceAtRestart(staging, target, &error);
+  return error;
+}
+
+void Win32UpdateSteps::RemoveStagingFile(const std::string& staging) {
+  vespodar::RemoveStagingFile(staging);
+}
+
+std::string Win32UpdateSteps::FileHolders(const std::string& path) {
+  return vespodar::FileHolders(path);
 }
 
 std::int32_t Win32UpdateSteps::DirectorySizeKb(const std::string& path) {
   return vespodar::DirectorySizeKb(path);
 }
 
-void Win32UpdateSteps::StartProductAndWait() {
-  vespodar::StartProductAndWait(context_.folders.installDir, context_.productName + ".exe",
-                                context_.mainWindowClass);
+LaunchOutcome Win32UpdateSteps::StartProductAndWait() {
+  return vespodar::StartProductAndWait(context_.folders.installDir, context_.productName + ".exe",
+                                       context_.mainWindowClass);
 }
 
 }  // namespace vespodar

@@ -1,6 +1,7 @@
 #ifndef VESPODAR_SETUP_UPDATE_STEPS_WIN_H_
 #define VESPODAR_SETUP_UPDATE_STEPS_WIN_H_
 
+#include "setup/run_log_win.h"
 #include "setup/update_flow.h"
 
 namespace vespodar {
@@ -11,18 +12,26 @@ class Win32UpdateSteps : public UpdateSteps {
   explicit Win32UpdateSteps(const SetupContext& context) : context_(context) {}
 
   int ShowMessageBox(const MessageBoxSpec& box) override;
+  bool StationVisible() override;
+  bool Logging() override;
+  void WriteLog(const std::string& text) override;
+  std::string WindowsErrorText(std::uint32_t error) override;
   bool ProductNotRunning() override;
-  void CloseRunningProduct() override;
+  bool CloseRunningProduct() override;
   OwnFileCheck CheckOwnFile() override;
   bool FileExists(const std::string& path) override;
   PackageWrite InstallPackageFile(const std::string& name, const std::string& type,
                                   const std::string& target, bool guardVersions,
                                   Reporter& reporter) override;
+  std::uint32_t ReplaceAtRestart(const std::string& staging, const std::string& target) override;
+  void RemoveStagingFile(const std::string& staging) override;
+  std::string FileHolders(const std::string& path) override;
   std::int32_t DirectorySizeKb(const std::string& path) override;
-  void StartProductAndWait() override;
+  LaunchOutcome StartProductAndWait() override;
 
  private:
   const SetupContext& context_;
+  RunLogFile log_;
 };
 
 }  // namespace vespodar

@@ -98,4 +98,15 @@ BilingualText OwnFileDistortedText() {
           "Файл пакета установки искажён!\r\nВирус?"};
 }
 
+BilingualText UsageText() {
+  return {"VespodarUpdate.exe [modest [runapp]] [/quiet] [/runapp] [/log=file]\r\n"
+          "modest: no questions\r\n"
+          "/quiet (/S, /silent, /verysilent, /qn): no boxes\r\n"
+          "runapp, /runapp: start Vespodar afterwards",
+          "VespodarUpdate.exe [modest [runapp]] [/quiet] [/runapp] [/log=файл]\r\n"
+          "modest: без вопросов\r\n"
+          "/quiet (/S, /silent, /verysilent, /qn): без сообщений\r\n"
+          "runapp, /runapp: затем запустить программу"};
+}
+
 }  // namespace vespodar

@@ -8,14 +8,18 @@ namespace vespodar {
 
 // Message box type flags, as Win32 names them.
 constexpr std::uint32_t kErrorBoxStyle = 0x00200010;     // MB_OK | MB_ICONHAND | MB_SERVICE_NOTIFICATION
+// The usage box on /?: MB_OK | MB_ICONINFORMATION | MB_SERVICE_NOTIFICATION.
+constexpr std::uint32_t kInformationBoxStyle = 0x00200040;
 constexpr std::uint32_t kQuestionBoxStyle = 0x00042024;  // MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL | MB_TOPMOST
 // LANG_RUSSIAN with SUBLANG_NEUTRAL: the language of every Russian box.
 constexpr std::uint16_t kRussianBoxLanguage = 0x0019;
 constexpr int kAnswerYes = 6;  // IDYES
 
 // What became of a question: a box that could not be shown (no desktop, no
-// memory) is nobody's answer, so it must not pass for a No.
-enum class Answer { kYes, kNo, kNotShown };
+// memory) is nobody's answer, so it must not pass for a No; nor is a question
+// that nobody was there to answer (an unattended run, a window station nobody
+// sees).
+enum class Answer { kYes, kNo, kUnanswered, kNotShown };
 // The answer of a box's result: 0 when it could not be shown (Wine gives -1).
 Answer AnswerOf(int boxResult);
 
@@ -81,6 +85,8 @@ MessageBoxSpec LaunchQuestionBox(const UserLanguage& language,
                                  const std::string& packageDisplayName);
 BilingualText OwnFileUnreadableText();
 BilingualText OwnFileDistortedText();
+// The command line's switches: on /?, and with an unknown switch.
+BilingualText UsageText();
 
 }  // namespace vespodar
 

@@ -15,4 +15,13 @@ int ShowMessageBoxWin(const MessageBoxSpec& box) {
   return User32().MessageBoxW(nullptr, text.c_str(), caption.c_str(), box.style);
 }
 
+bool WindowStationVisible() {
+  USEROBJECTFLAGS flags = {};
+  const HWINSTA station = User32().GetProcessWindowStation();
+  if (!station || !User32().GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof(flags),
+                                                      nullptr))
+    return true;
+  return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
 }  // namespace vespodar

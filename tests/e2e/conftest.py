@@ -32,7 +32,8 @@ def build() -> Path:
         pytest.exit("VESPODAR_BUILD_DIR is not set (run tests/e2e/run_e2e.sh BUILD_DIR)", 2)
     root = Path(value).absolute()
     needed = ["VespodarUpdate.exe", "package/vdq2.cok", "tests/Vespodar.exe",
-              "tests/scripted_user.exe", "tests/no_rights.exe", "tests/hold_file.exe"]
+              "tests/scripted_user.exe", "tests/no_rights.exe", "tests/hold_file.exe",
+              "tests/hidden_station.exe"]
     missing = [name for name in needed if not (root / name).is_file()]
     if missing:
         pytest.exit(f"the build {root} lacks {', '.join(missing)}", 2)

@@ -85,14 +85,34 @@ def install_error_box(target: str, lang: str):
     return (CAPTION_EN, "Can't install file " + target, OK["en"])
 
 
+_USAGE = ("VespodarUpdate.exe [modest [runapp]] [/quiet] [/runapp] [/log=file]\r\n"
+          "modest: no questions\r\n"
+          "/quiet (/S, /silent, /verysilent, /qn): no boxes\r\n"
+          "runapp, /runapp: start Vespodar afterwards",
+          "VespodarUpdate.exe [modest [runapp]] [/quiet] [/runapp] [/log=файл]\r\n"
+          "modest: без вопросов\r\n"
+          "/quiet (/S, /silent, /verysilent, /qn): без сообщений\r\n"
+          "runapp, /runapp: затем запустить программу")
+
+
+def usage_box(lang: str):
+    """On /? (an information box) and on an unknown switch (an error box): the
+    same caption, text and button."""
+    if lang == "ru":
+        return (CAPTION_RU, _USAGE[1], OK["ru"])
+    return (CAPTION_EN, _USAGE[0], OK["en"])
+
+
 # Exit codes an administrator deploying the update relies on.
 EXIT_SUCCESS = 0
 EXIT_NO_RIGHTS = 5
+EXIT_INVALID_PARAMETER = 87
 EXIT_DECLINED = 1602
 EXIT_FAILURE = 1603
 EXIT_PRODUCT_MISSING = 1605
 EXIT_UNREADABLE = 1619
 EXIT_DISTORTED = 1620
+EXIT_RESTART_REQUIRED = 3010
 
 # The stand-in product's window class, as the foreground check reports it.
 PRODUCT_WINDOW = "TVDMainForm"

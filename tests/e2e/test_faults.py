@@ -363,7 +363,8 @@ def test_registry_values_of_every_kind(machine_en, package, value):
         if kind == "REG_SZ":
             assert stored == ("REG_SZ", text), f"{variant} was not stored: {stored}"
         else:
-            assert stored and stored[0] == {"REG_DWORD": "REG_DWORD"}.get(kind, "OTHER"), stored
+            read_as = kind if kind in ("REG_DWORD", "REG_MULTI_SZ") else "OTHER"
+            assert stored and stored[0] == read_as, stored
         return stored
 
     def stored_value():

@@ -468,6 +468,21 @@ class Machine:
         process = self.wine_background(*command, what="scripted-user")
         return PendingRun(process, run_dir, timeout_s + 60, shots)
 
+    def run_on_hidden_station(self, *args: str, timeout_s: int = 60) -> dict:
+        """Runs the setup on a window station of its own that nobody sees, as
+        a service or SYSTEM in session 0 runs it; returns the helper's result
+        (status, exit_code, station_visible). A box there would wait until
+        the helper's timeout ends the setup."""
+        self._commands += 1
+        result = self.work / f"hidden-{self._commands:02d}.json"
+        tool = self.windows_path(self.build / "tests" / "hidden_station.exe")
+        code = self.wine(tool, self.windows_path(result), str(timeout_s), "--",
+                         self.windows_path(self.build / "VespodarUpdate.exe"), *args,
+                         what="hidden-station", timeout=timeout_s + 60)
+        if not result.exists():
+            raise WineError(f"hidden_station ended with {code} and left no result")
+        return json.loads(result.read_text(encoding="utf-8"))
+
     # ---- faults -----------------------------------------------------------
 
     def link_drive(self, letter: str, unix_dir: Path) -> str:
@@ -588,6 +603,12 @@ def parse_reg_export(text: str, key: str) -> Dict[str, tuple]:
         elif data.startswith("hex(2):"):
             raw = bytes.fromhex(data[7:].replace(",", ""))
             values[name] = ("REG_EXPAND_SZ", raw.decode("utf-16-le").rstrip("\0"))
+        elif data.startswith("hex(7):"):
+            # A list of texts, each ended by a NUL, and the list by another.
+            raw = bytes.fromhex(data[7:].replace(",", ""))
+            text = raw.decode("utf-16-le")
+            values[name] = ("REG_MULTI_SZ", text[:-2].split("\0") if text.endswith("\0\0") else
+                            text.rstrip("\0").split("\0"))
         else:
             values[name] = ("OTHER", data)
     return values

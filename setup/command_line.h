@@ -1,0 +1,26 @@
+#ifndef VESPODAR_SETUP_COMMAND_LINE_H_
+#define VESPODAR_SETUP_COMMAND_LINE_H_
+
+#include <string>
+#include <vector>
+
+namespace vespodar {
+
+// What the command line asks for. The words `modest` and `runapp` keep their
+// places; the switches (/ or -, any letter case) are taken out before the
+// words are counted, so deployment tools may put them anywhere.
+struct CommandLine {
+  bool modest = false;      // first word "modest": no questions
+  bool runApp = false;      // start the product afterwards (runapp or /runapp)
+  bool unattended = false;  // /S /silent /verysilent /quiet /qn: no box of any kind
+  bool usage = false;       // /? or /help: the usage box, exit 0
+  std::string invalid;      // the first switch the setup does not know: exit 87
+  std::string logPath;      // /log=PATH or /log PATH; empty for no log
+};
+
+// arguments are the words after the program's name, as given.
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+}  // namespace vespodar
+
+#endif  // VESPODAR_SETUP_COMMAND_LINE_H_

@@ -1,0 +1,54 @@
+#include "setup/run_log.h"
+
+#include "setup/exit_codes.h"
+
+namespace vespodar {
+
+namespace {
+
+// Writes value as width digits, with leading zeros, before *end.
+void PutDigits(char* end, unsigned value, int width) {
+  for (; width > 0; --width, value /= 10) *--end = static_cast<char>('0' + value % 10);
+}
+
+}  // namespace
+
+std::string FormatLogLine(const LogTime& time, const std::string& text) {
+  char stamp[] = "0000-00-00 00:00:00.000 ";
+  PutDigits(stamp + 4, time.year, 4);
+  PutDigits(stamp + 7, time.month, 2);
+  PutDigits(stamp + 10, time.day, 2);
+  PutDigits(stamp + 13, time.hour, 2);
+  PutDigits(stamp + 16, time.minute, 2);
+  PutDigits(stamp + 19, time.second, 2);
+  PutDigits(stamp + 23, time.milliseconds, 3);
+  std::string line(stamp, 24);
+  line += text;
+  line += "\r\n";
+  return line;
+}
+
+const char* ExitCodeMeaning(int exitCode) {
+  switch (exitCode) {
+    case kExitSuccess: return "success";
+    case kExitNoRights: return "no right to change machine-wide settings";
+    case kExitInvalidParameter: return "unknown switch";
+    case kExitUserDeclined: return "declined or not answered, nothing written";
+    case kExitProductMissing: return "product not installed";
+    case kExitOwnFileUnreadable: return "setup file unreadable";
+    case kExitOwnFileDistorted: return "setup file not intact";
+    case kExitRestartRequired: return "success, replaced at the next restart";
+    default: return "failure";
+  }
+}
+
+std::string DigestText(const Digest& digest) {
+  std::string text;
+  for (std::uint8_t byte : digest) {
+    text += "0123456789abcdef"[byte >> 4];
+    text += "0123456789abcdef"[byte & 0xF];
+  }
+  return text;
+}
+
+}  // namespace vespodar

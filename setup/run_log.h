@@ -1,0 +1,30 @@
+#ifndef VESPODAR_SETUP_RUN_LOG_H_
+#define VESPODAR_SETUP_RUN_LOG_H_
+
+// The run's log (/log): one line per step, read by administrators and their
+// tools on machines nobody watches, so English only and plain.
+
+#include <cstdint>
+#include <string>
+
+#include "base/sha256.h"
+
+namespace vespodar {
+
+// The local time of a line, as Windows gives it.
+struct LogTime {
+  unsigned year, month, day, hour, minute, second, milliseconds;
+};
+
+// "2026-12-09 11:20:09.123 text\r\n".
+std::string FormatLogLine(const LogTime& time, const std::string& text);
+
+// What an exit code of the setup means, in a few words.
+const char* ExitCodeMeaning(int exitCode);
+
+// The digest in lower-case hexadecimal, as sha256sum prints it.
+std::string DigestText(const Digest& digest);
+
+}  // namespace vespodar
+
+#endif  // VESPODAR_SETUP_RUN_LOG_H_
