@@ -2,10 +2,14 @@
 
 #include <windows.h>
 
+#include <vector>
+
+#include "base/file_pieces.h"
 #include "base/paths.h"
 #include "base/random.h"
 #include "base/scoped_handle_win.h"
 #include "base/win_text.h"
+#include "install/package_source_win.h"
 #include "install/package_writer.h"
 
 namespace vespodar {
@@ -40,14 +44,53 @@ bool WriteAll(HANDLE file, const BYTE* data, DWORD size) {
   return true;
 }
 
-// Writes the package to a staging file that no one else has, under a fresh
-// name; returns its path.
+// Creates path (a new file only, or else created or truncated), lets FILL
+// write its bytes, and flushes them before the file is closed; removes the
+// file again when any of it fails.
+FileWriteResult WriteNewFile(const std::string& path, bool newFileOnly,
+                             FunctionRef<bool(HANDLE file)> fill, std::uint32_t* windowsError) {
+  const std::wstring widePath = FilePath(path);
+  ScopedHandle file(CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr,
+                                newFileOnly ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+  if (!file.valid()) {
+    const DWORD error = GetLastError();
+    SetError(windowsError, error);
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
+               ? FileWriteResult::kNameTaken
+               : FileWriteResult::kNotCreated;
+  }
+  // Flushed before the rename that follows: after a crash the target is the
+  // old file or the whole new one, never a mixture.
+  const bool written = fill(file.handle) && FlushFileBuffers(file.handle);
+  const DWORD writeError = written ? ERROR_SUCCESS : GetLastError();
+  const bool closed = file.Close();
+  if (!closed || !written) {
+    SetError(windowsError, written ? GetLastError() : writeError);
+    DeleteFileW(widePath.c_str());
+    return FileWriteResult::kFailed;
+  }
+  return FileWriteResult::kWritten;
+}
+
+// Writes the package, read from the setup's own file a piece at a time, to a
+// staging file that no one else has, under a fresh name; returns its path.
 bool WriteStagingFile(const PackageResource& package, const std::string& target,
                       std::string* staging, std::uint32_t* windowsError) {
+  std::vector<std::uint8_t> piece(package.size < kFilePieceBytes ? package.size : kFilePieceBytes);
+  auto fill = [&package, &piece](HANDLE file) {
+    return ForEachPiece(
+        package.fileOffset, package.size, piece.data(), piece.size(),
+        [](std::size_t offset, std::size_t count, std::uint8_t* out) {
+          return ReadOwnFile(offset, count, out);
+        },
+        [file](const std::uint8_t* data, std::size_t count) {
+          return WriteAll(file, data, static_cast<DWORD>(count));
+        });
+  };
   for (int attempt = 0; attempt < 8; ++attempt) {
     *staging = StagingPath(target, RandomLetters(8));
-    const FileWriteResult result =
-        WriteFileBytes(*staging, true, package.data, package.size, windowsError);
+    const FileWriteResult result = WriteNewFile(*staging, true, fill, windowsError);
     if (result == FileWriteResult::kWritten) return true;
     if (result != FileWriteResult::kNameTaken) return false;
   }
@@ -81,7 +124,10 @@ bool LoadPackage(const std::string& name, const std::string& type, PackageResour
   if (!loaded) return false;
   package->data = LockResource(loaded);
   package->size = SizeofResource(module, found);
-  return package->data != nullptr;
+  if (!package->data) return false;
+  if (OwnFileOffsetOf(package->data, package->size, &package->fileOffset)) return true;
+  SetLastError(ERROR_BAD_EXE_FORMAT);
+  return false;
 }
 
 bool IsExistingFile(const std::string& path) {
@@ -91,29 +137,10 @@ bool IsExistingFile(const std::string& path) {
 
 FileWriteResult WriteFileBytes(const std::string& path, bool newFileOnly, const void* data,
                                std::uint32_t size, std::uint32_t* windowsError) {
-  const std::wstring widePath = FilePath(path);
-  ScopedHandle file(CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr,
-                                newFileOnly ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
-  if (!file.valid()) {
-    const DWORD error = GetLastError();
-    SetError(windowsError, error);
-    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
-               ? FileWriteResult::kNameTaken
-               : FileWriteResult::kNotCreated;
-  }
-  // Flushed before the rename that follows: after a crash the target is the
-  // old file or the whole new one, never a mixture.
-  const bool written = WriteAll(file.handle, static_cast<const BYTE*>(data), size) &&
-                       FlushFileBuffers(file.handle);
-  const DWORD writeError = written ? ERROR_SUCCESS : GetLastError();
-  const bool closed = file.Close();
-  if (!closed || !written) {
-    SetError(windowsError, written ? GetLastError() : writeError);
-    DeleteFileW(widePath.c_str());
-    return FileWriteResult::kFailed;
-  }
-  return FileWriteResult::kWritten;
+  return WriteNewFile(
+      path, newFileOnly,
+      [data, size](HANDLE file) { return WriteAll(file, static_cast<const BYTE*>(data), size); },
+      windowsError);
 }
 
 bool ReplaceFileInOneStep(const std::string& source, const std::string& target,

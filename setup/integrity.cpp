@@ -30,8 +30,6 @@ const std::size_t kPe32PlusShift = 16;
 const std::size_t kCertificateDirectory = 4;
 const std::uint16_t kPe32Magic = 0x10B;
 const std::uint16_t kPe32PlusMagic = 0x20B;
-// What the file check holds of the file at a time.
-const std::size_t kFileChunkBytes = 64 * 1024;
 
 // What the digest takes after the covered ranges: the covered length itself,
 // so that a stamp may not be moved to another length.
@@ -172,7 +170,8 @@ StampCheck CheckImageStamp(const std::uint8_t* image, std::size_t size, const Ha
                                                                      : StampCheck::kDistorted;
 }
 
-StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read) {
+StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read,
+                          const std::uint8_t* runningStamp) {
   ImageLayout layout;
   std::vector<std::uint8_t> head;
   std::size_t needed = 0;
@@ -187,21 +186,23 @@ StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read) {
   }
   std::uint8_t stamp[kStampSize];
   if (!read(layout.stampOffset, kStampSize, stamp)) return StampCheck::kHashFailed;
-  if (std::memcmp(stamp, kStampMagic, sizeof(kStampMagic)) != 0) return StampCheck::kDistorted;
+  if (std::memcmp(stamp, kStampMagic, sizeof(kStampMagic)) != 0 ||
+      (runningStamp && std::memcmp(stamp, runningStamp, kStampSize) != 0))
+    return StampCheck::kDistorted;
   const StampCheck block = CheckStampBlock(layout, stamp, size, read);
   if (block != StampCheck::kIntact) return block;
 
   const std::size_t length = Read32(stamp + 16);
   Sha256State state;
   Sha256Init(&state);
-  std::vector<std::uint8_t> chunk(std::min<std::size_t>(length, kFileChunkBytes));
+  std::vector<std::uint8_t> piece(std::min(length, kFilePieceBytes));
   for (const ByteRange& range : CoveredRanges(layout, length)) {
-    for (std::size_t done = 0; done < range.size;) {
-      const std::size_t count = std::min(chunk.size(), range.size - done);
-      if (!read(range.offset + done, count, chunk.data())) return StampCheck::kHashFailed;
-      Sha256Update(&state, chunk.data(), count);
-      done += count;
-    }
+    if (!ForEachPiece(range.offset, range.size, piece.data(), piece.size(), read,
+                      [&state](const std::uint8_t* data, std::size_t count) {
+                        Sha256Update(&state, data, count);
+                        return true;
+                      }))
+      return StampCheck::kHashFailed;
   }
   const std::array<std::uint8_t, 4> suffix = LengthSuffix(length);
   Sha256Update(&state, suffix.data(), suffix.size());

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_pieces.h"
 #include "base/function_ref.h"
 #include "base/sha256.h"
 
@@ -68,13 +69,16 @@ enum class StampCheck { kIntact, kDistorted, kHashFailed };
 // and the certificate table at its end), and the digest.
 StampCheck CheckImageStamp(const std::uint8_t* image, std::size_t size, const HashRanges& hash);
 
-// Reads COUNT bytes at OFFSET of a file into OUT; false when it cannot.
-using ReadBytes = FunctionRef<bool(std::size_t offset, std::size_t count, std::uint8_t* out)>;
-
 // CheckImageStamp on a file of SIZE bytes that is read piece by piece, with
-// SHA-256 (sha256.h): only its headers, its stamp block and 64 KiB of it are
-// held at a time. kHashFailed when a read failed.
-StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read);
+// SHA-256 (sha256.h): only its headers, its stamp block and one piece
+// (kFilePieceBytes) of it are held at a time. kHashFailed when a read failed.
+// With RUNNING_STAMP (the stamp block of the program that checks itself, as
+// it was loaded), a file whose stamp block differs from it is distorted, even
+// when it is intact by itself: the file on disk is then not the one that
+// runs (it was replaced after the start), and the package that the write
+// would take from it is not the one that was checked for this program.
+StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read,
+                          const std::uint8_t* runningStamp = nullptr);
 
 // Writes the stamp into an unsigned image in place. False with a reason when
 // the image cannot be stamped.
