@@ -33,7 +33,11 @@ bench_detect_kind() {
     bench_nsis_target=amd64-unicode
     bench_mingw=x86_64-w64-mingw32
     local why="its kernel runs no 32-bit programs"
-    [[ "$said" == *"Exec format error"* ]] || why="32-bit Wine does not run here ($(head -n1 <<<"$said"))"
+    if [[ "$said" == *"wine32 is missing"* ]]; then
+      why="32-bit Wine (wine32:i386) is not installed"
+    elif [[ "$said" != *"Exec format error"* ]]; then
+      why="32-bit Wine does not run: $(head -n1 <<<"$said")"
+    fi
     bench_kind="64-bit ($why): the setup's 64-bit twin (build/win64) against NSIS amd64-unicode, in a 64-bit prefix"
     # Debian's wrappers (wineboot, reg) pick the 32-bit loader when they can.
     export WINELOADER=$bench_wine
