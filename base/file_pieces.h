@@ -13,9 +13,10 @@
 namespace vespodar {
 
 // What one read takes: large enough that a read costs little beside the bytes
-// it moves (under Wine every read is a trip through its file layer), small
-// enough that the process's memory does not grow with the package.
-constexpr std::size_t kFilePieceBytes = 256 * 1024;
+// it moves (under Wine every read and write is a trip through its file layer:
+// a 256 MiB package is 256 of them each way), small enough that the
+// process's memory does not grow with the package.
+constexpr std::size_t kFilePieceBytes = 1024 * 1024;
 
 // Reads COUNT bytes at OFFSET into OUT; false unless every byte came.
 using ReadBytes = FunctionRef<bool(std::size_t offset, std::size_t count, std::uint8_t* out)>;

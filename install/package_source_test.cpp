@@ -4,12 +4,14 @@
 
 #include <vector>
 
+#include "base/little_endian.h"
+
 namespace vespodar {
 
 namespace {
 
 void Put32(std::vector<std::uint8_t>& table, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) table[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  WriteLe32(&table[at], value);
 }
 
 // A section table as a linker writes it: code, uninitialised data (no bytes

@@ -3,22 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/little_endian.h"
 #include "base/sha256.h"
 
 namespace vespodar {
 
 namespace {
 
-std::uint32_t Read16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
-
-std::uint32_t Read32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-void Write32(std::uint8_t* p, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
+std::uint32_t Read16(const std::uint8_t* p) { return ReadLe16(p); }
+std::uint32_t Read32(const std::uint8_t* p) { return ReadLe32(p); }
+void Write32(std::uint8_t* p, std::uint32_t value) { WriteLe32(p, value); }
 
 // Offsets inside the optional header. The checksum sits at the same place in
 // both formats; a 64-bit image (PE32+) has 64-bit stack and heap sizes and

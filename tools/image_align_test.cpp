@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "base/little_endian.h"
+
 namespace vespodar {
 
 namespace {
@@ -13,12 +15,9 @@ void Put16(std::vector<std::uint8_t>& image, std::size_t at, std::uint32_t value
   image[at + 1] = (value >> 8) & 0xFF;
 }
 void Put32(std::vector<std::uint8_t>& image, std::size_t at, std::uint32_t value) {
-  Put16(image, at, value & 0xFFFF);
-  Put16(image, at + 2, value >> 16);
+  WriteLe32(&image[at], value);
 }
-std::uint32_t Get32(const std::vector<std::uint8_t>& image, std::size_t at) {
-  return image[at] | image[at + 1] << 8 | image[at + 2] << 16 | static_cast<std::uint32_t>(image[at + 3]) << 24;
-}
+std::uint32_t Get32(const std::vector<std::uint8_t>& image, std::size_t at) { return ReadLe32(&image[at]); }
 
 // A PE32 image as the linker lays it out, sections 512 bytes apart in the
 // file: code at 0x400, uninitialised data (no bytes), the resources at 0x800,
