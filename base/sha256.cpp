@@ -84,6 +84,14 @@ __attribute__((target("sha,sse4.1,ssse3"), force_align_arg_pointer)) void Compre
     const __m128i abefBefore = abef;
     const __m128i cdghBefore = cdgh;
     __m128i w[4];  // the message schedule, four words at a time, as a ring
+    // Unrolled, the ring's index is known at each step and the schedule stays
+    // in registers: twice the speed of the loop (1.65 against 0.85 GB/s on
+    // the machine of bench/README.md), as fast as OpenSSL's. It costs 1 KB of
+    // code, which the 32-bit setup's size budget has no room for: there the
+    // loop stays a loop.
+#if defined(__x86_64__)
+#pragma GCC unroll 16
+#endif
     for (int group = 0; group < 16; ++group) {
       __m128i& words = w[group & 3];
       if (group < 4) {

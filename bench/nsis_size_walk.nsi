@@ -10,6 +10,11 @@
 !endif
 
 Unicode true
+; x86-unicode by default; amd64-unicode on a machine whose Wine runs only
+; 64-bit programs (bench/common.sh).
+!ifdef TARGET
+  Target ${TARGET}
+!endif
 SilentInstall silent
 RequestExecutionLevel user
 SetCompressor zlib

@@ -158,6 +158,8 @@ def main():
     # The table.
     out("Vespodar update against NSIS (%s) under %s, display: %s, %d CPUs" %
         (meta["makensis"], meta["wine"], meta["display"], meta["cpus"]))
+    out("measured: %s" % meta.get("kind", "32-bit"))
+    out("machine: %s" % meta.get("machine", "?"))
     out("setup: %s" % meta["setup_exe"])
     out("load average before %s, after %s; other Wine servers running: %d"
         % (meta["load_before"], meta["load_after"], meta["other_wineservers"]))

@@ -8,9 +8,13 @@
 #     100,000 files: the setup's DirectorySizeKb, NSIS's ${GetSize} and a
 #     native nftw walk of the same tree.
 # Prints a table and writes build/bench/results.txt and results.json.
+# On a machine whose kernel runs no 32-bit programs it measures the setup's
+# 64-bit twin against a 64-bit NSIS installer instead, and says so
+# (bench/common.sh).
 #
 #   bench/run_bench.sh [BUILD_DIR] [options]
-#     BUILD_DIR                the setup's build (default build/win32): it holds
+#     BUILD_DIR                the setup's build (default build/win32, or
+#                              build/win64 for the twin): it holds
 #                              VespodarUpdate.exe, package/vdq2.cok and the
 #                              libraries the walk driver links against
 #     --rounds N               whole-run rounds (default 20)
@@ -30,8 +34,11 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bench_src="$root/bench"
 work="${BENCH_WORK_DIR:-$root/build/bench}"
+# shellcheck source=common.sh
+source "$bench_src/common.sh"
+bench_detect_kind
 
-build_dir="$root/build/win32"
+build_dir="$root/$bench_build_default"
 rounds=20
 walk_rounds=10
 nsis_walk_rounds="5,3,3"
@@ -47,7 +54,7 @@ while (($#)); do
     --sizes) sizes=$2; shift 2 ;;
     --xvfb) use_xvfb=1; shift ;;
     --full) rounds=50; walk_rounds=20; nsis_walk_rounds="10,5,5"; shift ;;
-    -h|--help) sed -n '2,27p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,31p' "$0"; exit 0 ;;
     -*) echo "unknown option $1" >&2; exit 2 ;;
     *) build_dir=$(cd "$1" && pwd); shift ;;
   esac
@@ -71,16 +78,9 @@ if ((use_xvfb)) && [[ -z "${BENCH_UNDER_XVFB:-}" ]]; then
 fi
 ((use_xvfb)) || unset DISPLAY
 
-if ! command -v makensis > /dev/null; then
-  if [[ $(id -u) == 0 ]] && command -v apt-get > /dev/null; then
-    echo "Installing nsis (makensis)"
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends nsis \
-      > "$work.nsis-install.log" 2>&1 || { cat "$work.nsis-install.log"; exit 1; }
-  else
-    echo "makensis is missing: apt-get install nsis" >&2
-    exit 1
-  fi
-fi
+mkdir -p "$work"
+bench_need_makensis "$work/nsis-install.log"
+echo "== Measuring $bench_kind"
 
 mkdir -p "$work/bin" "$work/trees"
 bin="$work/bin"
@@ -93,64 +93,34 @@ mkdir -p "$log"
 echo "== Building the benchmark programs"
 cc -O2 -Wall -Wextra -o "$bin/run_measure" "$bench_src/run_measure.c"
 cc -O2 -Wall -Wextra -o "$bin/nftw_walk" "$bench_src/nftw_walk.c"
-i686-w64-mingw32-gcc-win32 -Os -s -mwindows -o "$bin/trivial.exe" "$bench_src/trivial.c"
+"$bench_mingw-gcc-win32" -Os -s -mwindows -o "$bin/trivial.exe" "$bench_src/trivial.c"
 # The walk driver links the setup's own libraries from BUILD_DIR, so it runs
 # the very code, built with the very flags, that is inside VespodarUpdate.exe
 # (they hold link-time code, so this link optimises them as the setup's does).
-i686-w64-mingw32-g++-win32 -O2 -std=c++20 -I"$root" -I"$build_dir/generated" \
+"$bench_mingw-g++-win32" -O2 -std=c++20 -I"$root" -I"$build_dir/generated" \
   -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0501 -DWINVER=0x0501 \
   -ffunction-sections -fdata-sections -Wl,--gc-sections -static -s -flto -flto-partition=one -fno-rtti \
   -o "$bin/size_walk_bench.exe" "$bench_src/size_walk_bench.cpp" \
   -Wl,--start-group "${libraries[@]}" -Wl,--end-group \
   -ladvapi32 -luser32 -lshell32 -lgdi32 -lcomctl32 -lversion
-makensis -V2 -DPACKAGE="$package" -DOUTFILE="$bin/VespodarNsis.exe" "$bench_src/vespodar.nsi" \
-  > "$log/makensis.log" 2>&1 || { cat "$log/makensis.log"; exit 1; }
-makensis -V2 -DOUTFILE="$bin/NsisSizeWalk.exe" "$bench_src/nsis_size_walk.nsi" \
+bench_make_nsis "$bench_src/vespodar.nsi" "$package" "$bin/VespodarNsis.exe" "$log/makensis.log"
+makensis -V2 "-DTARGET=$bench_nsis_target" -DOUTFILE="$bin/NsisSizeWalk.exe" "$bench_src/nsis_size_walk.nsi" \
   > "$log/makensis-walk.log" 2>&1 || { cat "$log/makensis-walk.log"; exit 1; }
 nsis_exe="$bin/VespodarNsis.exe"
 
-export WINEARCH=win32 WINEDEBUG=-all
-pristine="$work/prefix-pristine"
-export WINEPREFIX="$work/prefix"
 # A pristine prefix is made once; every run starts from a fresh copy of it, so
-# no run inherits another's registry or files.
-if [[ ! -f "$pristine/system.reg" ]]; then
-  echo "== Making the Wine prefix (once)"
-  rm -rf "$pristine"
-  WINEPREFIX="$pristine" wineboot -i > "$log/wineboot.log" 2>&1
-  WINEPREFIX="$pristine" wineserver -w
-fi
-# A server left from an interrupted run of ours would serve the old registry.
-wineserver -k > /dev/null 2>&1 || true
-rm -rf "$WINEPREFIX"
-cp -a "$pristine" "$WINEPREFIX"
+# no run inherits another's registry or files. One server for the whole run;
+# only ours is stopped at the end.
+bench_fresh_prefix "$work" "$work/prefix-$bench_arch" "$log"
+trap bench_stop_server EXIT
 
-# One server for the whole run; only ours is stopped at the end.
-wineserver -p
-trap 'wineserver -k > /dev/null 2>&1 || true' EXIT
-
-uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vespodar'
+uninstall_key=$bench_uninstall_key
 product_dir="$WINEPREFIX/drive_c/Program Files/Vespodar"
 
 echo "== Preparing the installation ($product_files data files) and the trees"
-python3 - "$product_dir" "$product_files" <<'EOF'
-import os, sys
-# An installed program: its executable and data files of a few KiB in a few
-# folders; deterministic, so every run walks the same tree.
-root, count = sys.argv[1], int(sys.argv[2])
-for index in range(count):
-    directory = os.path.join(root, "data", "set%02d" % (index // 50))
-    os.makedirs(directory, exist_ok=True)
-    size = 512 + (index * 2749) % 16384
-    with open(os.path.join(directory, "item%04d.bin" % index), "wb") as f:
-        f.write(bytes((index + i) & 0xFF for i in range(256)) * (size // 256) + b"\0" * (size % 256))
-EOF
-cp "$bin/trivial.exe" "$product_dir/Vespodar.exe"
-cp "$bin/trivial.exe" "$product_dir/uninst.exe"
+bench_prepare_installation "$product_dir" "$product_files" "$bin/trivial.exe" "$log"
 # The file the update replaces: an older, smaller version.
 head -c 1500000 "$package" > "$work/old-vdq2.cok"
-wine reg add "$uninstall_key" /v UninstallString /d 'C:\Program Files\Vespodar\uninst.exe' /f \
-  > "$log/reg-add.log" 2>&1
 for size in "${tree_sizes[@]}"; do
   python3 "$bench_src/make_tree.py" "$work/trees/n$size" "$size"
 done
@@ -164,7 +134,7 @@ reset_installation() {
 
 # EstimatedSize as the registry holds it now, in decimal; empty when absent.
 estimated_size() {
-  wine reg query "$uninstall_key" /v EstimatedSize > "$log/reg-query.log" 2>&1 || true
+  "$bench_wine" reg query "$uninstall_key" /v EstimatedSize > "$log/reg-query.log" 2>&1 || true
   local hex
   hex=$(tr -d '\r' < "$log/reg-query.log" | awk '$1 == "EstimatedSize" {print $3}')
   [[ -n "$hex" ]] && printf '%d' "$hex"
@@ -186,7 +156,7 @@ run_installer() {
   local name=$1 exe=$2
   shift 2
   reset_installation
-  "$bin/run_measure" "$raw/whole_$name.txt" "$log/run-$name.log" wine "$exe" "$@"
+  "$bin/run_measure" "$raw/whole_$name.txt" "$log/run-$name.log" "$bench_wine" "$exe" "$@"
 }
 
 check_installed() {
@@ -207,10 +177,10 @@ echo "== Warm-up and checks"
 # written and EstimatedSize is the size of the whole tree.
 for pair in "setup:$setup_exe:modest" "nsis:$nsis_exe:"; do
   IFS=: read -r name exe arg <<<"$pair"
-  wine reg add "$uninstall_key" /v EstimatedSize /t REG_DWORD /d 0 /f > "$log/reg-add.log" 2>&1
+  "$bench_wine" reg add "$uninstall_key" /v EstimatedSize /t REG_DWORD /d 0 /f > "$log/reg-add.log" 2>&1
   reset_installation
   status=0
-  wine "$exe" $arg > "$log/warmup-$name.log" 2>&1 || status=$?
+  "$bench_wine" "$exe" $arg > "$log/warmup-$name.log" 2>&1 || status=$?
   ((status == 0)) || { echo "FAIL: $name exited with $status" >&2; exit 1; }
   check_installed "$name"
   got=$(estimated_size)
@@ -219,7 +189,7 @@ for pair in "setup:$setup_exe:modest" "nsis:$nsis_exe:"; do
     { echo "FAIL: $name recorded EstimatedSize '$got', the tree holds $want KiB" >&2; exit 1; }
   echo "   $name: exit 0, package written, EstimatedSize $got KiB"
 done
-wine "$bin/trivial.exe" > "$log/warmup-trivial.log" 2>&1
+"$bench_wine" "$bin/trivial.exe" > "$log/warmup-trivial.log" 2>&1
 
 echo "== Whole silent run: $rounds rounds"
 for ((round = 0; round < rounds; ++round)); do
@@ -236,7 +206,7 @@ for ((round = 0; round < rounds; ++round)); do
     case $name in
       setup) run_installer setup "$setup_exe" modest; check_installed setup ;;
       nsis) run_installer nsis "$nsis_exe"; check_installed nsis ;;
-      trivial) "$bin/run_measure" "$raw/whole_trivial.txt" "$log/run-trivial.log" wine "$bin/trivial.exe" ;;
+      trivial) "$bin/run_measure" "$raw/whole_trivial.txt" "$log/run-trivial.log" "$bench_wine" "$bin/trivial.exe" ;;
     esac
   done
   printf '\r   round %d/%d' $((round + 1)) "$rounds"
@@ -251,20 +221,20 @@ for index in "${!tree_sizes[@]}"; do
   nsis_rounds=${nsis_rounds_by_size[$index]:-1}
   # Untimed walks first: the host's caches hold the tree for all three.
   "$bin/nftw_walk" "$tree" 1 /dev/null
-  wine "$bin/size_walk_bench.exe" "$tree_win" 1 'NUL' > "$log/walk.log" 2>&1
+  "$bench_wine" "$bin/size_walk_bench.exe" "$tree_win" 1 'NUL' > "$log/walk.log" 2>&1
   max=$((walk_rounds > nsis_rounds ? walk_rounds : nsis_rounds))
   for ((round = 0; round < max; ++round)); do
     # One walk per process for the setup and NSIS: the installer walks once
     # per run, so a later walk in a process that has walked before would
     # flatter it.
     if ((round < walk_rounds)); then
-      wine "$bin/size_walk_bench.exe" "$tree_win" 1 "$(winpath "$raw/walk_${size}_setup.txt")" \
+      "$bench_wine" "$bin/size_walk_bench.exe" "$tree_win" 1 "$(winpath "$raw/walk_${size}_setup.txt")" \
         > "$log/walk.log" 2>&1
       "$bin/nftw_walk" "$tree" 1 "$raw/walk_${size}_nftw.txt"
     fi
     if ((round < nsis_rounds)); then
       rm -f "$raw/nsis-walk.out"
-      wine "$bin/NsisSizeWalk.exe" "/DIR=$tree_win" "/OUT=$(winpath "$raw/nsis-walk.out")" \
+      "$bench_wine" "$bin/NsisSizeWalk.exe" "/DIR=$tree_win" "/OUT=$(winpath "$raw/nsis-walk.out")" \
         > "$log/walk-nsis.log" 2>&1
       tr -d '\r' < "$raw/nsis-walk.out" >> "$raw/walk_${size}_nsis.txt"
     fi
@@ -273,7 +243,7 @@ for index in "${!tree_sizes[@]}"; do
   echo
 done
 
-wine --version > "$log/wine-version.txt" 2>&1 || true
+"$bench_wine" --version > "$log/wine-version.txt" 2>&1 || true
 python3 - "$raw/meta.json" <<EOF
 import json, sys
 json.dump({
@@ -292,6 +262,8 @@ json.dump({
     "wine": "$(head -n1 "$log/wine-version.txt")",
     "makensis": "$(makensis -VERSION 2>/dev/null)",
     "cpus": $(nproc),
+    "kind": "$bench_kind",
+    "machine": "$(bench_machine)",
     "load_before": "$load_before",
     "load_after": "$(cut -d' ' -f1-3 /proc/loadavg)",
     "other_wineservers": $other_servers,

@@ -12,6 +12,11 @@
 !endif
 
 Unicode true
+; x86-unicode by default; amd64-unicode on a machine whose Wine runs only
+; 64-bit programs (bench/common.sh).
+!ifdef TARGET
+  Target ${TARGET}
+!endif
 SilentInstall silent
 RequestExecutionLevel admin
 ; The setup carries its package uncompressed, so this one does too: with a

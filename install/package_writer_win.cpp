@@ -2,10 +2,14 @@
 
 #include <windows.h>
 
+#include <vector>
+
+#include "base/file_pieces.h"
 #include "base/paths.h"
 #include "base/random.h"
 #include "base/scoped_handle_win.h"
 #include "base/win_text.h"
+#include "install/package_source_win.h"
 #include "install/package_writer.h"
 
 namespace vespodar {
@@ -46,6 +50,65 @@ bool WriteAll(HANDLE file, const BYTE* data, DWORD size) {
   return true;
 }
 
+// Creates path as a new file (never opening what stands there), lets FILL
+// write its bytes, and flushes them before the file is closed; removes the
+// file again when any of it fails.
+FileWriteResult WriteNewFile(const std::string& path, FunctionRef<bool(HANDLE file)> fill,
+                             std::uint32_t* windowsError) {
+  const std::wstring widePath = FilePath(path);
+  ScopedHandle file(CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) {
+    const DWORD error = GetLastError();
+    SetError(windowsError, error);
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
+               ? FileWriteResult::kNameTaken
+               : FileWriteResult::kNotCreated;
+  }
+  // Flushed before the rename that follows: after a crash the target is the
+  // old file or the whole new one, never a mixture.
+  const bool written = fill(file.handle) && FlushFileBuffers(file.handle);
+  const DWORD writeError = written ? ERROR_SUCCESS : GetLastError();
+  const bool closed = file.Close();
+  if (!closed || !written) {
+    SetError(windowsError, written ? GetLastError() : writeError);
+    DeleteFileW(widePath.c_str());
+    return FileWriteResult::kFailed;
+  }
+  return FileWriteResult::kWritten;
+}
+
+// A new file beside target under a fresh name, filled by FILL; *staging is
+// its path.
+bool WriteStagingFileWith(const std::string& target, FunctionRef<bool(HANDLE file)> fill,
+                          std::string* staging, std::uint32_t* windowsError) {
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    *staging = StagingPath(target, RandomLetters(8));
+    const FileWriteResult result = WriteNewFile(*staging, fill, windowsError);
+    if (result == FileWriteResult::kWritten) return true;
+    if (result != FileWriteResult::kNameTaken) return false;
+  }
+  return false;
+}
+
+// Writes the package, read from the setup's own file a piece at a time, to a
+// staging file that no one else has, under a fresh name.
+bool WriteStagingFileFromOwnFile(const PackageResource& package, const std::string& target,
+                                 std::string* staging, std::uint32_t* windowsError) {
+  std::vector<std::uint8_t> piece(package.size < kFilePieceBytes ? package.size : kFilePieceBytes);
+  auto fill = [&package, &piece](HANDLE file) {
+    return ForEachPiece(
+        package.fileOffset, package.size, piece.data(), piece.size(),
+        [](std::size_t offset, std::size_t count, std::uint8_t* out) {
+          return ReadOwnFile(offset, count, out);
+        },
+        [file](const std::uint8_t* data, std::size_t count) {
+          return WriteAll(file, data, static_cast<DWORD>(count));
+        });
+  };
+  return WriteStagingFileWith(target, fill, staging, windowsError);
+}
+
 PackageWrite WritePackage(const PackageResource& package, const std::string& target) {
   PackageWrite write;
   const DWORD attributes = GetFileAttributesW(FilePath(target).c_str());
@@ -53,7 +116,7 @@ PackageWrite WritePackage(const PackageResource& package, const std::string& tar
     write.windowsError = kErrorDirectoryNotSupported;
     return write;
   }
-  if (!WriteStagingFile(package.data, package.size, target, &write.staging, &write.windowsError)) {
+  if (!WriteStagingFileFromOwnFile(package, target, &write.staging, &write.windowsError)) {
     write.staging.clear();
     return write;
   }
@@ -82,7 +145,10 @@ bool LoadPackage(const std::string& name, const std::string& type, PackageResour
   if (!loaded) return false;
   package->data = LockResource(loaded);
   package->size = SizeofResource(module, found);
-  return package->data != nullptr;
+  if (!package->data) return false;
+  if (OwnFileOffsetOf(package->data, package->size, &package->fileOffset)) return true;
+  SetLastError(ERROR_BAD_EXE_FORMAT);
+  return false;
 }
 
 bool IsExistingFile(const std::string& path) {
@@ -92,39 +158,16 @@ bool IsExistingFile(const std::string& path) {
 
 FileWriteResult WriteFileBytes(const std::string& path, const void* data, std::uint32_t size,
                                std::uint32_t* windowsError) {
-  const std::wstring widePath = FilePath(path);
-  ScopedHandle file(CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) {
-    const DWORD error = GetLastError();
-    SetError(windowsError, error);
-    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
-               ? FileWriteResult::kNameTaken
-               : FileWriteResult::kNotCreated;
-  }
-  // Flushed before the rename that follows: after a crash the target is the
-  // old file or the whole new one, never a mixture.
-  const bool written = WriteAll(file.handle, static_cast<const BYTE*>(data), size) &&
-                       FlushFileBuffers(file.handle);
-  const DWORD writeError = written ? ERROR_SUCCESS : GetLastError();
-  const bool closed = file.Close();
-  if (!closed || !written) {
-    SetError(windowsError, written ? GetLastError() : writeError);
-    DeleteFileW(widePath.c_str());
-    return FileWriteResult::kFailed;
-  }
-  return FileWriteResult::kWritten;
+  return WriteNewFile(
+      path, [data, size](HANDLE file) { return WriteAll(file, static_cast<const BYTE*>(data), size); },
+      windowsError);
 }
 
 bool WriteStagingFile(const void* data, std::uint32_t size, const std::string& target,
                       std::string* staging, std::uint32_t* windowsError) {
-  for (int attempt = 0; attempt < 8; ++attempt) {
-    *staging = StagingPath(target, RandomLetters(8));
-    const FileWriteResult result = WriteFileBytes(*staging, data, size, windowsError);
-    if (result == FileWriteResult::kWritten) return true;
-    if (result != FileWriteResult::kNameTaken) return false;
-  }
-  return false;
+  return WriteStagingFileWith(
+      target, [data, size](HANDLE file) { return WriteAll(file, static_cast<const BYTE*>(data), size); },
+      staging, windowsError);
 }
 
 bool ReplaceFileInOneStep(const std::string& source, const std::string& target,

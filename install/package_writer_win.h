@@ -10,18 +10,21 @@ namespace vespodar {
 
 // The package: a resource of the setup's own module, (name, type).
 struct PackageResource {
-  const void* data = nullptr;
+  const void* data = nullptr;    // in the loaded image
   std::uint32_t size = 0;
+  std::uint32_t fileOffset = 0;  // where the same bytes lie in the setup's own file
 };
-// Finds and locks the resource; false when the module has none of that name
-// and type.
+// Finds and locks the resource and finds its bytes in the own file; false
+// when the module has none of that name and type.
 bool LoadPackage(const std::string& name, const std::string& type, PackageResource* package);
 
 // Writes the package resource (name, type) of the setup's own module to
-// target, straight: the bytes go to a staging file beside the target first,
-// every write checked; the target is then replaced in one atomic rename. A
-// failure leaves the old file as it was and no staging file behind, except
-// kInUse, which leaves the staging file to the caller. Shows nothing: the
+// target, straight: the bytes are read from the setup's own file a piece at a
+// time (never from the image, which would bring the whole package into
+// memory) and go to a staging file beside the target first, every write
+// checked; the target is then replaced in one atomic rename. A failure leaves
+// the old file as it was and no staging file behind, except kInUse, which
+// leaves the staging file to the caller. Shows nothing: the
 // caller reports the outcome.
 PackageWrite InstallPackageFile(const std::string& name, const std::string& type,
                                 const std::string& target);

@@ -67,7 +67,22 @@ type=${file_name##*.}
 [[ "$name$type" =~ ^[A-Za-z0-9_]+$ ]] ||
   fail "$file_name: name and extension may hold only letters, digits and _"
 
-"$root/scripts/install-deps.sh" > /dev/null
+# The largest package a setup can carry and still start (README, "Limits"):
+# Windows maps the whole setup, package and all, into the process's address
+# space before its first line runs. 32-bit: 1536 MiB; the 64-bit twin, for
+# test machines only: 1900 MiB.
+limit_mib=1536 limit_what="a setup"
+[[ "${VESPODAR_WIN64:-0}" == 1 ]] && limit_mib=1900 limit_what="the 64-bit twin"
+size=$(stat -c %s "$content")
+if ((size > limit_mib * 1024 * 1024)); then
+  fail "$file_name is $((size / 1024 / 1024)) MiB ($size bytes): $limit_what can carry at most $limit_mib MiB ($((limit_mib * 1024 * 1024)) bytes), or Windows cannot start it; nothing was built"
+fi
+
+# What is missing is installed; a package that the machine cannot fetch (a
+# mirror in the middle of a sync) stops nothing that this build does not need.
+mkdir -p "$root/build"
+"$root/scripts/install-deps.sh" > "$root/build/update-deps.log" 2>&1 ||
+  echo "build-update: installing the dependencies failed (build/update-deps.log); going on with what is there" >&2
 
 # VESPODAR_WIN64=1: a 64-bit update, for test machines that run no 32-bit
 # programs (see scripts/test.sh).

@@ -3,22 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/little_endian.h"
 #include "base/sha256.h"
 
 namespace vespodar {
 
 namespace {
 
-std::uint32_t Read16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
-
-std::uint32_t Read32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-void Write32(std::uint8_t* p, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
+std::uint32_t Read16(const std::uint8_t* p) { return ReadLe16(p); }
+std::uint32_t Read32(const std::uint8_t* p) { return ReadLe32(p); }
+void Write32(std::uint8_t* p, std::uint32_t value) { WriteLe32(p, value); }
 
 // Offsets inside the optional header. The checksum sits at the same place in
 // both formats; a 64-bit image (PE32+) has 64-bit stack and heap sizes and
@@ -30,8 +24,6 @@ const std::size_t kPe32PlusShift = 16;
 const std::size_t kCertificateDirectory = 4;
 const std::uint16_t kPe32Magic = 0x10B;
 const std::uint16_t kPe32PlusMagic = 0x20B;
-// What the file check holds of the file at a time.
-const std::size_t kFileChunkBytes = 64 * 1024;
 // A certificate table is a few kilobytes; one this large is no signature of
 // ours, and reading it whole would only cost memory.
 const std::size_t kMaxCertificateTableBytes = 1024 * 1024;
@@ -58,6 +50,7 @@ std::size_t DerSequenceSize(const std::uint8_t* data, std::size_t size) {
   if (length > size - header) return 0;
   return header + length;
 }
+
 
 // What the digest takes after the covered ranges: the covered length itself,
 // so that a stamp may not be moved to another length.
@@ -242,7 +235,8 @@ StampCheck CheckImageStamp(const std::uint8_t* image, std::size_t size, const Ha
                                                                      : StampCheck::kDistorted;
 }
 
-StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read, StampedSignature* signature) {
+StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read, StampedSignature* signature,
+                          const std::uint8_t* runningStamp) {
   ImageLayout layout;
   std::vector<std::uint8_t> head;
   std::size_t needed = 0;
@@ -257,7 +251,9 @@ StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read, StampedSignat
   }
   std::uint8_t stamp[kStampSize];
   if (!read(layout.stampOffset, kStampSize, stamp)) return StampCheck::kHashFailed;
-  if (std::memcmp(stamp, kStampMagic, sizeof(kStampMagic)) != 0) return StampCheck::kDistorted;
+  if (std::memcmp(stamp, kStampMagic, sizeof(kStampMagic)) != 0 ||
+      (runningStamp && std::memcmp(stamp, runningStamp, kStampSize) != 0))
+    return StampCheck::kDistorted;
   StampedSignature stamped;
   const StampCheck block = CheckStampBlock(layout, stamp, size, read, &stamped);
   if (block != StampCheck::kIntact) return block;
@@ -265,14 +261,14 @@ StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read, StampedSignat
   const std::size_t length = Read32(stamp + 16);
   Sha256State state;
   Sha256Init(&state);
-  std::vector<std::uint8_t> chunk(std::min<std::size_t>(length, kFileChunkBytes));
+  std::vector<std::uint8_t> piece(std::min(length, kFilePieceBytes));
   for (const ByteRange& range : CoveredRanges(layout, length)) {
-    for (std::size_t done = 0; done < range.size;) {
-      const std::size_t count = std::min(chunk.size(), range.size - done);
-      if (!read(range.offset + done, count, chunk.data())) return StampCheck::kHashFailed;
-      Sha256Update(&state, chunk.data(), count);
-      done += count;
-    }
+    if (!ForEachPiece(range.offset, range.size, piece.data(), piece.size(), read,
+                      [&state](const std::uint8_t* data, std::size_t count) {
+                        Sha256Update(&state, data, count);
+                        return true;
+                      }))
+      return StampCheck::kHashFailed;
   }
   const std::array<std::uint8_t, 4> suffix = LengthSuffix(length);
   Sha256Update(&state, suffix.data(), suffix.size());

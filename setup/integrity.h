@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_pieces.h"
 #include "base/function_ref.h"
 #include "base/sha256.h"
 
@@ -105,15 +106,19 @@ bool SignatureAccepted(std::int32_t trustStatus, const Digest& signerCertificate
 // and the certificate table at its end), and the digest.
 StampCheck CheckImageStamp(const std::uint8_t* image, std::size_t size, const HashRanges& hash);
 
-// Reads COUNT bytes at OFFSET of a file into OUT; false when it cannot.
-using ReadBytes = FunctionRef<bool(std::size_t offset, std::size_t count, std::uint8_t* out)>;
-
 // CheckImageStamp on a file of SIZE bytes that is read piece by piece, with
 // SHA-256 (sha256.h): only its headers, its stamp block, its certificate
-// table and 64 KiB of it are held at a time. kHashFailed when a read failed.
-// On kIntact, *signature says whether the file is signed and by whom the
-// stamp says it must be (the signature itself is the caller's to verify).
-StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read, StampedSignature* signature);
+// table and one piece (kFilePieceBytes) of it are held at a time.
+// kHashFailed when a read failed. On kIntact, *signature says whether the
+// file is signed and by whom the stamp says it must be (the signature itself
+// is the caller's to verify).
+// With RUNNING_STAMP (the stamp block of the program that checks itself, as
+// it was loaded), a file whose stamp block differs from it is distorted, even
+// when it is intact by itself: the file on disk is then not the one that
+// runs (it was replaced after the start), and the package that the write
+// would take from it is not the one that was checked for this program.
+StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read, StampedSignature* signature,
+                          const std::uint8_t* runningStamp = nullptr);
 
 // Writes the stamp into an unsigned image in place, naming SIGNER (the SHA-256
 // of the certificate it will be signed with; zeros when it will not be).

@@ -109,7 +109,7 @@ StampCheck CheckFile(const std::vector<std::uint8_t>& image,
                         [&image](std::size_t offset, std::size_t count, std::uint8_t* out) {
                           EXPECT_LE(offset, image.size());
                           EXPECT_LE(count, image.size() - offset);
-                          EXPECT_LE(count, std::max<std::size_t>(4096, 64 * 1024));
+                          EXPECT_LE(count, std::max<std::size_t>(4096, kFilePieceBytes));
                           std::memcpy(out, image.data() + offset, count);
                           return true;
                         },
@@ -444,6 +444,31 @@ TEST(IntegrityTest, FileCheckReadsInPiecesAndReportsAFailedRead) {
     EXPECT_EQ(check, StampCheck::kHashFailed) << failAt;
     EXPECT_GE(reads, 1u);
   }
+}
+
+// The running program compares the file's stamp with its own: a file
+// replaced on disk after the start is distorted even when it is a whole,
+// stamped setup by itself (another build, another package).
+TEST(IntegrityTest, FileWhoseStampIsNotTheRunningProgramsIsDistorted) {
+  const std::vector<std::uint8_t> running = Stamped();
+  std::vector<std::uint8_t> other = MakeImage();
+  other[kText + 5] ^= 0x10;
+  std::string error;
+  ASSERT_TRUE(StampImage(other.data(), other.size(), Sha256, &error)) << error;
+  ASSERT_EQ(Check(other), StampCheck::kIntact);
+
+  auto checkAgainst = [](const std::vector<std::uint8_t>& file, const std::uint8_t* stamp) {
+    return CheckFileStamp(
+        file.size(),
+        [&file](std::size_t offset, std::size_t count, std::uint8_t* out) {
+          std::memcpy(out, file.data() + offset, count);
+          return true;
+        },
+        stamp);
+  };
+  EXPECT_EQ(checkAgainst(running, &running[kStamp]), StampCheck::kIntact);
+  EXPECT_EQ(checkAgainst(other, &running[kStamp]), StampCheck::kDistorted);
+  EXPECT_EQ(checkAgainst(other, &other[kStamp]), StampCheck::kIntact);
 }
 
 }  // namespace

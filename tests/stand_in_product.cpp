@@ -9,6 +9,8 @@
 // changes how it behaves:
 //   delay_ms=N         sleep N ms before creating the marker
 //   window_delay_ms=N  sleep N ms after the marker, before the window
+//   quit_delay_ms=N    on WM_QUIT, log "quitting" and keep the marker N ms
+//                      longer, as a product slow to save its state would
 //   minimized=1        create the window minimised
 //   show=normal        show the window activated (default: without activation)
 //   hold=NAME          open NAME in the executable's directory with share mode
@@ -32,6 +34,7 @@ const wchar_t kWindowClass[] = L"TVDMainForm";
 struct Settings {
   DWORD delayMs = 0;
   DWORD windowDelayMs = 0;
+  DWORD quitDelayMs = 0;
   bool minimized = false;
   bool showNormal = false;
   std::wstring hold;
@@ -108,6 +111,7 @@ Settings ReadSettings(const std::wstring& directory) {
     std::string value = Trim(line.substr(equals + 1));
     if (key == "delay_ms") settings.delayMs = std::strtoul(value.c_str(), nullptr, 10);
     else if (key == "window_delay_ms") settings.windowDelayMs = std::strtoul(value.c_str(), nullptr, 10);
+    else if (key == "quit_delay_ms") settings.quitDelayMs = std::strtoul(value.c_str(), nullptr, 10);
     else if (key == "minimized") settings.minimized = value == "1";
     else if (key == "show") settings.showNormal = value == "normal";
     else if (key == "hold") settings.hold = FromUtf8(value);
@@ -185,6 +189,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     DispatchMessageW(&message);
   }
 
+  if (settings.quitDelayMs) {
+    Log(settings, L"quitting");
+    Sleep(settings.quitDelayMs);
+  }
   if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
   if (marker) CloseHandle(marker);
   Log(settings, L"quit");

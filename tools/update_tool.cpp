@@ -1,6 +1,10 @@
 // Build-time tool of the product team: writes the integrity stamp into the
 // linked setup, and tells whether a setup is intact and what it carries.
 //
+//   update_tool align FILE    put the section that holds the package on a
+//                             page boundary of FILE when the package is
+//                             large (tools/image_align.h says why); before
+//                             stamping
 //   update_tool stamp FILE [SIGNER]
 //                             stamp FILE in place (before any signing);
 //                             SIGNER is the certificate (PEM or DER; of a
@@ -35,6 +39,7 @@
 
 #include "guard/version_probes.h"
 #include "setup/integrity.h"
+#include "tools/image_align.h"
 #include "tools/pe_resources.h"
 
 using namespace vespodar;
@@ -85,15 +90,27 @@ bool ContentVersion(const std::string& kind, const std::vector<std::uint8_t>& fi
                     std::string* reason);
 
 // The package is the one resource of a named type: everything else a setup
-// carries (manifest, version information) has a numeric type.
-void PrintPackage(const std::vector<std::uint8_t>& image) {
+// carries (manifest, version information) has a numeric type. False when the
+// resource directory cannot be read; an empty type when there is none.
+bool FindPackage(const std::vector<std::uint8_t>& image, ResourceEntry* package) {
   std::vector<ResourceEntry> resources;
-  if (!ListResources(image.data(), image.size(), &resources)) {
+  if (!ListResources(image.data(), image.size(), &resources)) return false;
+  for (const ResourceEntry& entry : resources) {
+    if (entry.type.empty() || entry.type[0] == '#') continue;
+    *package = entry;
+    return true;
+  }
+  *package = ResourceEntry();
+  return true;
+}
+
+void PrintPackage(const std::vector<std::uint8_t>& image) {
+  ResourceEntry entry;
+  if (!FindPackage(image, &entry)) {
     std::cout << "package: the resource directory cannot be read\n";
     return;
   }
-  for (const ResourceEntry& entry : resources) {
-    if (entry.type.empty() || entry.type[0] == '#') continue;
+  if (!entry.type.empty()) {
     const std::uint8_t* bytes = image.data() + entry.fileOffset;
     Digest digest;
     Sha256({{bytes, entry.size}}, &digest);
@@ -191,10 +208,12 @@ int main(int argc, char** argv) {
     std::cout << number << "\n";
     return 0;
   }
-  const bool stamp = argc >= 3 && std::string(argv[1]) == "stamp";
-  if (!(stamp && argc <= 4) && !(argc == 3 && std::string(argv[1]) == "check")) {
-    std::cerr << "usage: update_tool stamp FILE [SIGNER], update_tool check FILE, or update_tool "
-                 "version KIND FILE\n";
+  const std::string command = argc >= 3 ? argv[1] : "";
+  const bool known = (command == "stamp" && argc <= 4) ||
+                     (argc == 3 && (command == "check" || command == "align"));
+  if (!known) {
+    std::cerr << "usage: update_tool align|check FILE, update_tool stamp FILE [SIGNER], or "
+                 "update_tool version KIND FILE\n";
     return 2;
   }
   Digest signer = {};
@@ -215,13 +234,26 @@ int main(int argc, char** argv) {
     return result == StampCheck::kIntact ? 0 : 1;
   }
   std::string error;
-  if (!StampImage(image.data(), image.size(), Sha256, signer, &error)) {
+  if (mode == "align") {
+    ResourceEntry package;
+    if (!FindPackage(image, &package)) {
+      std::cerr << path << ": the resource directory cannot be read\n";
+      return 1;
+    }
+    if (package.type.empty() || package.size < kAlignPackagesFrom) return 0;
+    std::size_t moved = 0;
+    if (!AlignSectionInFile(&image, package.fileOffset, &moved, &error)) {
+      std::cerr << path << ": " << error << "\n";
+      return 1;
+    }
+    if (moved == 0) return 0;
+  } else if (!StampImage(image.data(), image.size(), Sha256, signer, &error)) {
     std::cerr << path << ": " << error << "\n";
     return 1;
   }
   // Written to a new file and renamed, so an interrupted build never leaves a
   // half-written setup that looks finished.
-  const std::string staging = path + ".stamping";
+  const std::string staging = path + "." + mode + "ing";
   {
     std::ofstream out(staging, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));

@@ -1,9 +1,11 @@
 """The product team's build command refuses what would make a wrong update:
 every refusal ends with exit 1, a message that names the problem, and no
 update in the output directory."""
+import subprocess
+
 import pytest
 
-from updates import TITLE, build_update
+from updates import BUILD_UPDATE, TITLE, build_update
 
 COK_5 = b"vdq\x00\x00\x05\x00" + b"content" * 100
 
@@ -45,3 +47,22 @@ def test_version_given_for_a_file_without_one_is_used(tmp_path):
     assert result.ok, result.output
     assert result.check["package"].startswith("notes.txt"), result.check
     assert (tmp_path / "out" / "VespodarUpdate.exe").is_file()
+
+
+def test_package_too_large_to_start_is_refused_before_anything_is_built(tmp_path):
+    # Sparse: the refusal comes from the size alone, before a byte is read,
+    # so the test writes nothing of it. 1901 MiB is past the limit of both
+    # kinds of setup (1536 MiB; the 64-bit twin's 1900 MiB).
+    source = tmp_path / "vdq2.cok"
+    with open(source, "wb") as f:
+        f.write(COK_5)
+        f.truncate(1901 * 1024 * 1024)
+    out = tmp_path / "out"
+
+    result = subprocess.run([str(BUILD_UPDATE), str(source), "--title", TITLE, "--out", str(out)],
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=60)
+
+    assert result.returncode == 1, result.stdout
+    assert "vdq2.cok is 1901 MiB" in result.stdout
+    assert "at most" in result.stdout and "nothing was built" in result.stdout
+    assert not (out / "VespodarUpdate.exe").exists()

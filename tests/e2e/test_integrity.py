@@ -93,3 +93,37 @@ def test_setup_too_large_to_check_is_refused(machine_one, tmp_path):
     assert run.exit_code == EXIT_UNREADABLE
     assert product.read("vdq2.cok") == old
     assert "EstimatedSize" not in (machine.uninstall_entry() or {})
+
+
+def test_setup_replaced_on_disk_after_its_start_is_refused(machine, setups, build, tmp_path):
+    # The setup takes its package from its own file, not from the image that
+    # runs. Here its file is swapped for another whole, stamped setup (another
+    # package) while it waits for the running product to quit, before its
+    # check: the running setup must refuse rather than install what that
+    # file carries.
+    other = bytearray(setups["intact"].read_bytes())
+    package_at = bytes(other).find((build / "package" / "vdq2.cok").read_bytes()[:4096])
+    other[package_at + 100_000] ^= 0x20
+    other_path = tmp_path / "other.exe"
+    other_path.write_bytes(other)
+    subprocess.run([str(build / "host" / "update_tool"), "stamp", str(other_path)], check=True,
+                   capture_output=True)
+    assert subprocess.run([str(build / "host" / "update_tool"), "check", str(other_path)],
+                          capture_output=True).returncode == 0
+    setup = tmp_path / "VespodarUpdate.exe"
+    shutil.copyfile(setups["intact"], setup)
+
+    product = machine.install_product(f"{machine.program_files}\\Vespodar",
+                                      settings={"quit_delay_ms": "6000"})
+    old = product.read("vdq2.cok")
+    machine.start_product(product)
+    pending = machine.start_setup("modest", setup=setup, settle_ms=0)
+    assert product.wait_for_log("quitting", timeout=30), product.log_lines()
+    setup.rename(tmp_path / "started.exe")
+    shutil.copyfile(other_path, setup)
+    run = pending.wait()
+
+    assert "quit" in product.log_lines(), "the setup did not wait for the product"
+    assert run.shown() == [error_box("distorted", machine.lang)]
+    assert run.exit_code == EXIT_DISTORTED
+    assert product.read("vdq2.cok") == old
