@@ -454,17 +454,18 @@ TEST(IntegrityTest, FileWhoseStampIsNotTheRunningProgramsIsDistorted) {
   std::vector<std::uint8_t> other = MakeImage();
   other[kText + 5] ^= 0x10;
   std::string error;
-  ASSERT_TRUE(StampImage(other.data(), other.size(), Sha256, &error)) << error;
+  ASSERT_TRUE(StampImage(other.data(), other.size(), Sha256, kNoSigner, &error)) << error;
   ASSERT_EQ(Check(other), StampCheck::kIntact);
 
   auto checkAgainst = [](const std::vector<std::uint8_t>& file, const std::uint8_t* stamp) {
+    StampedSignature signature;
     return CheckFileStamp(
         file.size(),
         [&file](std::size_t offset, std::size_t count, std::uint8_t* out) {
           std::memcpy(out, file.data() + offset, count);
           return true;
         },
-        stamp);
+        &signature, stamp);
   };
   EXPECT_EQ(checkAgainst(running, &running[kStamp]), StampCheck::kIntact);
   EXPECT_EQ(checkAgainst(other, &running[kStamp]), StampCheck::kDistorted);
