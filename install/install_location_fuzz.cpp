@@ -123,11 +123,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   AddTrailingBackslash(programFiles);
   Check(folders.canInstall == PassesRightsTest(programFiles));
   Check(!folders.installDir.empty() && folders.installDir.back() == '\\');
-  // The first branch with a value decides; a value without a directory part
-  // leaves the default location.
+  // The first branch with a value decides; a value without a directory part,
+  // or a relative one, leaves the default location.
   std::string expected = programFiles + "Vespodar\\";
   const std::string& chosen = !parts[1].empty() ? parts[1] : parts[2];
-  if (!chosen.empty() && !UninstallDirectory(chosen).empty()) expected = UninstallDirectory(chosen);
+  if (!chosen.empty() && IsAbsolutePath(UninstallDirectory(chosen)))
+    expected = UninstallDirectory(chosen);
   Check(folders.installDir == expected);
   return 0;
 }
