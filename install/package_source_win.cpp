@@ -14,25 +14,30 @@ HANDLE ownFile = nullptr;
 
 }  // namespace
 
-HANDLE OwnFile(std::uint32_t* windowsError) {
-  if (ownFile) return ownFile;
+std::wstring OwnFilePath(std::uint32_t* windowsError) {
   std::vector<wchar_t> path(MAX_PATH);
   for (;;) {
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length == 0) {
       *windowsError = GetLastError();
-      return nullptr;
+      return std::wstring();
     }
-    if (length < path.size()) break;
+    if (length < path.size()) return std::wstring(path.data(), length);
     if (path.size() >= 32768) {
       *windowsError = ERROR_FILENAME_EXCED_RANGE;
-      return nullptr;
+      return std::wstring();
     }
     path.resize(path.size() * 2);
   }
+}
+
+HANDLE OwnFile(std::uint32_t* windowsError) {
+  if (ownFile) return ownFile;
+  const std::wstring path = OwnFilePath(windowsError);
+  if (path.empty()) return nullptr;
   // Read sharing only: no writer, no rename and no delete while it is open.
   // Sequential: both readers go from the front to the end.
-  const HANDLE file = CreateFileW(path.data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     *windowsError = GetLastError();

@@ -5,8 +5,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace vespodar {
+
+// The path of the setup's own executable, of any length; empty when Windows
+// cannot say (the Windows error in *windowsError).
+std::wstring OwnFilePath(std::uint32_t* windowsError);
 
 // The setup's own file, opened at the first call and kept open until the
 // process ends, shared with readers only: while the setup runs nobody can

@@ -28,18 +28,13 @@ namespace {
 // the signer certificate that its stamp names. Nothing is fetched from the
 // network: no revocation check, no download of missing certificates.
 bool OwnSignatureAccepted(HANDLE file, const Digest& stampedSigner) {
-  std::vector<wchar_t> path(MAX_PATH);
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return false;
-    if (length < path.size()) break;
-    if (path.size() >= 32768) return false;
-    path.resize(path.size() * 2);
-  }
+  std::uint32_t pathError = 0;
+  const std::wstring path = OwnFilePath(&pathError);
+  if (path.empty()) return false;
   const TrustFunctions& trust = Trust();
   WINTRUST_FILE_INFO fileInfo = {};
   fileInfo.cbStruct = sizeof(fileInfo);
-  fileInfo.pcwszFilePath = path.data();
+  fileInfo.pcwszFilePath = path.c_str();
   fileInfo.hFile = file;  // the file checked so far, not whatever the name holds now
   WINTRUST_DATA data = {};
   data.cbStruct = sizeof(data);
@@ -70,7 +65,6 @@ bool OwnSignatureAccepted(HANDLE file, const Digest& stampedSigner) {
 }
 
 }  // namespace
-
 
 OwnFileCheck CheckOwnFile() {
   // The stamp as the loader mapped it from the file at the start. The

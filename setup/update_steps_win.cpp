@@ -1,9 +1,13 @@
 #include "setup/update_steps_win.h"
 
+#include <vector>
+
+#include "base/file_pieces.h"
 #include "base/number_text.h"
 #include "base/sha256.h"
 #include "discovery/installed_size_win.h"
 #include "install/file_holders_win.h"
+#include "install/package_source_win.h"
 #include "install/package_writer_win.h"
 #include "setup/own_file_win.h"
 #include "setup/package_step_win.h"
@@ -38,22 +42,45 @@ OwnFileCheck Win32UpdateSteps::CheckOwnFile() { return vespodar::CheckOwnFile();
 
 bool Win32UpdateSteps::FileExists(const std::string& path) { return IsExistingFile(path); }
 
+namespace {
+
+// The package's SHA-256, read from the setup's own file a piece at a time as
+// the write reads it: hashing the loaded image would bring the whole package
+// into memory.
+bool HashPackage(const PackageResource& package, Digest* digest) {
+  std::vector<std::uint8_t> piece(package.size < kFilePieceBytes ? package.size : kFilePieceBytes);
+  Sha256State state;
+  Sha256Init(&state);
+  if (!ForEachPiece(
+          package.fileOffset, package.size, piece.data(), piece.size(),
+          [](std::size_t offset, std::size_t count, std::uint8_t* out) {
+            return ReadOwnFile(offset, count, out);
+          },
+          [&state](const std::uint8_t* data, std::size_t count) {
+            Sha256Update(&state, data, count);
+            return true;
+          }))
+    return false;
+  *digest = Sha256Final(&state);
+  return true;
+}
+
+}  // namespace
+
 PackageWrite Win32UpdateSteps::InstallPackageFile(const std::string& name, const std::string& type,
                                                   const std::string& target, bool guardVersions,
                                                   Reporter& reporter) {
   PackageResource package;
   // Which package this run carried, for an administrator comparing machines.
-  if (reporter.Logging() && LoadPackage(name, type, &package)) {
-    Sha256State state;
-    Sha256Init(&state);
-    Sha256Update(&state, static_cast<const std::uint8_t*>(package.data), package.size);
+  Digest digest;
+  if (reporter.Logging() && LoadPackage(name, type, &package) && HashPackage(package, &digest)) {
     std::string line = name;
     line += '.';
     line += type;
     line += ", ";
     line += DecimalText(package.size);
     line += " bytes, SHA-256 ";
-    line += DigestText(Sha256Final(&state));
+    line += DigestText(digest);
     reporter.Log("package: ", line);
   }
   return WritePackageStep(context_, name, type, target, guardVersions, reporter);
