@@ -57,8 +57,12 @@ class FakeRegistry : public RegistryAccessor {
     ++opens;
     const std::string full = ResolveKeyPath(open_ ? openPath_ : std::string(), path);
     const KeyName name = Name(root_, full);
-    if (denied_.count(name)) return false;
+    if (denied_.count(name)) {
+      lastOpenError_ = kWriteError;
+      return false;
+    }
     if (!keys_.count(name)) {
+      lastOpenError_ = kErrorFileNotFound;
       if (!create) return false;
       keys_[name];
     }
@@ -66,6 +70,7 @@ class FakeRegistry : public RegistryAccessor {
     openPath_ = full;
     return true;
   }
+  std::uint32_t LastOpenError() const override { return lastOpenError_; }
   bool ValueExists(const std::string& name) override { return Find(name) != nullptr; }
   bool ReadText(const std::string& name, std::string* text, std::uint32_t* windowsError) override {
     text->clear();
@@ -114,6 +119,7 @@ class FakeRegistry : public RegistryAccessor {
   bool open_ = false;
   bool failWrites_ = false;
   std::string openPath_;
+  std::uint32_t lastOpenError_ = 0;
 };
 
 }  // namespace vespodar

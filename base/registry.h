@@ -9,6 +9,10 @@ namespace vespodar {
 
 enum class RegistryRoot { kCurrentUser, kLocalMachine };
 
+// What an open of a key that does not exist fails with.
+constexpr std::uint32_t kErrorFileNotFound = 2;
+constexpr std::uint32_t kErrorPathNotFound = 3;
+
 // The one registry accessor of the process: a root key, at most one open key,
 // and the few operations the setup needs. Every open asks for full access (and
 // the 64-bit view on 64-bit Windows); the rights test rests on that. Texts are
@@ -37,6 +41,10 @@ class RegistryAccessor {
                             std::uint32_t* windowsError) = 0;
   // Closes the open key, if any.
   virtual void CloseKey() = 0;
+  // The Windows error of the last OpenKey that failed: ERROR_FILE_NOT_FOUND
+  // for a key that does not exist, ERROR_ACCESS_DENIED for one that exists
+  // but refuses full access.
+  virtual std::uint32_t LastOpenError() const = 0;
 };
 
 // The accessor's key for one scope: set root and open (or create) the key on
@@ -54,6 +62,11 @@ class ScopedOpenKey {
   ~ScopedOpenKey() { registry_.CloseKey(); }
 
   bool opened() const { return opened_; }
+  // Whether the key is missing, as opposed to there and refusing the open.
+  bool missing() const {
+    return !opened_ && (registry_.LastOpenError() == kErrorFileNotFound ||
+                        registry_.LastOpenError() == kErrorPathNotFound);
+  }
 
  private:
   RegistryAccessor& registry_;

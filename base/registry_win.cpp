@@ -93,6 +93,8 @@ class Win32Registry : public RegistryAccessor {
     return result == ERROR_SUCCESS;
   }
 
+  std::uint32_t LastOpenError() const override { return lastOpenError_; }
+
   void CloseKey() override {
     key_.Close();
     openPath_.clear();

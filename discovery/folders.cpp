@@ -23,9 +23,17 @@ class Reader {
   // relative one counts as no entry, as one without a directory does (the
   // default location stays): resolved against the elevated setup's current
   // directory it would send the package wherever the setup was started from.
+  // An entry that is there but refuses full access is the product's entry
+  // all the same: its directory cannot be read (the default location stays),
+  // and the size record then reports the registry's refusal.
   bool ReadInstallDir(const std::string& path, InstallDirSource source, Folders& folders) {
     const ScopedOpenKey key(registry_, RegistryRoot::kLocalMachine, path, false);
-    if (!ok_ || !registry_.ValueExists("UninstallString")) return false;
+    if (!ok_) return false;
+    if (!key.opened() && !key.missing()) {
+      folders.entryBranch = source;
+      return true;
+    }
+    if (!registry_.ValueExists("UninstallString")) return false;
     folders.entryBranch = source;
     std::string uninstallString;
     ok_ = registry_.ReadText("UninstallString", &uninstallString, &windowsError_);

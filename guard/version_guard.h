@@ -2,15 +2,17 @@
 #define VESPODAR_GUARD_VERSION_GUARD_H_
 
 // The version guard: before an installed file is replaced by an older
-// package, the user is asked. The package goes to a temporary file beside the
-// target first, both files are probed, and the temporary file then either
-// replaces the target in one step or is thrown away. The decisions are here;
-// the files and the progress window are behind VersionGuardEffects, and the
-// question goes to GuardPrompts: the flow decides whether anybody is asked.
+// package, the user is asked. The write stages the package beside the target
+// and asks the guard, which probes both files and decides whether the staged
+// file replaces the target (the write's own commit) or is thrown away. The
+// progress window is behind ProgressDisplay, and the question goes to
+// GuardPrompts: the flow decides whether anybody is asked.
 
 #include <cstdint>
 #include <string>
 
+#include "guard/version_probes.h"
+#include "install/package_writer.h"
 #include "ui/lang_unit.h"
 #include "ui/messages.h"
 
@@ -21,25 +23,26 @@ namespace vespodar {
 enum class GuardedKind { kNone, kExe, kPak, k3bs, kCok, kLng };
 GuardedKind GuardedKindOf(const std::string& type);
 
-// Everything the guard does to the world.
-class VersionGuardEffects {
+// Which of the two files a probe reads: the staged package or the file
+// installed at the target.
+enum class ProbedFile { kPackage, kInstalled };
+
+// The versions of the two files. A version that cannot be read is 0 or an
+// empty text.
+class VersionProbes {
  public:
-  virtual ~VersionGuardEffects() = default;
-  // Writes the whole package to a new file beside target, under a fresh name
-  // (StagingPath) that nobody else had, and sets *temporary to it; the
-  // replacement is then a rename on one volume. On failure nothing of ours is
-  // left, and whatever stood at a drawn name is untouched.
-  virtual bool WriteTemporaryFile(const std::string& target, std::string* temporary) = 0;
-  virtual void DeleteTemporaryFile(const std::string& path) = 0;
-  // Puts temporary in target's place in one step: the target is never gone.
-  virtual bool ReplaceTarget(const std::string& temporary, const std::string& target) = 0;
+  virtual ~VersionProbes() = default;
+  virtual std::string ReadExeFileVersion(ProbedFile file) = 0;
+  virtual std::int32_t ReadPakVersion(ProbedFile file) = 0;
+  virtual std::int32_t Read3bsVersion(ProbedFile file) = 0;
+  virtual std::int32_t ReadCokVersion(ProbedFile file) = 0;
+  virtual std::int32_t ReadLngVersion(ProbedFile file) = 0;
+};
 
-  virtual std::string ReadExeFileVersion(const std::string& path) = 0;
-  virtual std::int32_t ReadPakVersion(const std::string& path) = 0;
-  virtual std::int32_t Read3bsVersion(const std::string& path) = 0;
-  virtual std::int32_t ReadCokVersion(const std::string& path) = 0;
-  virtual std::int32_t ReadLngVersion(const std::string& path) = 0;
-
+// The progress window, hidden while the question is up.
+class ProgressDisplay {
+ public:
+  virtual ~ProgressDisplay() = default;
   virtual void HideProgressWindow() = 0;
   virtual void ShowProgressWindow(const std::string& caption, const std::string& status) = 0;
 };
@@ -52,15 +55,15 @@ struct VersionComparison {
   bool askUser = false;
 };
 
-// Probes the temporary file (the package) before the target (the installed
+// Probes the staged package before the target (the installed
 // file) and decides whether the installed file is newer:
 //   exe - FileVersion texts; asked only when the installed text is not empty,
 //         differs from the package's and IsOlderVersion says so;
 //   pak, 3bs, cok - integer fields, installed greater than package;
 //   lng - the same with the language file version, but not at all when the
 //         target path holds a "!" anywhere: such files are always replaced.
-VersionComparison CompareVersions(GuardedKind kind, const std::string& temporary,
-                                  const std::string& target, VersionGuardEffects& effects);
+VersionComparison CompareVersions(GuardedKind kind, const std::string& target,
+                                  VersionProbes& probes);
 
 // The downgrade question. With a chosen language support file its caption is
 // the file's "soundquest" line and its text "olderfilever" with the target as
@@ -81,21 +84,64 @@ class GuardPrompts : public LangFileErrors {
 };
 
 enum class GuardResult {
-  kReplaced,       // the target now holds the package
-  kKeptInstalled,  // the user kept the newer installed file
-  kFailed,         // the install error is due (also when the question could
-                   // not be shown); no temporary file is left
+  kReplace,        // the package goes in: the write commits it
+  kKeptInstalled,  // nobody agreed to replace the newer installed file
+  kFailed,         // the install error is due (the question could not be
+                   // shown)
 };
 
-// The guarded write of the package over an existing target of a known kind.
-// The progress window is hidden while the question is up and shown again
-// (with empty texts) once it has been asked, whatever the answer; after a
+// The guard's decision for a package already staged over an existing target
+// of a known kind. The progress window is hidden while the question is up;
+// after a No it is shown again (with empty texts) at once, after a Yes once
+// the package has replaced the file (VersionGuard::Committed), and after a
 // failure it stays hidden. When nobody may be asked the question is not
 // asked and the newer installed file is kept, as after a No, with no window
-// at all. reading's errors are the prompts'.
+// at all. *asked tells whether the question was shown.
 GuardResult RunVersionGuard(LangUnit& lang, const LangReading& reading, GuardPrompts& prompts,
-                            VersionGuardEffects& effects, GuardedKind kind,
-                            const std::string& target);
+                            VersionProbes& probes, ProgressDisplay& progress, GuardedKind kind,
+                            const std::string& target, bool* asked);
+
+// The probes on the two files of a staged package, through the product
+// directory's handle: the installed file is opened relative to it, as
+// itself, never through a link (a link has no version and is replaced as a
+// file). The language file probe tells errors of a file it cannot use.
+class StagedFileProbes : public VersionProbes {
+ public:
+  StagedFileProbes(const StagedPackage& package, LangFileErrors& errors)
+      : package_(package), errors_(errors) {}
+  std::string ReadExeFileVersion(ProbedFile file) override;
+  std::int32_t ReadPakVersion(ProbedFile file) override;
+  std::int32_t Read3bsVersion(ProbedFile file) override;
+  std::int32_t ReadCokVersion(ProbedFile file) override;
+  std::int32_t ReadLngVersion(ProbedFile file) override;
+
+ private:
+  std::int32_t ReadField(ProbedFile file, const VersionField& field);
+  // Opens file for reading into *held; false when it cannot be read as a
+  // file (missing, held, a link).
+  bool Open(ProbedFile file, HeldFile* held);
+
+  const StagedPackage& package_;
+  LangFileErrors& errors_;
+};
+
+// The version guard as the write's judge.
+class VersionGuard : public StagedPackageJudge {
+ public:
+  VersionGuard(LangUnit& lang, const LangReading& reading, GuardPrompts& prompts,
+               ProgressDisplay& progress, GuardedKind kind)
+      : lang_(lang), reading_(reading), prompts_(prompts), progress_(progress), kind_(kind) {}
+  StagedVerdict Judge(const StagedPackage& package) override;
+  void Committed() override;
+
+ private:
+  LangUnit& lang_;
+  const LangReading& reading_;
+  GuardPrompts& prompts_;
+  ProgressDisplay& progress_;
+  GuardedKind kind_;
+  bool asked_ = false;
+};
 
 }  // namespace vespodar
 

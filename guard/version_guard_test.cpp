@@ -15,47 +15,39 @@ namespace vespodar {
 namespace {
 
 const std::string kTarget = "C:\\Program Files\\Vespodar\\vdq2.cok";
-const std::string kTemporary = "C:\\Program Files\\Vespodar\\~vdq2.cok.abcdefgh.tmp";
 
-// Files by path with an integer or text version each; every effect is logged
-// in order.
-class FakeGuardEffects : public VersionGuardEffects {
+// The two files' versions; every probe and window effect is logged in order.
+class FakeGuardEffects : public VersionProbes, public ProgressDisplay {
  public:
-  std::map<std::string, std::int32_t> numbers;
-  std::map<std::string, std::string> texts;
+  std::map<ProbedFile, std::int32_t> numbers;
+  std::map<ProbedFile, std::string> texts;
   std::vector<std::string> log;
-  bool writeSucceeds = true;
-  bool replaceSucceeds = true;
 
-  bool WriteTemporaryFile(const std::string& target, std::string* temporary) override {
-    *temporary = StagingPath(target, "abcdefgh");
-    log.push_back("write " + *temporary);
-    return writeSucceeds;
+  std::string ReadExeFileVersion(ProbedFile file) override {
+    log.push_back("exe " + Name(file));
+    return texts[file];
   }
-  void DeleteTemporaryFile(const std::string& path) override { log.push_back("delete " + path); }
-  bool ReplaceTarget(const std::string& temporary, const std::string& target) override {
-    log.push_back("replace " + target + " with " + temporary);
-    return replaceSucceeds;
-  }
-  std::string ReadExeFileVersion(const std::string& path) override {
-    log.push_back("exe " + path);
-    return texts[path];
-  }
-  std::int32_t ReadPakVersion(const std::string& path) override { return Number("pak", path); }
-  std::int32_t Read3bsVersion(const std::string& path) override { return Number("3bs", path); }
-  std::int32_t ReadCokVersion(const std::string& path) override { return Number("cok", path); }
-  std::int32_t ReadLngVersion(const std::string& path) override { return Number("lng", path); }
+  std::int32_t ReadPakVersion(ProbedFile file) override { return Number("pak", file); }
+  std::int32_t Read3bsVersion(ProbedFile file) override { return Number("3bs", file); }
+  std::int32_t ReadCokVersion(ProbedFile file) override { return Number("cok", file); }
+  std::int32_t ReadLngVersion(ProbedFile file) override { return Number("lng", file); }
   void HideProgressWindow() override { log.push_back("hide progress"); }
   void ShowProgressWindow(const std::string& caption, const std::string& status) override {
     log.push_back("show progress [" + caption + "][" + status + "]");
   }
 
  private:
-  std::int32_t Number(const std::string& probe, const std::string& path) {
-    log.push_back(probe + " " + path);
-    return numbers[path];
+  static std::string Name(ProbedFile file) {
+    return file == ProbedFile::kPackage ? "package" : "installed";
+  }
+  std::int32_t Number(const std::string& probe, ProbedFile file) {
+    log.push_back(probe + " " + Name(file));
+    return numbers[file];
   }
 };
+
+constexpr ProbedFile kPackageFile = ProbedFile::kPackage;
+constexpr ProbedFile kInstalledFile = ProbedFile::kInstalled;
 
 // Answers the question from a script; a silent run may ask nothing.
 class ScriptedPrompts : public GuardPrompts {
@@ -80,8 +72,9 @@ class VersionGuardTest : public ::testing::Test {
  protected:
   VersionGuardTest() { shower.effects = &effects; }
   GuardResult Run(GuardedKind kind, const std::string& target = kTarget) {
-    return RunVersionGuard(lang, context, shower, effects, kind, target);
+    return RunVersionGuard(lang, context, shower, effects, effects, kind, target, &asked);
   }
+  bool asked = false;
   LangUnit lang;
   FakeGuardEffects effects;
   ScriptedPrompts shower;
@@ -102,41 +95,38 @@ TEST_F(VersionGuardTest, EqualOrNewerPackageReplacesWithoutAQuestion) {
   for (const std::int32_t installed : {5, 4, 0}) {
     SCOPED_TRACE(installed);
     effects.log.clear();
-    effects.numbers = {{kTemporary, 5}, {kTarget, installed}};
-    EXPECT_EQ(GuardResult::kReplaced, Run(GuardedKind::kCok));
+    effects.numbers = {{kPackageFile, 5}, {kInstalledFile, installed}};
+    EXPECT_EQ(GuardResult::kReplace, Run(GuardedKind::kCok));
     // The package is probed before the installed file; the progress window
     // is left alone.
-    EXPECT_EQ((std::vector<std::string>{"write " + kTemporary, "cok " + kTemporary, "cok " + kTarget,
-                                        "replace " + kTarget + " with " + kTemporary}),
-              effects.log);
+    EXPECT_EQ((std::vector<std::string>{"cok package", "cok installed"}), effects.log);
+    EXPECT_FALSE(asked);
   }
   EXPECT_TRUE(shower.boxes.empty());
 }
 
 TEST_F(VersionGuardTest, OlderPackageAnsweredNoKeepsTheInstalledFile) {
-  effects.numbers = {{kTemporary, 1}, {kTarget, 258}};
+  effects.numbers = {{kPackageFile, 1}, {kInstalledFile, 258}};
   shower.answer = 7;  // IDNO
   EXPECT_EQ(GuardResult::kKeptInstalled, Run(GuardedKind::kPak));
-  EXPECT_EQ((std::vector<std::string>{"write " + kTemporary, "pak " + kTemporary, "pak " + kTarget,
-                                      "hide progress", "box Sound question",
-                                      "delete " + kTemporary, "show progress [][]"}),
+  EXPECT_EQ((std::vector<std::string>{"pak package", "pak installed", "hide progress",
+                                      "box Sound question", "show progress [][]"}),
             effects.log);
+  EXPECT_TRUE(asked);
   ASSERT_EQ(1u, shower.boxes.size());
   // The installed version first, then the package's.
   EXPECT_EQ(DowngradeQuestionText(kTarget, "258", "1").english, shower.boxes[0].text);
   EXPECT_EQ(kQuestionBoxStyle, shower.boxes[0].style);
   EXPECT_EQ(0, shower.boxes[0].language);
   // A box closed any other way is a No too; one that could not be shown is
-  // nobody's answer: a failure, with the installed file kept all the same.
+  // nobody's answer: a failure, and the window stays hidden.
   for (const int answer : {1, 2, 0, -1}) {
     shower.answer = answer;
     effects.log.clear();
     EXPECT_EQ(answer > 0 ? GuardResult::kKeptInstalled : GuardResult::kFailed,
               Run(GuardedKind::kPak))
         << answer;
-    EXPECT_NE(effects.log.end(),
-              std::find(effects.log.begin(), effects.log.end(), "delete " + kTemporary))
-        << answer;
+    EXPECT_EQ(answer > 0, effects.log.back() == "show progress [][]") << answer;
   }
 }
 
@@ -144,29 +134,25 @@ TEST_F(VersionGuardTest, OlderPackageAnsweredNoKeepsTheInstalledFile) {
 // without consent.
 TEST_F(VersionGuardTest, ModestRunKeepsTheNewerInstalledFileWithoutAsking) {
   shower.mayAsk = false;
-  effects.numbers = {{kTemporary, 1}, {kTarget, 2}};
+  effects.numbers = {{kPackageFile, 1}, {kInstalledFile, 2}};
   EXPECT_EQ(GuardResult::kKeptInstalled, Run(GuardedKind::kCok));
-  EXPECT_EQ((std::vector<std::string>{"write " + kTemporary, "cok " + kTemporary, "cok " + kTarget,
-                                      "delete " + kTemporary}),
-            effects.log);
+  EXPECT_EQ((std::vector<std::string>{"cok package", "cok installed"}), effects.log);
   EXPECT_TRUE(shower.boxes.empty());
 
   // Not newer: replaced as in any run.
-  effects.log.clear();
-  effects.numbers = {{kTemporary, 2}, {kTarget, 2}};
-  EXPECT_EQ(GuardResult::kReplaced, Run(GuardedKind::kCok));
-  EXPECT_EQ("replace " + kTarget + " with " + kTemporary, effects.log.back());
+  effects.numbers = {{kPackageFile, 2}, {kInstalledFile, 2}};
+  EXPECT_EQ(GuardResult::kReplace, Run(GuardedKind::kCok));
 }
 
-TEST_F(VersionGuardTest, OlderPackageAnsweredYesReplacesAndShowsTheProgressAgain) {
+TEST_F(VersionGuardTest, OlderPackageAnsweredYesReplaces) {
   context.russianUi = true;
-  effects.numbers = {{kTemporary, 3}, {kTarget, 7}};
-  EXPECT_EQ(GuardResult::kReplaced, Run(GuardedKind::k3bs));
-  EXPECT_EQ((std::vector<std::string>{"write " + kTemporary, "3bs " + kTemporary, "3bs " + kTarget,
-                                      "hide progress", "box Резонный вопрос",
-                                      "replace " + kTarget + " with " + kTemporary,
-                                      "show progress [][]"}),
+  effects.numbers = {{kPackageFile, 3}, {kInstalledFile, 7}};
+  EXPECT_EQ(GuardResult::kReplace, Run(GuardedKind::k3bs));
+  // The window comes back once the package is in place (VersionGuard).
+  EXPECT_EQ((std::vector<std::string>{"3bs package", "3bs installed", "hide progress",
+                                      "box Резонный вопрос"}),
             effects.log);
+  EXPECT_TRUE(asked);
   ASSERT_EQ(1u, shower.boxes.size());
   EXPECT_EQ(DowngradeQuestionText(kTarget, "7", "3").russian, shower.boxes[0].text);
   EXPECT_EQ(kRussianBoxLanguage, shower.boxes[0].language);
@@ -175,9 +161,9 @@ TEST_F(VersionGuardTest, OlderPackageAnsweredYesReplacesAndShowsTheProgressAgain
 TEST_F(VersionGuardTest, VersionsCompareAsSignedIntegers) {
   // A language file whose version could not be read counts as 0, and a
   // negative installed version never asks.
-  effects.numbers = {{kTemporary, 0}, {kTarget, -5}};
-  EXPECT_EQ(GuardResult::kReplaced, Run(GuardedKind::kLng));
-  effects.numbers = {{kTemporary, -5}, {kTarget, 0}};
+  effects.numbers = {{kPackageFile, 0}, {kInstalledFile, -5}};
+  EXPECT_EQ(GuardResult::kReplace, Run(GuardedKind::kLng));
+  effects.numbers = {{kPackageFile, -5}, {kInstalledFile, 0}};
   shower.answer = 7;
   EXPECT_EQ(GuardResult::kKeptInstalled, Run(GuardedKind::kLng));
   ASSERT_EQ(1u, shower.boxes.size());
@@ -189,19 +175,15 @@ TEST_F(VersionGuardTest, LanguageFileWithAnExclamationMarkIsNeverCompared) {
                                    "C:\\Vespodar!\\language\\russian.lng"}) {
     SCOPED_TRACE(target);
     effects.log.clear();
-    const std::string temporary = StagingPath(target, "abcdefgh");
-    effects.numbers = {{temporary, 1}, {target, 9}};
-    EXPECT_EQ(GuardResult::kReplaced, Run(GuardedKind::kLng, target));
-    EXPECT_EQ((std::vector<std::string>{"write " + temporary,
-                                        "replace " + target + " with " + temporary}),
-              effects.log);
+    effects.numbers = {{kPackageFile, 1}, {kInstalledFile, 9}};
+    EXPECT_EQ(GuardResult::kReplace, Run(GuardedKind::kLng, target));
+    EXPECT_TRUE(effects.log.empty());
   }
   EXPECT_TRUE(shower.boxes.empty());
 }
 
 TEST_F(VersionGuardTest, ExecutablesCompareTheirFileVersionTexts) {
   const std::string target = "C:\\V\\Vespodar.exe";
-  const std::string temporary = "C:\\V\\~Vespodar.exe.abcdefgh.tmp";
   const struct {
     const char* package;
     const char* installed;
@@ -218,37 +200,18 @@ TEST_F(VersionGuardTest, ExecutablesCompareTheirFileVersionTexts) {
     SCOPED_TRACE(std::string(c.package) + " over " + c.installed);
     effects.log.clear();
     shower.boxes.clear();
-    effects.texts = {{temporary, c.package}, {target, c.installed}};
+    effects.texts = {{kPackageFile, c.package}, {kInstalledFile, c.installed}};
     shower.answer = 7;
-    EXPECT_EQ(c.asked ? GuardResult::kKeptInstalled : GuardResult::kReplaced,
+    EXPECT_EQ(c.asked ? GuardResult::kKeptInstalled : GuardResult::kReplace,
               Run(GuardedKind::kExe, target));
-    ASSERT_GE(effects.log.size(), 3u);
-    EXPECT_EQ("exe " + temporary, effects.log[1]);
-    EXPECT_EQ("exe " + target, effects.log[2]);
+    ASSERT_GE(effects.log.size(), 2u);
+    EXPECT_EQ("exe package", effects.log[0]);
+    EXPECT_EQ("exe installed", effects.log[1]);
     ASSERT_EQ(c.asked ? 1u : 0u, shower.boxes.size());
     if (c.asked)
       EXPECT_EQ(DowngradeQuestionText(target, c.installed, c.package).english,
                 shower.boxes[0].text);
   }
-}
-
-TEST_F(VersionGuardTest, FailedTemporaryWriteProbesNothingAndDeletesNothing) {
-  // The write cleans up after itself; a delete here could hit a file that
-  // somebody else had put at the drawn name.
-  effects.writeSucceeds = false;
-  EXPECT_EQ(GuardResult::kFailed, Run(GuardedKind::kCok));
-  EXPECT_EQ((std::vector<std::string>{"write " + kTemporary}), effects.log);
-}
-
-TEST_F(VersionGuardTest, FailureAfterTheQuestionRemovesTheTemporaryFileAndStaysHidden) {
-  effects.numbers = {{kTemporary, 1}, {kTarget, 2}};
-  effects.replaceSucceeds = false;
-  EXPECT_EQ(GuardResult::kFailed, Run(GuardedKind::kCok));
-  EXPECT_EQ((std::vector<std::string>{"write " + kTemporary, "cok " + kTemporary, "cok " + kTarget,
-                                      "hide progress", "box Sound question",
-                                      "replace " + kTarget + " with " + kTemporary,
-                                      "delete " + kTemporary}),
-            effects.log);
 }
 
 TEST_F(VersionGuardTest, ChosenLanguageFileWordsTheQuestion) {
@@ -260,7 +223,7 @@ TEST_F(VersionGuardTest, ChosenLanguageFileWordsTheQuestion) {
       "[soundquest]\r\nBerechtigte Frage\r\n\r\n"
       "[olderfilever]\r\nDie Datei %1\r\nist älter.\r\n%2 bleibt.\r\n\r\n";
   ConfigureLangUnit(lang, {"de.lng"}, -1, -1, 0, 0x00010407);
-  effects.numbers = {{kTemporary, 1}, {kTarget, 2}};
+  effects.numbers = {{kPackageFile, 1}, {kInstalledFile, 2}};
   context.russianUi = true;  // not consulted
   Run(GuardedKind::kCok);
   ASSERT_EQ(1u, shower.boxes.size());

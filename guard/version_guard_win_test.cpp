@@ -1,5 +1,6 @@
-// The guarded write end to end on real files: InstallPackageFile with the
-// guard on, the packages of version_guard_win_test.rc, and a scripted user.
+// The guarded write end to end on real files: the one write with the guard
+// as its judge, the packages of version_guard_win_test.rc, and a scripted
+// user.
 
 #include "guard/version_guard_win.h"
 
@@ -8,9 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 #include "base/win32_test_support_test.h"
 #include "install/package_writer_win.h"
+#include "install/product_files_win.h"
 #include "ui/lang_unit_win.h"
 #include "ui/progress_window_win.h"
 
@@ -51,22 +54,46 @@ class ScriptedPrompts : public GuardPrompts {
   }
 };
 
+// Package bytes that are not a resource of the test.
+class BytesSource : public PackageSource {
+ public:
+  explicit BytesSource(const std::string& bytes) : bytes_(bytes) {}
+  bool ForEachPiece(const TakeBytes& take, std::uint32_t*) override {
+    return take(reinterpret_cast<const std::uint8_t*>(bytes_.data()), bytes_.size());
+  }
+
+ private:
+  const std::string& bytes_;
+};
+
 class VersionGuardWinTest : public ::testing::Test {
  protected:
+  // The package resource (name, type) written to target.
   InstallOutcome Install(const std::string& name, const std::string& type,
                          const std::string& target) {
-    last = InstallPackageFileGuarded(name, type, target, scratch.path, russianUi, shower);
-    return last.outcome;
-  }
-  GuardResult Guarded(const std::string& bytes, GuardedKind kind, const std::string& target) {
+    OwnFilePackage package;
     std::uint32_t error = 0;
-    return WriteGuarded(bytes.data(), static_cast<std::uint32_t>(bytes.size()), kind, target,
-                        scratch.path, russianUi, shower, &error);
+    if (!package.Load(name, type, &error)) return InstallOutcome::kFailed;
+    return Write(package, type, target);
+  }
+  InstallOutcome Guarded(const std::string& bytes, const std::string& type,
+                         const std::string& target) {
+    BytesSource source(bytes);
+    return Write(source, type, target);
+  }
+  InstallOutcome Write(PackageSource& source, const std::string& type, const std::string& target) {
+    const std::size_t slash = target.rfind('\\') + 1;
+    writer.reset(new PackageWriter(files));
+    last = WritePackageGuarded(*writer, source, target.substr(0, slash), target.substr(slash), type,
+                               russianUi, shower);
+    return last.outcome;
   }
   bool russianUi = false;
   PackageWrite last;
   ScriptedPrompts shower;
   ScratchDirectory scratch{"guard-Весподар"};
+  Win32ProductFiles files;
+  std::unique_ptr<PackageWriter> writer;
 };
 
 TEST_F(VersionGuardWinTest, EqualOrNewerPackageIsReplacedWithoutAQuestion) {
@@ -96,8 +123,9 @@ TEST_F(VersionGuardWinTest, OlderPackageAnsweredNoKeepsTheInstalledFile) {
     // Beside the target under a fresh name: "~vdq2.cok.<8 letters>.tmp".
     const std::string listing = scratch.Listing();
     const std::size_t at = listing.find("~vdq2.cok.");
+    // Held by the setup alone: nobody else can open it to change it.
     temporaryWhileAsked = at != std::string::npos && listing.compare(at + 18, 5, ".tmp\n") == 0 &&
-                          ReadWholeFile(scratch.path + listing.substr(at, 22)) == kCokPackage;
+                          ReadWholeFile(scratch.path + listing.substr(at, 22)) == "<missing>";
   };
   EXPECT_EQ(InstallOutcome::kKeptInstalled, Install("guardcok", "cok", target));
   EXPECT_TRUE(temporaryWhileAsked);
@@ -159,16 +187,14 @@ TEST_F(VersionGuardWinTest, ExecutablesCompareTheirFileVersions) {
 
   // No FileVersion installed: replaced without a question.
   ASSERT_TRUE(WriteWholeFile(target, unversioned));
-  EXPECT_EQ(GuardResult::kReplaced,
-            Guarded(versionA, GuardedKind::kExe, target));
+  EXPECT_EQ(InstallOutcome::kInstalled, Guarded(versionA, "exe", target));
   EXPECT_EQ(versionA, ReadWholeFile(target));
   EXPECT_TRUE(shower.boxes.empty());
 
   // 1.2.3.4 over 1.10.0.0 is a downgrade.
   ASSERT_TRUE(WriteWholeFile(target, versionB));
   shower.answer = kAnswerNo;
-  EXPECT_EQ(GuardResult::kKeptInstalled,
-            Guarded(versionA, GuardedKind::kExe, target));
+  EXPECT_EQ(InstallOutcome::kKeptInstalled, Guarded(versionA, "exe", target));
   EXPECT_EQ(versionB, ReadWholeFile(target));
   ASSERT_EQ(1u, shower.boxes.size());
   EXPECT_EQ(DowngradeQuestionText(target, "1.10.0.0", "1.2.3.4").english, shower.boxes[0].text);
@@ -191,9 +217,13 @@ TEST_F(VersionGuardWinTest, FailureAfterTheQuestionKeepsTheInstalledFileWhole) {
     EXPECT_FALSE(IsWindowVisible(frame));
     holder = CreateFileW(Widen(target).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   };
-  EXPECT_EQ(InstallOutcome::kFailed, Install("guardcok", "cok", target));
+  // The same commit as every write: tried again, then left to the caller
+  // as in use, the staging file held.
+  EXPECT_EQ(InstallOutcome::kInUse, Install("guardcok", "cok", target));
   ASSERT_NE(INVALID_HANDLE_VALUE, holder);
   CloseHandle(holder);
+  EXPECT_NE(std::string::npos, scratch.Listing().find(last.staging.substr(scratch.path.size())));
+  writer->RemoveStaging();
 
   ASSERT_EQ(1u, shower.boxes.size());
   EXPECT_EQ(kQuestionBoxStyle, shower.boxes[0].style);

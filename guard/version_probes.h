@@ -2,7 +2,7 @@
 #define VESPODAR_GUARD_VERSION_PROBES_H_
 
 // Versions of the product's files and their comparison, apart from the file
-// access (version_probes_win). Every probe yields 0 or an empty text for a
+// access (the staged file probes of version_guard). Every probe yields 0 or an empty text for a
 // version it cannot read; none fails.
 
 #include <cstddef>

@@ -2,7 +2,6 @@
 #include "setup/package_step_win.h"
 
 #include "guard/version_guard_win.h"
-#include "install/package_writer_win.h"
 #include "setup/setup_context.h"
 
 namespace vespodar {
@@ -25,13 +24,14 @@ class ReporterPrompts : public GuardPrompts {
 
 }  // namespace
 
-PackageWrite WritePackageStep(const SetupContext& context, const std::string& name,
-                              const std::string& type, const std::string& target,
-                              bool guardVersions, Reporter& reporter) {
-  if (!guardVersions) return InstallPackageFile(name, type, target);
+PackageWrite WritePackageStep(const SetupContext& context, PackageWriter& writer,
+                              PackageSource& source, const std::string& fileName,
+                              const std::string& type, bool guardVersions, Reporter& reporter) {
+  const std::string& installDir = context.folders.installDir;
+  if (!guardVersions) return writer.Write(installDir, fileName, source, nullptr);
   ReporterPrompts prompts(reporter);
-  return InstallPackageFileGuarded(name, type, target, context.folders.installDir,
-                                   context.russianUi, prompts);
+  return WritePackageGuarded(writer, source, installDir, fileName, type, context.russianUi,
+                             prompts);
 }
 
 }  // namespace vespodar

@@ -17,9 +17,11 @@ struct SetupContext;
 // built with the guard links package_step_guarded_win.cpp instead, which
 // lets the guard ask its question through reporter. Which one is the build's
 // choice (VESPODAR_GUARD_VERSIONS), and so is the context's guardVersions.
-PackageWrite WritePackageStep(const SetupContext& context, const std::string& name,
-                              const std::string& type, const std::string& target,
-                              bool guardVersions, Reporter& reporter);
+// Either way the write is writer's, the one write of the package, and the
+// bytes are source's.
+PackageWrite WritePackageStep(const SetupContext& context, PackageWriter& writer,
+                              PackageSource& source, const std::string& fileName,
+                              const std::string& type, bool guardVersions, Reporter& reporter);
 
 }  // namespace vespodar
 

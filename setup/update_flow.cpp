@@ -74,9 +74,10 @@ const char* InstallDirSourceText(InstallDirSource source) {
 // exit code so far.
 ExitCode WritePackage(SetupContext& context, UpdateSteps& steps, Reporter& reporter,
                       const std::string& target, InstallOutcome* outcome) {
-  const PackageWrite written = steps.InstallPackageFile(
-      context.packageName, context.packageType, target, context.guardVersions, reporter);
+  const PackageWrite written = steps.InstallPackageFile(context.packageName, context.packageType,
+                                                       context.guardVersions, reporter);
   *outcome = written.outcome;
+  if (!written.refusal.empty()) reporter.Log("write refused: ", written.refusal);
   if (!written.staging.empty()) reporter.Log("staging file: ", written.staging);
   switch (written.outcome) {
     case InstallOutcome::kInstalled:
@@ -90,14 +91,14 @@ ExitCode WritePackage(SetupContext& context, UpdateSteps& steps, Reporter& repor
       // Nobody waits for an unattended run: the file is replaced when Windows
       // restarts, as every deployment tool expects of an update.
       if (context.commandLine.unattended) {
-        const std::uint32_t error = steps.ReplaceAtRestart(written.staging, target);
+        const std::uint32_t error = steps.ReplaceAtRestart();
         if (error == 0) {
           reporter.Log("replacement at the next restart: scheduled");
           return kExitRestartRequired;
         }
         reporter.LogError("replacement at the next restart", error);
       }
-      steps.RemoveStagingFile(written.staging);
+      steps.RemoveStagingFile();
       *outcome = InstallOutcome::kFailed;
       break;
     case InstallOutcome::kFailed:

@@ -37,17 +37,16 @@ class UpdateSteps : public RunOutput {
   virtual OwnFileCheck CheckOwnFile() = 0;
   // True when a file (not a directory) exists at path.
   virtual bool FileExists(const std::string& path) = 0;
-  // Writes the embedded package to target, through the version guard when
-  // guardVersions is set; the guard's question and its language file errors
-  // go to reporter.
+  // Writes the embedded package (name, type) as name.type into the product
+  // directory, through the version guard when guardVersions is set; the
+  // guard's question and its language file errors go to reporter.
   virtual PackageWrite InstallPackageFile(const std::string& name, const std::string& type,
-                                          const std::string& target, bool guardVersions,
-                                          Reporter& reporter) = 0;
-  // After a write left the target in use: schedule the staging file to
-  // replace it at the next restart (0, or the Windows error), or remove it.
-  virtual std::uint32_t ReplaceAtRestart(const std::string& staging,
-                                         const std::string& target) = 0;
-  virtual void RemoveStagingFile(const std::string& staging) = 0;
+                                          bool guardVersions, Reporter& reporter) = 0;
+  // After a write left the target in use: schedule the staging file, which
+  // the write still holds, to replace it at the next restart (0, or the
+  // Windows error), or remove it.
+  virtual std::uint32_t ReplaceAtRestart() = 0;
+  virtual void RemoveStagingFile() = 0;
   // The programs that hold path open, where Windows can tell; for the log.
   virtual std::string FileHolders(const std::string& path) = 0;
   // Size of the tree under path in KiB, or -1 when path is no directory.

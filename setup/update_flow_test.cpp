@@ -60,23 +60,22 @@ class FakeSteps : public UpdateSteps {
     calls.push_back("exists " + path);
     return productExists;
   }
+  // The directory the flow found, as the write takes it from the context.
+  const Folders* folders = nullptr;
   PackageWrite InstallPackageFile(const std::string& name, const std::string& type,
-                                  const std::string& target, bool guardVersions,
-                                  Reporter&) override {
+                                  bool guardVersions, Reporter&) override {
     calls.push_back("install " + name + "." + type + (guardVersions ? " guarded" : ""));
-    installedTarget = target;
+    installedTarget = folders->installDir + name + "." + type;
     const bool failed = installOutcome == InstallOutcome::kFailed;
     const bool written = installOutcome == InstallOutcome::kInstalled ||
                          installOutcome == InstallOutcome::kKeptInstalled;
-    return {installOutcome, written ? 0u : 5u, failed ? "" : kStaging};
+    return {installOutcome, written ? 0u : 5u, failed ? "" : kStaging, ""};
   }
-  std::uint32_t ReplaceAtRestart(const std::string& staging, const std::string& target) override {
-    calls.push_back("at restart " + staging + " " + target);
+  std::uint32_t ReplaceAtRestart() override {
+    calls.push_back("at restart");
     return restartReplaceError;
   }
-  void RemoveStagingFile(const std::string& staging) override {
-    calls.push_back("remove " + staging);
-  }
+  void RemoveStagingFile() override { calls.push_back("remove"); }
   std::string FileHolders(const std::string&) override { return "Vespodar (pid 7)"; }
   std::int32_t DirectorySizeKb(const std::string& path) override {
     calls.push_back("size " + path);
@@ -115,6 +114,7 @@ class UpdateFlowTest : public ::testing::Test {
 
   ExitCode Run(std::vector<std::string> arguments = {}) {
     context.arguments = arguments;
+    steps.folders = &context.folders;
     return RunUpdate(context, steps);
   }
 
@@ -340,14 +340,16 @@ TEST_F(UpdateFlowTest, UnrecordableSizeShowsRegistryErrorThenOffersLaunch) {
   EXPECT_FALSE(fake->KeyOpen());
 }
 
-// A key that discovery could not open is no entry: the default location is
-// updated, and no size is written anywhere.
-TEST_F(UpdateFlowTest, UninstallKeyThatCannotBeOpenedIsNoEntry) {
+// An entry that is there but refuses full access is not "no entry": its
+// directory cannot be read (the default location is updated), and the size
+// it cannot take is the registry error an administrator must see.
+TEST_F(UpdateFlowTest, UninstallKeyThatRefusesFullAccessIsARegistryFailure) {
   fake->Deny(RegistryRoot::kLocalMachine, kUninstallKey);
-  EXPECT_EQ(kExitSuccess, Run({"modest"}));
-  EXPECT_TRUE(steps.boxes.empty());
+  EXPECT_EQ(kExitFailure, Run({"modest"}));
   EXPECT_EQ("C:\\Program Files\\Vespodar\\vdq2.cok", steps.installedTarget);
-  EXPECT_FALSE(steps.Called("size"));
+  ASSERT_EQ(1u, steps.boxes.size());
+  EXPECT_EQ("No access to system registry", steps.boxes[0].text);
+  EXPECT_EQ(-1, RecordedSize());
 }
 
 TEST_F(UpdateFlowTest, SizeUnknownWritesNoValueAndFails) {
@@ -457,7 +459,7 @@ TEST_F(UpdateFlowTest, TargetInUseWaitsForTheRestartOnlyWhenUnattended) {
   steps.installOutcome = InstallOutcome::kInUse;
   EXPECT_EQ(kExitRestartRequired, Run({"/S", "runapp"}));
   EXPECT_TRUE(steps.boxes.empty());
-  EXPECT_TRUE(steps.Called(std::string("at restart ") + kStaging + " " + target));
+  EXPECT_TRUE(steps.Called("at restart"));
   EXPECT_FALSE(steps.Called("remove"));
   EXPECT_FALSE(steps.Called("start"));
   EXPECT_EQ(4431, RecordedSize());
@@ -478,7 +480,7 @@ TEST_F(UpdateFlowTest, TargetInUseWaitsForTheRestartOnlyWhenUnattended) {
   steps.installOutcome = InstallOutcome::kInUse;
   steps.restartReplaceError = 5;
   EXPECT_EQ(kExitFailure, Run({"/quiet"}));
-  EXPECT_TRUE(steps.Called(std::string("remove ") + kStaging));
+  EXPECT_TRUE(steps.Called("remove"));
 
   for (auto arguments : std::vector<std::vector<std::string>>{{"modest"}, {}}) {
     steps = FakeSteps();
@@ -486,7 +488,7 @@ TEST_F(UpdateFlowTest, TargetInUseWaitsForTheRestartOnlyWhenUnattended) {
     steps.answers = {kAnswerYes, 1, 7};
     EXPECT_EQ(kExitFailure, Run(arguments));
     EXPECT_FALSE(steps.Called("at restart"));
-    EXPECT_TRUE(steps.Called(std::string("remove ") + kStaging));
+    EXPECT_TRUE(steps.Called("remove"));
     EXPECT_EQ("Can't install file " + target, steps.boxes[arguments.empty() ? 1 : 0].text);
   }
 }

@@ -1,13 +1,9 @@
 #include "setup/update_steps_win.h"
 
-#include <vector>
-
-#include "base/file_pieces.h"
 #include "base/number_text.h"
 #include "base/sha256.h"
 #include "discovery/installed_size_win.h"
 #include "install/file_holders_win.h"
-#include "install/package_source_win.h"
 #include "install/package_writer_win.h"
 #include "setup/own_file_win.h"
 #include "setup/package_step_win.h"
@@ -42,60 +38,44 @@ OwnFileCheck Win32UpdateSteps::CheckOwnFile() { return vespodar::CheckOwnFile();
 
 bool Win32UpdateSteps::FileExists(const std::string& path) { return IsExistingFile(path); }
 
-namespace {
-
-// The package's SHA-256, read from the setup's own file a piece at a time as
-// the write reads it: hashing the loaded image would bring the whole package
-// into memory.
-bool HashPackage(const PackageResource& package, Digest* digest) {
-  std::vector<std::uint8_t> piece(package.size < kFilePieceBytes ? package.size : kFilePieceBytes);
+PackageWrite Win32UpdateSteps::InstallPackageFile(const std::string& name, const std::string& type,
+                                                  bool guardVersions, Reporter& reporter) {
+  OwnFilePackage package;
+  PackageWrite failed;
+  if (!package.Load(name, type, &failed.windowsError)) return failed;
+  // Which package this run carried, for an administrator comparing machines:
+  // its SHA-256, read from the setup's own file a piece at a time as the
+  // write reads it.
   Sha256State state;
   Sha256Init(&state);
-  if (!ForEachPiece(
-          package.fileOffset, package.size, piece.data(), piece.size(),
-          [](std::size_t offset, std::size_t count, std::uint8_t* out) {
-            return ReadOwnFile(offset, count, out);
-          },
-          [&state](const std::uint8_t* data, std::size_t count) {
-            Sha256Update(&state, data, count);
-            return true;
-          }))
-    return false;
-  *digest = Sha256Final(&state);
-  return true;
-}
-
-}  // namespace
-
-PackageWrite Win32UpdateSteps::InstallPackageFile(const std::string& name, const std::string& type,
-                                                  const std::string& target, bool guardVersions,
-                                                  Reporter& reporter) {
-  PackageResource package;
-  // Which package this run carried, for an administrator comparing machines.
-  Digest digest;
-  if (reporter.Logging() && LoadPackage(name, type, &package) && HashPackage(package, &digest)) {
+  std::uint32_t ignored = 0;
+  if (reporter.Logging() && package.ForEachPiece(
+                                [&state](const std::uint8_t* data, std::size_t count) {
+                                  Sha256Update(&state, data, count);
+                                  return true;
+                                },
+                                &ignored)) {
     std::string line = name;
     line += '.';
     line += type;
     line += ", ";
-    line += DecimalText(package.size);
+    line += DecimalText(package.size());
     line += " bytes, SHA-256 ";
-    line += DigestText(digest);
+    line += DigestText(Sha256Final(&state));
     reporter.Log("package: ", line);
   }
-  return WritePackageStep(context_, name, type, target, guardVersions, reporter);
+  return WritePackageStep(context_, writer_, package, name + "." + type, type, guardVersions,
+                          reporter);
 }
 
-std::uint32_t Win32UpdateSteps::ReplaceAtRestart(const std::string& staging,
-                                                 const std::string& target) {
+std::uint32_t Win32UpdateSteps::ReplaceAtRestart() {
   std::uint32_t error = 0;
-  vespodar::ReplaceAtRestart(staging, target, &error);
-  return error;
+  if (writer_.ReplaceAtRestart(&error)) return 0;
+  // Never 0 for a replacement that was not scheduled.
+  return error ? error : 1;  // ERROR_INVALID_FUNCTION: nothing held to schedule
 }
 
-void Win32UpdateSteps::RemoveStagingFile(const std::string& staging) {
-  vespodar::RemoveStagingFile(staging);
-}
+void Win32UpdateSteps::RemoveStagingFile() { writer_.RemoveStaging(); }
 
 std::string Win32UpdateSteps::FileHolders(const std::string& path) {
   return vespodar::FileHolders(path);

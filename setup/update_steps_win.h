@@ -1,6 +1,8 @@
 #ifndef VESPODAR_SETUP_UPDATE_STEPS_WIN_H_
 #define VESPODAR_SETUP_UPDATE_STEPS_WIN_H_
 
+#include "install/package_writer.h"
+#include "install/product_files_win.h"
 #include "setup/run_log_win.h"
 #include "setup/update_flow.h"
 
@@ -21,10 +23,9 @@ class Win32UpdateSteps : public UpdateSteps {
   OwnFileCheck CheckOwnFile() override;
   bool FileExists(const std::string& path) override;
   PackageWrite InstallPackageFile(const std::string& name, const std::string& type,
-                                  const std::string& target, bool guardVersions,
-                                  Reporter& reporter) override;
-  std::uint32_t ReplaceAtRestart(const std::string& staging, const std::string& target) override;
-  void RemoveStagingFile(const std::string& staging) override;
+                                  bool guardVersions, Reporter& reporter) override;
+  std::uint32_t ReplaceAtRestart() override;
+  void RemoveStagingFile() override;
   std::string FileHolders(const std::string& path) override;
   std::int32_t DirectorySizeKb(const std::string& path) override;
   LaunchOutcome StartProductAndWait() override;
@@ -32,6 +33,10 @@ class Win32UpdateSteps : public UpdateSteps {
  private:
   const SetupContext& context_;
   RunLogFile log_;
+  // The one write of the package, holding the product directory and the
+  // staging file from the write to the end of the run.
+  Win32ProductFiles files_;
+  PackageWriter writer_{files_};
 };
 
 }  // namespace vespodar

@@ -4,8 +4,8 @@
    check_guard_absent.py EXE SOURCE_ROOT
 
 The guard is a library of its own that only a setup built with it links; a
-setup built without it must not carry the guard's box texts, its progress
-window, nor load the version library. Each marker is looked for in the sources first, so that a marker
+setup built without it must carry neither the guard's box texts nor its
+progress window. Each marker is looked for in the sources first, so that a marker
 that no longer exists there cannot make the check pass by itself.
 """
 import sys
@@ -15,8 +15,6 @@ from pathlib import Path
 MARKERS = [
     ("ui/messages.cpp", '" file installing is of older version',
      " file installing is of older version".encode("utf-8")),
-    ("guard/version_probes_win.cpp", 'LoadSystemDll(L"version.dll")',
-     "version.dll".encode("utf-16-le")),
     ("ui/progress_window.h", 'L"PlainWindow"', "PlainWindow".encode("utf-16-le")),
 ]
 

@@ -40,7 +40,7 @@
 #include "guard/version_probes.h"
 #include "setup/integrity.h"
 #include "tools/image_align.h"
-#include "tools/pe_resources.h"
+#include "guard/pe_resources.h"
 
 using namespace vespodar;
 

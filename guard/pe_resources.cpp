@@ -1,4 +1,4 @@
-#include "tools/pe_resources.h"
+#include "guard/pe_resources.h"
 
 #include <cstring>
 
@@ -207,7 +207,17 @@ bool ReadFileVersionText(const std::uint8_t* image, std::size_t size, std::strin
           for (std::size_t p = value.value; p + 1 < value.value + value.valueBytes; p += 2) {
             const unsigned c = data[p] | (data[p + 1] << 8);
             if (c == 0) break;
-            *version += c < 0x80 ? static_cast<char>(c) : '?';
+            // UTF-8, as every text inside the setup (a lone surrogate as is).
+            if (c < 0x80) {
+              *version += static_cast<char>(c);
+            } else if (c < 0x800) {
+              *version += static_cast<char>(0xC0 | (c >> 6));
+              *version += static_cast<char>(0x80 | (c & 0x3F));
+            } else {
+              *version += static_cast<char>(0xE0 | (c >> 12));
+              *version += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+              *version += static_cast<char>(0x80 | (c & 0x3F));
+            }
           }
           found = true;
           return false;

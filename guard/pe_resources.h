@@ -1,5 +1,5 @@
-#ifndef VESPODAR_TOOLS_PE_RESOURCES_H_
-#define VESPODAR_TOOLS_PE_RESOURCES_H_
+#ifndef VESPODAR_GUARD_PE_RESOURCES_H_
+#define VESPODAR_GUARD_PE_RESOURCES_H_
 
 // Reads the resource directory of a PE image: what a built setup carries.
 
@@ -27,4 +27,4 @@ bool ListResources(const std::uint8_t* image, std::size_t size, std::vector<Reso
 // library finds it. False when the image has no such text.
 bool ReadFileVersionText(const std::uint8_t* image, std::size_t size, std::string* version);
 
-#endif  // VESPODAR_TOOLS_PE_RESOURCES_H_
+#endif  // VESPODAR_GUARD_PE_RESOURCES_H_
