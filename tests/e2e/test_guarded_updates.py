@@ -12,13 +12,15 @@ import pytest
 
 from checks import tree
 from pictures import Picture
-from expected import (EXIT_DECLINED, EXIT_FAILURE, EXIT_SUCCESS, downgrade_question,
+from expected import (EXIT_DECLINED, EXIT_FAILURE, EXIT_RESTART_REQUIRED, EXIT_SUCCESS,
+                      downgrade_question,
                       install_error_box, install_question, language_file_error_box,
                       launch_question)
 from updates import TITLE, build_update, guarded_options
 from wine_machine import windows_join
 
 PAYLOAD = bytes(range(256)) * 64
+PENDING_KEY = r"HKLM\SYSTEM\CurrentControlSet\Control\Session Manager"
 PROGRESS_WINDOW = "PlainWindow"
 # The suite's display (run_e2e.sh) and the progress window's outer size.
 SCREEN = (1024, 768)
@@ -342,3 +344,32 @@ def test_guarded_write_over_a_held_file_fails_whole(machine_pair, guarded, build
     assert run.exit_code == EXIT_FAILURE
     assert product.read(kind.file_name) == installed
     assert tree(product.path) == before, "the temporary file was left"
+
+
+def test_guarded_quiet_run_over_a_held_file_is_replaced_at_the_restart(machine_pair, guarded,
+                                                                       build):
+    """The guarded write is the same write: a target held for the whole run
+    waits for the restart (3010), as in a setup without the guard."""
+    kind = KINDS["cok"]
+    installed = content(build, kind, kind.older)
+    product = install(machine_pair, build, kind, installed)
+    target = windows_join(product.windows_dir, kind.file_name)
+    holder = machine_pair.hold_file(target)
+    try:
+        run = machine_pair.run_setup("/quiet", setup=guarded["cok"].setup, settle_ms=0)
+        assert holder.poll() is None, "the holder let go during the run"
+    finally:
+        holder.kill()
+        holder.wait(timeout=60)
+
+    assert run.shown() == []
+    assert run.exit_code == EXIT_RESTART_REQUIRED
+    assert product.read(kind.file_name) == installed, "the old file was damaged"
+    pending = (machine_pair.reg_key(PENDING_KEY) or {}).get("PendingFileRenameOperations")
+    assert pending and pending[0] == "REG_MULTI_SZ", pending
+    assert_size_recorded(machine_pair, product)
+
+    # Wine carries out pending renames at its restart, as Windows at boot.
+    assert machine_pair.wine("wineboot", "-r", what="wineboot") == 0
+    assert product.read(kind.file_name) == content(build, kind, kind.package_version)
+    assert_no_temporary_file(product, kind)

@@ -15,7 +15,7 @@ import pytest
 from checks import assert_not_started, assert_started_from, assert_untouched, assert_updated, tree
 from expected import (EXIT_DECLINED, EXIT_DISTORTED, EXIT_FAILURE, EXIT_INVALID_PARAMETER,
                       EXIT_NO_RIGHTS, EXIT_PRODUCT_MISSING, EXIT_RESTART_REQUIRED, EXIT_SUCCESS,
-                      INSTALL_QUESTION, usage_box)
+                      INSTALL_QUESTION, error_box, usage_box)
 from wine_machine import UNINSTALL_KEY, windows_join
 
 PENDING_KEY = r"HKLM\SYSTEM\CurrentControlSet\Control\Session Manager"
@@ -145,6 +145,48 @@ def test_target_held_for_the_whole_run_is_replaced_at_the_restart(machine_pair, 
     assert machine.wine("wineboot", "-r", what="wineboot") == 0
     assert product.read("vdq2.cok") == package
     assert not (product.path / staging[0]).exists()
+
+
+def test_product_directory_cannot_be_swapped_while_the_setup_works_in_it(machine_pair, package,
+                                                                          tmp_path):
+    """A user who may write the product directory renames it (to put a
+    junction in its place) while the setup waits for a held target: the
+    setup holds the directory, so the rename fails, and the package lands in
+    the real directory."""
+    machine = machine_pair
+    product = _default_product(machine)
+    target = windows_join(product.windows_dir, "vdq2.cok")
+    log = tmp_path / "update.log"
+    # Holds the target until the setup's staging file is there, tries the
+    # rename, then lets go while the setup still retries.
+    holder = machine.hold_file(target, rename_directory=product.windows_dir)
+    try:
+        run = machine.run_setup("/quiet", "/log=" + machine.windows_path(log), settle_ms=0)
+        rename_error = holder.wait(timeout=60)
+    finally:
+        if holder.poll() is None:
+            holder.kill()
+
+    assert rename_error == 32, f"the rename ended with {rename_error} (32: sharing violation)"
+    assert not (product.path.parent / (product.path.name + "-moved")).exists()
+    assert run.shown() == []
+    assert run.exit_code == EXIT_SUCCESS, _read_log(log)
+    assert product.read("vdq2.cok") == package
+    assert not [name for name in os.listdir(product.path) if name.startswith(STAGING_PREFIX)]
+
+
+def test_uninstall_entry_that_refuses_full_access_is_a_registry_failure(machine_pair, package):
+    """Only an entry that is not there means "no entry": one that is there but
+    refuses full access is reported, after the package was written."""
+    machine = machine_pair
+    product = _default_product(machine)
+    machine.take_away_rights(key=UNINSTALL_KEY.split("\\", 1)[1])
+
+    run = machine.run_setup("modest", answers=("ok",))
+
+    assert run.shown() == [error_box("registry", machine.lang)]
+    assert run.exit_code == EXIT_FAILURE
+    assert product.read("vdq2.cok") == package
 
 
 def test_no_to_the_question_leaves_the_running_product_running(machine_pair):

@@ -414,10 +414,13 @@ class Machine:
 
     # ---- rights -----------------------------------------------------------
 
-    def take_away_rights(self) -> None:
-        """Leaves the machine to the setup as a user without rights would see it."""
+    def take_away_rights(self, key: Optional[str] = None) -> None:
+        """Leaves the machine to the setup as a user without rights would see
+        it; with key (under HKLM), only that key refuses full access."""
         tool = self.windows_path(self.build / "tests" / "no_rights.exe")
         views = ["--view32", "--view64"] if self.win64 else []
+        if key:
+            views += ["--key", key]
         if self.wine(tool, "lock", *views, what="no-rights-lock") != 0:
             raise WineError("no_rights lock failed")
         # The lock lives in the server's memory: prove that it holds before
@@ -494,14 +497,19 @@ class Machine:
         link.symlink_to(unix_dir)
         return f"{letter.upper()}:\\"
 
-    def hold_file(self, windows_path: str, hold_ms: int = 0) -> subprocess.Popen:
+    def hold_file(self, windows_path: str, hold_ms: int = 0,
+                  rename_directory: Optional[str] = None) -> subprocess.Popen:
         """Another process holds the file open without sharing: for hold_ms, or
-        (0) until it is ended. Returns once the file is held."""
+        (0) until it is ended. Returns once the file is held. With
+        rename_directory, it holds the file until a staging file appears in
+        that directory, then tries to rename the directory, lets go, and ends
+        with the rename's Windows error (100: the rename succeeded)."""
         self._commands += 1
         ready = self.work / f"held-{self._commands:02d}"
         tool = self.windows_path(self.build / "tests" / "hold_file.exe")
+        extra = [rename_directory] if rename_directory else []
         holder = self.wine_background(tool, windows_path, self.windows_path(ready), str(hold_ms),
-                                      what="hold-file")
+                                      *extra, what="hold-file")
         deadline = time.monotonic() + WINE_TIMEOUT
         while not ready.exists():
             if holder.poll() is not None:
