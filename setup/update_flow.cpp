@@ -1,5 +1,6 @@
 #include "setup/update_flow.h"
 
+#include <optional>
 #include <string>
 
 #include "base/number_text.h"
@@ -107,7 +108,12 @@ ExitCode WritePackage(SetupContext& context, UpdateSteps& steps, Reporter& repor
   return reporter.Report(Failure::kPackageNotWritten, written.windowsError, &target);
 }
 
-ExitCode RunSteps(SetupContext& context, UpdateSteps& steps, Reporter& reporter) {
+// Each stage of the run below either lets the run go on (an empty result) or
+// ends it with its exit code.
+using Stop = std::optional<ExitCode>;
+
+// The switches: an unknown one or the usage ends the run at once.
+Stop ReadCommandLine(SetupContext& context, Reporter& reporter) {
   const CommandLine& line = context.commandLine;
   reporter.Log("command line: ", context.commandLineText);
   reporter.Log(context.is64BitWindows ? "Windows (64-bit registry view): "
@@ -122,7 +128,12 @@ ExitCode RunSteps(SetupContext& context, UpdateSteps& steps, Reporter& reporter)
     reporter.ShowUsage(false);
     return kExitSuccess;
   }
+  return std::nullopt;
+}
 
+// Where the product is, whether this user may update it, whether the setup
+// is intact and the product there: all before anybody is asked anything.
+Stop CheckBeforeAsking(SetupContext& context, UpdateSteps& steps, Reporter& reporter) {
   std::uint32_t registryError = 0;
   if (!DiscoverFolders(*context.registry, context.windowsKeyPath, context.productName,
                        context.ntPlatform, context.folders, &registryError))
@@ -140,36 +151,41 @@ ExitCode RunSteps(SetupContext& context, UpdateSteps& steps, Reporter& reporter)
 
   if (!steps.FileExists(installDir + context.productName + ".exe"))
     return reporter.Report(Failure::kProductMissing);
+  return std::nullopt;
+}
 
-  if (reporter.MayAsk()) {
-    switch (reporter.AskBilingualQuestion(InstallQuestionText(context, context.packageDisplayName))) {
-      case Answer::kYes:
-        break;
-      case Answer::kNo:
-      case Answer::kUnanswered:
-        return kExitUserDeclined;
-      case Answer::kNotShown:
-        // The box never appeared: the run failed, it was not declined.
-        return kExitFailure;
-    }
+// The install question, where anybody may be asked.
+Stop AskToInstall(SetupContext& context, Reporter& reporter) {
+  if (!reporter.MayAsk()) return std::nullopt;
+  switch (reporter.AskBilingualQuestion(InstallQuestionText(context, context.packageDisplayName))) {
+    case Answer::kYes:
+      return std::nullopt;
+    case Answer::kNo:
+    case Answer::kUnanswered:
+      return kExitUserDeclined;
+    case Answer::kNotShown:
+      break;
   }
+  // The box never appeared: the run failed, it was not declined.
+  return kExitFailure;
+}
 
-  // A running product holds its data file: it must be gone before we write.
-  // Only now, once the update will really be written, since quitting costs
-  // the user whatever he had not saved.
+// A running product holds its data file: it must be gone before we write.
+// Only now, once the update will really be written, since quitting costs the
+// user whatever he had not saved.
+void CloseTheProduct(UpdateSteps& steps, Reporter& reporter) {
   if (steps.ProductNotRunning()) {
     reporter.Log("running product: none");
-  } else {
-    reporter.Log(steps.CloseRunningProduct() ? "running product: closed"
-                                             : "running product: still running");
+    return;
   }
+  reporter.Log(steps.CloseRunningProduct() ? "running product: closed"
+                                           : "running product: still running");
+}
 
-  InstallOutcome outcome = InstallOutcome::kFailed;
-  ExitCode exitCode =
-      WritePackage(context, steps, reporter, installDir + context.packageName + "." +
-                                                 context.packageType, &outcome);
-  // Whatever became of the file, the size is recorded and the launch offered:
-  // the product is there and usable either way.
+// Whatever became of the file, the size is recorded: the product is there
+// and usable either way. A failure changes the exit code, nothing else.
+void RecordTheSize(SetupContext& context, UpdateSteps& steps, Reporter& reporter,
+                   ExitCode* exitCode) {
   std::uint32_t sizeError = 0;
   std::int32_t sizeKb = -1;
   switch (RecordInstalledSize(context, steps, &sizeError, &sizeKb)) {
@@ -181,18 +197,23 @@ ExitCode RunSteps(SetupContext& context, UpdateSteps& steps, Reporter& reporter)
       break;
     case SizeRecord::kNoDirectory:
       reporter.Log("size not recorded: no directory");
-      exitCode = kExitFailure;
+      *exitCode = kExitFailure;
       break;
     case SizeRecord::kRegistryFailed:
-      exitCode = reporter.Report(Failure::kSizeNotRecorded, sizeError);
+      *exitCode = reporter.Report(Failure::kSizeNotRecorded, sizeError);
       break;
   }
+}
 
+// The launch: asked, or in a run that asks nothing started only on request;
+// never while the update waits for the restart.
+void OfferTheLaunch(SetupContext& context, UpdateSteps& steps, Reporter& reporter,
+                    InstallOutcome outcome, ExitCode* exitCode) {
   if (outcome == InstallOutcome::kInUse) {
     // The old file is still in place until the restart.
     reporter.Log("product not started: the update waits for the restart");
   } else if (!reporter.MayAsk()) {
-    if (line.runApp)
+    if (context.commandLine.runApp)
       reporter.Log(LaunchOutcomeText(steps.StartProductAndWait()));
     else
       reporter.Log("product start not asked for");
@@ -202,8 +223,22 @@ ExitCode RunSteps(SetupContext& context, UpdateSteps& steps, Reporter& reporter)
       reporter.Log(LaunchOutcomeText(steps.StartProductAndWait()));
     else
       reporter.Log("product start not answered Yes");
-    if (launch == Answer::kNotShown) exitCode = kExitFailure;
+    if (launch == Answer::kNotShown) *exitCode = kExitFailure;
   }
+}
+
+ExitCode RunSteps(SetupContext& context, UpdateSteps& steps, Reporter& reporter) {
+  if (const Stop stop = ReadCommandLine(context, reporter)) return *stop;
+  if (const Stop stop = CheckBeforeAsking(context, steps, reporter)) return *stop;
+  if (const Stop stop = AskToInstall(context, reporter)) return *stop;
+  CloseTheProduct(steps, reporter);
+
+  InstallOutcome outcome = InstallOutcome::kFailed;
+  ExitCode exitCode = WritePackage(
+      context, steps, reporter,
+      context.folders.installDir + context.packageName + "." + context.packageType, &outcome);
+  RecordTheSize(context, steps, reporter, &exitCode);
+  OfferTheLaunch(context, steps, reporter, outcome, &exitCode);
   // The user kept the newer file the product already had: the update was
   // declined, though nothing went wrong.
   if (exitCode == kExitSuccess && outcome == InstallOutcome::kKeptInstalled)
