@@ -5,6 +5,7 @@
 
 #include "setup/desktop_shell_win.h"
 #include "setup/product.h"
+#include "base/product_identity.h"
 #include "base/scoped_handle_win.h"
 #include "base/system_dll_win.h"
 #include "base/win_text.h"
@@ -12,8 +13,6 @@
 namespace vespodar {
 
 namespace {
-
-const wchar_t kMarkerName[] = L"vespodar_memfile";
 
 // How long the setup waits for a product it told to quit. A product that has
 // not ended by then is left alone; the write then reports the file as busy.
@@ -34,8 +33,8 @@ HWND FindMainWindow(const std::string& mainWindowClass) {
 }  // namespace
 
 bool ProductNotRunning() {
-  const ScopedHandle mapping(
-      CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, kMarkerName));
+  const ScopedHandle mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                               64, kInstanceMarkerName));
   return !(mapping.valid() && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "base/product_identity.h"
+#include "base/win_text.h"
+
 namespace vespodar {
 
 namespace {
@@ -18,16 +23,17 @@ struct ProductThread {
   static DWORD WINAPI Run(void* parameter) {
     ProductThread* self = static_cast<ProductThread*>(parameter);
     HANDLE marker = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64,
-                                       L"vespodar_memfile");
+                                       kInstanceMarkerName);
+    const std::wstring className = Widen(kMainWindowClass);
     HWND window = nullptr;
     if (self->withWindow) {
       WNDCLASSW windowClass = {};
       windowClass.lpfnWndProc = DefWindowProcW;
       windowClass.hInstance = GetModuleHandleW(nullptr);
-      windowClass.lpszClassName = L"TVDMainForm";
+      windowClass.lpszClassName = className.c_str();
       RegisterClassW(&windowClass);
-      window = CreateWindowW(L"TVDMainForm", L"Vespodar", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                             nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+      window = CreateWindowW(className.c_str(), Widen(kProductName).c_str(), WS_OVERLAPPEDWINDOW,
+                             0, 0, 100, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     }
     SetEvent(self->ready);
     MSG message;
@@ -58,7 +64,7 @@ TEST(ProductHandshakeTest, MarkerTellsWhetherTheProductRuns) {
     ProductThread product;
     product.Start();
     EXPECT_FALSE(ProductNotRunning());
-    EXPECT_TRUE(CloseRunningProduct("TVDMainForm"));
+    EXPECT_TRUE(CloseRunningProduct(kMainWindowClass));
     EXPECT_TRUE(ProductNotRunning());
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(product.thread, 1000));
   }
@@ -70,7 +76,7 @@ TEST(ProductHandshakeTest, ProductWithoutWindowIsNotWaitedFor) {
   product.withWindow = false;
   product.Start();
   const DWORD start = GetTickCount();
-  EXPECT_FALSE(CloseRunningProduct("TVDMainForm"));
+  EXPECT_FALSE(CloseRunningProduct(kMainWindowClass));
   EXPECT_LT(GetTickCount() - start, 2000u);
   EXPECT_FALSE(ProductNotRunning());
 }
