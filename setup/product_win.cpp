@@ -6,6 +6,7 @@
 #include "setup/desktop_shell_win.h"
 #include "setup/product.h"
 #include "base/product_identity.h"
+#include "base/retry_sleep_win.h"
 #include "base/scoped_handle_win.h"
 #include "base/system_dll_win.h"
 #include "base/win_text.h"
@@ -45,7 +46,7 @@ bool CloseRunningProduct(const std::string& mainWindowClass) {
   User32().PostMessageW(window, WM_QUIT, 0, 0);
   for (DWORD waited = 0; waited < kQuitWaitMs; waited += kQuitProbeMs) {
     if (ProductNotRunning()) return true;
-    Sleep(kQuitProbeMs);
+    RetrySleep(kQuitProbeMs);
   }
   return ProductNotRunning();
 }
