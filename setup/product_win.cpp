@@ -73,6 +73,24 @@ bool IsLocalSystem() {
          IsWellKnownSid(buffer.user.User.Sid, WinLocalSystemSid);
 }
 
+// A user's environment block, destroyed when it goes out of scope; empty
+// (null) when it could not be made, and the child then inherits the setup's.
+class EnvironmentBlock {
+ public:
+  explicit EnvironmentBlock(HANDLE token) {
+    if (!Sessions().CreateEnvironmentBlock(&block_, token, FALSE)) block_ = nullptr;
+  }
+  EnvironmentBlock(const EnvironmentBlock&) = delete;
+  EnvironmentBlock& operator=(const EnvironmentBlock&) = delete;
+  ~EnvironmentBlock() {
+    if (block_) Sessions().DestroyEnvironmentBlock(block_);
+  }
+  void* get() const { return block_; }
+
+ private:
+  void* block_ = nullptr;
+};
+
 // Starts path as the user of the active console session, on that user's
 // desktop, with that user's environment.
 LaunchOutcome StartAsConsoleUser(const std::wstring& path, const std::wstring& directory) {
@@ -81,8 +99,7 @@ LaunchOutcome StartAsConsoleUser(const std::wstring& path, const std::wstring& d
   if (session == 0xFFFFFFFF || !Sessions().WTSQueryUserToken(session, &userToken))
     return LaunchOutcome::kNobodyLoggedOn;
   const ScopedHandle token(userToken);
-  void* environment = nullptr;
-  if (!Sessions().CreateEnvironmentBlock(&environment, token.handle, FALSE)) environment = nullptr;
+  const EnvironmentBlock environment(token.handle);
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   wchar_t desktop[] = L"winsta0\\default";
@@ -91,9 +108,8 @@ LaunchOutcome StartAsConsoleUser(const std::wstring& path, const std::wstring& d
   // No command line: the product takes no arguments, and Windows then gives
   // it the executable's path alone.
   const BOOL started = CreateProcessAsUserW(token.handle, path.c_str(), nullptr, nullptr, nullptr,
-                                            FALSE, CREATE_UNICODE_ENVIRONMENT, environment,
+                                            FALSE, CREATE_UNICODE_ENVIRONMENT, environment.get(),
                                             directory.c_str(), &startup, &process);
-  if (environment) Sessions().DestroyEnvironmentBlock(environment);
   if (!started) return LaunchOutcome::kFailed;
   ScopedHandle owned[] = {ScopedHandle(process.hProcess), ScopedHandle(process.hThread)};
   return LaunchOutcome::kStartedAsConsoleUser;
