@@ -20,10 +20,17 @@ namespace vespodar {
 // started a desktop process on every run (its start-up asks for the system
 // colours), and every DLL mapped costs start-up time and memory.
 //
-// Each accessor loads its DLL once per process (thread-safe: the progress
-// window's thread calls user32 too) and finds every function the setup uses.
-// When a DLL or one of its functions cannot be had, the process ends with the
-// failure code, as Windows ends a process whose imports are missing.
+// Each accessor loads its DLL at its first call and finds every function the
+// setup uses; the DLL then stays for the rest of the process. When a DLL or
+// one of its functions cannot be had, the process ends with the failure code,
+// as Windows ends a process whose imports are missing.
+//
+// Not thread-safe: the records are local statics, and the setup is built
+// without the lock around their start (-fno-threadsafe-statics,
+// cmake/flags.cmake). The first call of each accessor, and of
+// PreloadSystemDllDependencies, is on the main thread; the one other thread,
+// the progress window's, uses User32, Gdi32 and CommonControls, and
+// ShowProgressWindow calls each of them once before it starts that thread.
 
 // The exit code of a process that cannot have a system DLL or one of its
 // functions: ERROR_INSTALL_FAILURE, the setup's code for any failure.

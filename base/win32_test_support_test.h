@@ -11,6 +11,7 @@
 
 #include "base/paths.h"
 #include "base/random.h"
+#include "base/retry_sleep_win.h"
 #include "base/win_text.h"
 
 namespace vespodar {
@@ -109,6 +110,20 @@ inline std::string WindowText(HWND window) {
   const int length = GetWindowTextW(window, text, 256);
   return Narrow(text, static_cast<std::size_t>(length));
 }
+
+// Every retry pause of a scope returns at once and is added up in ms: a wait
+// to its bound costs a test nothing.
+class InstantRetryPauses {
+ public:
+  InstantRetryPauses() { SetRetrySleepHookForTesting(&InstantRetryPauses::Add, this); }
+  InstantRetryPauses(const InstantRetryPauses&) = delete;
+  InstantRetryPauses& operator=(const InstantRetryPauses&) = delete;
+  ~InstantRetryPauses() { SetRetrySleepHookForTesting(nullptr, nullptr); }
+  DWORD ms = 0;
+
+ private:
+  static void Add(DWORD pause, void* self) { static_cast<InstantRetryPauses*>(self)->ms += pause; }
+};
 
 }  // namespace vespodar
 

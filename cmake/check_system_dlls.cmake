@@ -1,8 +1,12 @@
 cmake_minimum_required(VERSION 3.20)
 # Fails when EXE links a DLL that is not part of every Windows (a MinGW
 # runtime such as libstdc++-6.dll or libwinpthread-1.dll would have to ship
-# beside the setup).
-execute_process(COMMAND i686-w64-mingw32-objdump -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
+# beside the setup). OBJDUMP is the MinGW objdump of EXE's own architecture
+# (the build's CMAKE_OBJDUMP); the 32-bit one when it is not given.
+if(NOT OBJDUMP)
+  set(OBJDUMP i686-w64-mingw32-objdump)
+endif()
+execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${EXE}")
 endif()
@@ -14,7 +18,7 @@ string(REGEX MATCHALL "DLL Name: [^\n]+" names "${dump}")
 # (the KnownDLLs): the loader would look for those beside the setup first,
 # before the entry can narrow the search, and a copy planted in the download
 # folder would run elevated. Every other DLL is loaded at its first use, by
-# its full path (setup/system_dll_win.h).
+# its full path (base/system_dll_win.h).
 set(system advapi32.dll kernel32.dll msvcrt.dll)
 set(not_known version.dll comctl32.dll)
 foreach(line IN LISTS names)

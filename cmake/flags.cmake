@@ -1,4 +1,10 @@
 # Compiler and linker flags, each with the reason it is there.
+#
+# The setup and native presets also make every warning an error
+# (CMAKE_COMPILE_WARNING_AS_ERROR, CMakePresets.json): the shipped code and the
+# unit tests build clean, so a new warning stops the build rather than hiding
+# among the others. The Win32 tests' build compiles GoogleTest's own sources,
+# whose warnings are not ours to fix; nothing ships from it or the fuzz build.
 
 if(VESPODAR_WINDOWS)
   # -Os: the setup is downloaded; size beats speed everywhere except the

@@ -219,7 +219,11 @@ TEST_F(VersionGuardWinTest, FailureAfterTheQuestionKeepsTheInstalledFileWhole) {
   };
   // The same commit as every write: tried again, then left to the caller
   // as in use, the staging file held.
-  EXPECT_EQ(InstallOutcome::kInUse, Install("guardcok", "cok", target));
+  {
+    InstantRetryPauses pauses;
+    EXPECT_EQ(InstallOutcome::kInUse, Install("guardcok", "cok", target));
+    EXPECT_EQ(kReplaceRetryMs, pauses.ms);
+  }
   ASSERT_NE(INVALID_HANDLE_VALUE, holder);
   CloseHandle(holder);
   EXPECT_NE(std::string::npos, scratch.Listing().find(last.staging.substr(scratch.path.size())));

@@ -93,7 +93,12 @@ TEST_F(PackageWriterWinTest, TargetHeldOpenKeepsTheOldFileWholeAndTheDirectoryIn
   ASSERT_TRUE(WriteWholeFile(target, "old content"));
   HANDLE holder = Hold(target);
   ASSERT_NE(INVALID_HANDLE_VALUE, holder);
-  EXPECT_EQ(InstallOutcome::kInUse, Install(scratch.path));
+  {
+    InstantRetryPauses pauses;
+    EXPECT_EQ(InstallOutcome::kInUse, Install(scratch.path));
+    // Tried again for the whole retry, and no longer.
+    EXPECT_EQ(kReplaceRetryMs, pauses.ms);
+  }
   CloseHandle(holder);
   EXPECT_EQ("old content", ReadWholeFile(target));
   // A held target refuses the rename with one of these, as Windows and Wine do.
@@ -118,7 +123,10 @@ TEST_F(PackageWriterWinTest, HeldTargetScheduledForTheRestart) {
   ASSERT_TRUE(WriteWholeFile(target, "old content"));
   HANDLE holder = Hold(target);
   ASSERT_NE(INVALID_HANDLE_VALUE, holder);
-  ASSERT_EQ(InstallOutcome::kInUse, Install(scratch.path));
+  {
+    InstantRetryPauses pauses;
+    ASSERT_EQ(InstallOutcome::kInUse, Install(scratch.path));
+  }
   std::uint32_t error = 0;
   EXPECT_TRUE(writer->ReplaceAtRestart(&error)) << error;
   CloseHandle(holder);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/paths.h"
+#include "base/retry_sleep_win.h"
 #include "base/system_dll_win.h"
 #include "base/win_text.h"
 
@@ -321,6 +322,6 @@ bool Win32ProductFiles::ScheduleReplaceAtRestart(const std::string& stagingPath,
 
 void Win32ProductFiles::Close(FileId file) { CloseHandle(HandleOf(file)); }
 
-void Win32ProductFiles::Pause(unsigned milliseconds) { Sleep(milliseconds); }
+void Win32ProductFiles::Pause(unsigned milliseconds) { RetrySleep(milliseconds); }
 
 }  // namespace vespodar

@@ -9,7 +9,7 @@ namespace vespodar {
 // CreateFileW (FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT),
 // every file in it opened, renamed and deleted with ntdll's NtCreateFile and
 // NtSetInformationFile relative to that handle, as every Windows NT since
-// NT 4 has them. A FileId is the HANDLE. Pauses go through RetrySleep.
+// NT 4 has them. A FileId is the HANDLE. Pauses go through RetrySleep (base/retry_sleep_win.h).
 class Win32ProductFiles : public ProductFiles {
  public:
   DirectoryOpen OpenDirectory(const std::string& path, FileId* directory,

@@ -6,6 +6,8 @@
 #include <shlguid.h>
 #include <shlobj.h>
 
+#include <utility>
+
 #include "base/scoped_handle_win.h"
 #include "base/system_dll_win.h"
 
@@ -16,25 +18,62 @@ namespace vespodar {
 
 namespace {
 
-// Releases a COM interface when it goes out of scope.
+// One reference to a COM interface, released when it goes out of scope. It
+// moves but is never copied: a copy would release the one reference twice.
 template <typename Interface>
 struct ComRef {
   Interface* p = nullptr;
-  ~ComRef() {
-    if (p) p->Release();
+
+  ComRef() = default;
+  ComRef(ComRef&& other) noexcept : p(std::exchange(other.p, nullptr)) {}
+  ComRef& operator=(ComRef&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      p = std::exchange(other.p, nullptr);
+    }
+    return *this;
   }
+  ComRef(const ComRef&) = delete;
+  ComRef& operator=(const ComRef&) = delete;
+  ~ComRef() { Reset(); }
+
+  // Where a call that hands out a reference puts it; the slot must be empty.
   Interface** Out() { return &p; }
   void** OutVoid() { return reinterpret_cast<void**>(&p); }
+
+ private:
+  void Reset() {
+    if (p) p->Release();
+    p = nullptr;
+  }
 };
 
+// An automation string, freed when it goes out of scope; moves, never copied.
 struct Bstr {
   BSTR text;
+
   explicit Bstr(const std::wstring& value) : text(Com().SysAllocString(value.c_str())) {}
+  Bstr(Bstr&& other) noexcept : text(std::exchange(other.text, nullptr)) {}
+  Bstr& operator=(Bstr&& other) noexcept {
+    if (this != &other) {
+      Com().SysFreeString(text);
+      text = std::exchange(other.text, nullptr);
+    }
+    return *this;
+  }
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
   ~Bstr() { Com().SysFreeString(text); }
 };
 
+// COM on this thread for a scope: uninitialised again only where it was
+// initialised.
 struct ComApartment {
   HRESULT result = Com().CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+
+  ComApartment() = default;
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
   ~ComApartment() {
     if (SUCCEEDED(result)) Com().CoUninitialize();
   }

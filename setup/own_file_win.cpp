@@ -24,6 +24,32 @@ const unsigned char vespodarIntegrityStamp[kStampSize] = {
 
 namespace {
 
+// One WinVerifyTrust verification, run when it is made. Windows keeps its
+// state for the reads of the signer until the same call closes it, which the
+// destructor does, whatever the verification found.
+class TrustVerification {
+ public:
+  explicit TrustVerification(WINTRUST_DATA& data) : data_(data) {
+    data_.dwStateAction = WTD_STATEACTION_VERIFY;
+    status_ = Trust().WinVerifyTrust(NoUser(), &action_, &data_);
+  }
+  TrustVerification(const TrustVerification&) = delete;
+  TrustVerification& operator=(const TrustVerification&) = delete;
+  ~TrustVerification() {
+    data_.dwStateAction = WTD_STATEACTION_CLOSE;
+    Trust().WinVerifyTrust(NoUser(), &action_, &data_);
+  }
+  LONG status() const { return status_; }
+  HANDLE state() const { return data_.hWVTStateData; }
+
+ private:
+  static HWND NoUser() { return static_cast<HWND>(INVALID_HANDLE_VALUE); }
+
+  WINTRUST_DATA& data_;
+  GUID action_ = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+  LONG status_;
+};
+
 // Whether the own file's Authenticode signature verifies and was made with
 // the signer certificate that its stamp names. Nothing is fetched from the
 // network: no revocation check, no download of missing certificates.
@@ -42,13 +68,10 @@ bool OwnSignatureAccepted(HANDLE file, const Digest& stampedSigner) {
   data.fdwRevocationChecks = WTD_REVOKE_NONE;
   data.dwUnionChoice = WTD_CHOICE_FILE;
   data.pFile = &fileInfo;
-  data.dwStateAction = WTD_STATEACTION_VERIFY;
   data.dwProvFlags = WTD_REVOCATION_CHECK_NONE | WTD_CACHE_ONLY_URL_RETRIEVAL;
-  GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-  const HWND noUser = static_cast<HWND>(INVALID_HANDLE_VALUE);
-  const LONG status = trust.WinVerifyTrust(noUser, &action, &data);
+  const TrustVerification verification(data);
   Digest signer = {};
-  CRYPT_PROVIDER_DATA* provider = trust.WTHelperProvDataFromStateData(data.hWVTStateData);
+  CRYPT_PROVIDER_DATA* provider = trust.WTHelperProvDataFromStateData(verification.state());
   CRYPT_PROVIDER_SGNR* signerInfo =
       provider ? trust.WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
   CRYPT_PROVIDER_CERT* certificate =
@@ -59,9 +82,7 @@ bool OwnSignatureAccepted(HANDLE file, const Digest& stampedSigner) {
     Sha256Update(&state, certificate->pCert->pbCertEncoded, certificate->pCert->cbCertEncoded);
     signer = Sha256Final(&state);
   }
-  data.dwStateAction = WTD_STATEACTION_CLOSE;
-  trust.WinVerifyTrust(noUser, &action, &data);
-  return SignatureAccepted(status, signer, stampedSigner);
+  return SignatureAccepted(verification.status(), signer, stampedSigner);
 }
 
 }  // namespace

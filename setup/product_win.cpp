@@ -5,6 +5,8 @@
 
 #include "setup/desktop_shell_win.h"
 #include "setup/product.h"
+#include "base/product_identity.h"
+#include "base/retry_sleep_win.h"
 #include "base/scoped_handle_win.h"
 #include "base/system_dll_win.h"
 #include "base/win_text.h"
@@ -12,8 +14,6 @@
 namespace vespodar {
 
 namespace {
-
-const wchar_t kMarkerName[] = L"vespodar_memfile";
 
 // How long the setup waits for a product it told to quit. A product that has
 // not ended by then is left alone; the write then reports the file as busy.
@@ -34,8 +34,8 @@ HWND FindMainWindow(const std::string& mainWindowClass) {
 }  // namespace
 
 bool ProductNotRunning() {
-  const ScopedHandle mapping(
-      CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, kMarkerName));
+  const ScopedHandle mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                               64, kInstanceMarkerName));
   return !(mapping.valid() && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
@@ -46,7 +46,7 @@ bool CloseRunningProduct(const std::string& mainWindowClass) {
   User32().PostMessageW(window, WM_QUIT, 0, 0);
   for (DWORD waited = 0; waited < kQuitWaitMs; waited += kQuitProbeMs) {
     if (ProductNotRunning()) return true;
-    Sleep(kQuitProbeMs);
+    RetrySleep(kQuitProbeMs);
   }
   return ProductNotRunning();
 }
@@ -73,6 +73,24 @@ bool IsLocalSystem() {
          IsWellKnownSid(buffer.user.User.Sid, WinLocalSystemSid);
 }
 
+// A user's environment block, destroyed when it goes out of scope; empty
+// (null) when it could not be made, and the child then inherits the setup's.
+class EnvironmentBlock {
+ public:
+  explicit EnvironmentBlock(HANDLE token) {
+    if (!Sessions().CreateEnvironmentBlock(&block_, token, FALSE)) block_ = nullptr;
+  }
+  EnvironmentBlock(const EnvironmentBlock&) = delete;
+  EnvironmentBlock& operator=(const EnvironmentBlock&) = delete;
+  ~EnvironmentBlock() {
+    if (block_) Sessions().DestroyEnvironmentBlock(block_);
+  }
+  void* get() const { return block_; }
+
+ private:
+  void* block_ = nullptr;
+};
+
 // Starts path as the user of the active console session, on that user's
 // desktop, with that user's environment.
 LaunchOutcome StartAsConsoleUser(const std::wstring& path, const std::wstring& directory) {
@@ -81,8 +99,7 @@ LaunchOutcome StartAsConsoleUser(const std::wstring& path, const std::wstring& d
   if (session == 0xFFFFFFFF || !Sessions().WTSQueryUserToken(session, &userToken))
     return LaunchOutcome::kNobodyLoggedOn;
   const ScopedHandle token(userToken);
-  void* environment = nullptr;
-  if (!Sessions().CreateEnvironmentBlock(&environment, token.handle, FALSE)) environment = nullptr;
+  const EnvironmentBlock environment(token.handle);
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   wchar_t desktop[] = L"winsta0\\default";
@@ -91,9 +108,8 @@ LaunchOutcome StartAsConsoleUser(const std::wstring& path, const std::wstring& d
   // No command line: the product takes no arguments, and Windows then gives
   // it the executable's path alone.
   const BOOL started = CreateProcessAsUserW(token.handle, path.c_str(), nullptr, nullptr, nullptr,
-                                            FALSE, CREATE_UNICODE_ENVIRONMENT, environment,
+                                            FALSE, CREATE_UNICODE_ENVIRONMENT, environment.get(),
                                             directory.c_str(), &startup, &process);
-  if (environment) Sessions().DestroyEnvironmentBlock(environment);
   if (!started) return LaunchOutcome::kFailed;
   ScopedHandle owned[] = {ScopedHandle(process.hProcess), ScopedHandle(process.hThread)};
   return LaunchOutcome::kStartedAsConsoleUser;

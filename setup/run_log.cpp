@@ -30,16 +30,14 @@ std::string FormatLogLine(const LogTime& time, const std::string& text) {
 
 const char* ExitCodeMeaning(int exitCode) {
   switch (exitCode) {
-    case kExitSuccess: return "success";
-    case kExitNoRights: return "no right to change machine-wide settings";
-    case kExitInvalidParameter: return "unknown switch";
-    case kExitUserDeclined: return "declined or not answered, nothing written";
-    case kExitProductMissing: return "product not installed";
-    case kExitOwnFileUnreadable: return "setup file unreadable";
-    case kExitOwnFileDistorted: return "setup file not intact";
-    case kExitRestartRequired: return "success, replaced at the next restart";
-    default: return "failure";
+#define VESPODAR_EXIT_CODE(enumerator, value, logText) \
+  case enumerator:                                     \
+    return logText;
+#include "setup/exit_codes.def"
+#undef VESPODAR_EXIT_CODE
   }
+  // Only a code outside the table, which the setup never returns.
+  return "failure";
 }
 
 std::string DigestText(const Digest& digest) {

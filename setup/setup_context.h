@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/product_identity.h"
 #include "base/registry.h"
 #include "discovery/folders.h"
 #include "setup/command_line.h"
@@ -24,7 +25,7 @@ struct SetupContext : UserLanguage {
   std::string packageName;
   std::int32_t packageVersion = 0;
   std::string packageType = "cok";
-  std::string mainWindowClass = "TVDMainForm";
+  std::string mainWindowClass = kMainWindowClass;
   // Whether the package is written through the version guard.
   bool guardVersions = false;
   std::string productName;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/number_text.h"
+#include "base/product_identity.h"
 #include "discovery/folders.h"
 #include "package_constants.h"
 #include "setup/setup_context.h"
@@ -249,11 +250,11 @@ ExitCode RunSteps(SetupContext& context, UpdateSteps& steps, Reporter& reporter)
 }  // namespace
 
 ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps) {
-  context.productName = "Vespodar";
+  context.productName = kProductName;
   // Both captions come first: every box, the usage box too, takes its title
   // from them.
-  context.productCaptionRu = "Обновление программы \"Весподар\"";
-  context.productCaptionEn = "Vespodar update";
+  context.productCaptionRu = kProductCaptionRu;
+  context.productCaptionEn = kProductCaptionEn;
   context.packageDisplayName = context.packageTitle + DecimalText(context.packageVersion);
   context.commandLine = ParseCommandLine(context.arguments);
   context.modestMode = context.commandLine.modest;

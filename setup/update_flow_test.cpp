@@ -76,7 +76,7 @@ class FakeSteps : public UpdateSteps {
     return restartReplaceError;
   }
   void RemoveStagingFile() override { calls.push_back("remove"); }
-  std::string FileHolders(const std::string&) override { return "Vespodar (pid 7)"; }
+  std::string FileHolders(const std::string&) override { return "Vespodar"; }
   std::int32_t DirectorySizeKb(const std::string& path) override {
     calls.push_back("size " + path);
     return sizeKb;
@@ -464,7 +464,7 @@ TEST_F(UpdateFlowTest, TargetInUseWaitsForTheRestartOnlyWhenUnattended) {
   EXPECT_FALSE(steps.Called("start"));
   EXPECT_EQ(4431, RecordedSize());
   const std::string log = steps.Log();
-  EXPECT_NE(std::string::npos, log.find("in use by: Vespodar (pid 7)\n"));
+  EXPECT_NE(std::string::npos, log.find("in use by: Vespodar\n"));
   EXPECT_NE(std::string::npos, log.find("replacement at the next restart: scheduled\n"));
   EXPECT_NE(std::string::npos, log.find("exit code 3010: success, replaced at the next restart"));
 

@@ -1,9 +1,9 @@
 // Stands in for the installed product in the end-to-end tests.
 //
 // It does what the setup expects of Vespodar and nothing else: while it runs it
-// holds the single-instance marker (the file mapping "vespodar_memfile"), it has
-// a top-level main window of class "TVDMainForm", and it ends when WM_QUIT
-// reaches its message loop.
+// holds the single-instance marker (the file mapping kInstanceMarkerName), it
+// has a top-level main window of class kMainWindowClass (both in
+// base/product_identity.h), and it ends when WM_QUIT reaches its message loop.
 //
 // An optional "standin.ini" beside the executable (key=value lines, UTF-8)
 // changes how it behaves:
@@ -26,10 +26,9 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
+#include "base/product_identity.h"
 
-const wchar_t kMarkerName[] = L"vespodar_memfile";
-const wchar_t kWindowClass[] = L"TVDMainForm";
+namespace {
 
 struct Settings {
   DWORD delayMs = 0;
@@ -163,8 +162,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   }
 
   if (settings.delayMs) Sleep(settings.delayMs);
-  HANDLE marker =
-      CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, kMarkerName);
+  HANDLE marker = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64,
+                                     vespodar::kInstanceMarkerName);
   Log(settings, GetLastError() == ERROR_ALREADY_EXISTS ? L"marker=existed" : L"marker=created");
 
   if (settings.windowDelayMs) Sleep(settings.windowDelayMs);
@@ -174,10 +173,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   windowClass.hInstance = instance;
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  windowClass.lpszClassName = kWindowClass;
+  const std::wstring className = FromUtf8(vespodar::kMainWindowClass);
+  windowClass.lpszClassName = className.c_str();
   RegisterClassExW(&windowClass);
-  HWND window = CreateWindowExW(0, kWindowClass, L"Vespodar", WS_OVERLAPPEDWINDOW, 100, 100, 400,
-                                300, nullptr, nullptr, instance, nullptr);
+  HWND window = CreateWindowExW(0, className.c_str(), FromUtf8(vespodar::kProductName).c_str(),
+                                WS_OVERLAPPEDWINDOW, 100, 100, 400, 300, nullptr, nullptr,
+                                instance, nullptr);
   int show = settings.minimized ? (settings.showNormal ? SW_SHOWMINIMIZED : SW_SHOWMINNOACTIVE)
                                 : (settings.showNormal ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE);
   ShowWindow(window, show);

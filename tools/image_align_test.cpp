@@ -22,7 +22,7 @@ std::uint32_t Get32(const std::vector<std::uint8_t>& image, std::size_t at) { re
 // A PE32 image as the linker lays it out, sections 512 bytes apart in the
 // file: code at 0x400, uninitialised data (no bytes), the resources at 0x800,
 // relocations at 0xC00; each section's bytes are its own number.
-const std::size_t kPe = 0x40, kOptional = kPe + 24, kTable = kOptional + 224;
+const std::size_t kPe = 0x40, kOptional = kPe + 24;
 const std::uint32_t kRaw[] = {0x400, 0, 0x800, 0xC00};
 
 std::vector<std::uint8_t> MakeImage(bool pe32Plus = false) {

@@ -1,8 +1,12 @@
 #!/usr/bin/env python3
 """Lists the functions a PE executable imports, one "dll!function" a line.
 
-Reads the import table with the MinGW objdump; DLL names are lower-cased so
-that the list compares the same whatever case the linker wrote.
+    list_imports.py EXE [OBJDUMP]
+
+Reads the import table with the MinGW objdump of the executable's own
+architecture (OBJDUMP; the 32-bit one when none is named); DLL names are
+lower-cased so that the list compares the same whatever case the linker
+wrote.
 """
 import re
 import subprocess
@@ -27,5 +31,5 @@ def imports(path: str, objdump: str = "i686-w64-mingw32-objdump") -> list:
 
 
 if __name__ == "__main__":
-    for item in imports(sys.argv[1]):
+    for item in imports(*sys.argv[1:3]):
         print(item)

@@ -1,5 +1,7 @@
 #include "ui/messages.h"
 
+#include "base/product_identity.h"
+
 namespace vespodar {
 
 namespace {
@@ -37,9 +39,9 @@ BilingualText NoRightsText() {
 }
 
 BilingualText ProductMissingText() {
-  return {"There's no subject of update - the Vespodar installed.\r\n"
+  return {"There's no subject of update - the " VESPODAR_PRODUCT_NAME " installed.\r\n"
           "Please, install the program at first.",
-          "Нет предмета обновления - установленной программы \"Весподар\".\r\n"
+          "Нет предмета обновления - установленной программы \"" VESPODAR_PRODUCT_NAME_RU "\".\r\n"
           "Пожалуйста, сначала установите программу."};
 }
 
@@ -102,7 +104,7 @@ BilingualText UsageText() {
   return {"VespodarUpdate.exe [modest [runapp]] [/quiet] [/runapp] [/log=file]\r\n"
           "modest: no questions\r\n"
           "/quiet (/S, /silent, /verysilent, /qn): no boxes\r\n"
-          "runapp, /runapp: start Vespodar afterwards",
+          "runapp, /runapp: start " VESPODAR_PRODUCT_NAME " afterwards",
           "VespodarUpdate.exe [modest [runapp]] [/quiet] [/runapp] [/log=файл]\r\n"
           "modest: без вопросов\r\n"
           "/quiet (/S, /silent, /verysilent, /qn): без сообщений\r\n"

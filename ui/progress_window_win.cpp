@@ -23,8 +23,8 @@ std::atomic<HWND> barWindow{nullptr};
 std::atomic<int> frameLeft{0};
 std::atomic<int> frameTop{0};
 
-// The window thread object. It carries the texts the window is created with
-// and frees itself when the thread body returns.
+// The window thread object: the texts the window is created with. The thread
+// owns it once it runs, and frees it when its body returns.
 struct TSetupForm {
   std::wstring captionText;
   std::wstring statusText;
@@ -118,11 +118,12 @@ void ShowProgressWindow(const std::string& caption, const std::string& status) {
   User32();
   Gdi32();
   CommonControls();
-  auto* form = new TSetupForm{Widen(caption), Widen(status)};
+  auto form = std::make_unique<TSetupForm>(TSetupForm{Widen(caption), Widen(status)});
   // The thread runs on without its handle; it ends with its window or with
   // the process.
-  const ScopedHandle thread(CreateThread(nullptr, 0, ProgressThreadBody, form, 0, nullptr));
-  if (!thread.valid()) delete form;
+  const ScopedHandle thread(CreateThread(nullptr, 0, ProgressThreadBody, form.get(), 0, nullptr));
+  // Handed over only to a thread that started; otherwise freed here.
+  if (thread.valid()) static_cast<void>(form.release());
 }
 
 void HideProgressWindow() { PlaceFrame(SWP_HIDEWINDOW); }
