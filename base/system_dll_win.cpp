@@ -146,7 +146,6 @@ const ShellFunctions& Shell32() {
   static const ShellFunctions functions = [] {
     const HMODULE dll = Required(LoadSystemDll(L"shell32.dll"));
     ShellFunctions f;
-    VESPODAR_BIND(dll, f, SHGetFileInfoW);
     VESPODAR_BIND(dll, f, ShellExecuteW);
     return f;
   }();

@@ -44,7 +44,7 @@ constexpr UINT kSystemDllMissingExitCode = 1603;
 // calls.
 void NarrowDllSearch();
 
-// Loads DLL_NAME ("version.dll") from the system directory by its full path,
+// Loads DLL_NAME ("rstrtmgr.dll") from the system directory by its full path,
 // once; nullptr when it is not there. Its own dependencies come from the
 // system directory too, never from the setup's: where the search could not be
 // narrowed, PreloadSystemDllDependencies runs first.
@@ -100,7 +100,6 @@ struct CommonControlFunctions {
 const CommonControlFunctions& CommonControls();
 
 struct ShellFunctions {
-  decltype(&::SHGetFileInfoW) SHGetFileInfoW;
   decltype(&::ShellExecuteW) ShellExecuteW;
 };
 const ShellFunctions& Shell32();
