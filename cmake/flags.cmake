@@ -40,12 +40,16 @@ if(VESPODAR_WINDOWS)
   # --gc-sections: see above. -s: symbols are of no use to users and would
   #      carry build paths.
   # --dynamicbase --nxcompat: ASLR and DEP, as any modern installer has;
-  #      older systems ignore the flags.
+  #      older systems ignore the flags (XP SP3 acts on DEP only when the
+  #      process asks: the entry does, SetProcessDEPPolicy).
+  # --tsaware: on a terminal server Windows would otherwise give the setup a
+  #      per-user view of the Windows directory and the registry (as NSIS
+  #      sets it for its installers).
   # --major/minor-subsystem-version 5.1: an image that says 6.0 refuses to
   #      start on Windows XP.
   add_link_options(-static -static-libgcc -static-libstdc++
                    -Wl,--no-insert-timestamp -Wl,--gc-sections -s
-                   -Wl,--dynamicbase -Wl,--nxcompat
+                   -Wl,--dynamicbase -Wl,--nxcompat -Wl,--tsaware
                    -Wl,--major-subsystem-version,5 -Wl,--minor-subsystem-version,1
                    -Wl,--major-os-version,5 -Wl,--minor-os-version,1)
   if(VESPODAR_SETUP)

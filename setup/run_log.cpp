@@ -23,7 +23,16 @@ std::string FormatLogLine(const LogTime& time, const std::string& text) {
   PutDigits(stamp + 19, time.second, 2);
   PutDigits(stamp + 23, time.milliseconds, 3);
   std::string line(stamp, 24);
-  line += text;
+  for (const char c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      line += c;
+      continue;
+    }
+    line += "\\x";
+    line += "0123456789ABCDEF"[byte >> 4];
+    line += "0123456789ABCDEF"[byte & 0xF];
+  }
   line += "\r\n";
   return line;
 }

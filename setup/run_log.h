@@ -16,7 +16,10 @@ struct LogTime {
   unsigned year, month, day, hour, minute, second, milliseconds;
 };
 
-// "2026-12-09 11:20:09.123 text\r\n".
+// "2026-12-09 11:20:09.123 text\r\n". Much of a line's text comes from the
+// caller (the command line, a log path, a holding program's name), so its
+// control characters (below 0x20, and 0x7F) are written as \xNN: every step
+// is one line, and no text of the caller's begins one.
 std::string FormatLogLine(const LogTime& time, const std::string& text);
 
 // What an exit code of the setup means, in a few words.
