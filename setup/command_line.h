@@ -18,7 +18,17 @@ struct CommandLine {
   std::string logPath;      // /log=PATH or /log PATH; empty for no log
 };
 
-// arguments are the words after the program's name, as given.
+// Whether a /log path may be written by the elevated setup: an absolute
+// drive path (X:\...) or a network path (\\server\share\...) of a file named
+// *.log or *.txt (any letter case); never a device or a namespace of Windows'
+// own (\\.\, \\?\), a stream (":" after the drive), a wildcard or a control
+// character, nor a name that Windows takes for a device (CON, NUL, COM1...).
+// Whoever writes the command line chooses the path: a path like
+// "...\Start Menu\Programs\StartUp\v.bat" would run at every logon.
+bool IsAcceptableLogPath(const std::string& path);
+
+// arguments are the words after the program's name, as given. A /log whose
+// path is not acceptable is an invalid switch, and no log at all.
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 }  // namespace vespodar

@@ -52,6 +52,46 @@ TEST(CommandLineTest, SwitchesAndWords) {
   }
 }
 
+// The elevated setup writes wherever /log points: only a log file of a
+// plain path, never a device, a stream or a file that Windows would run.
+TEST(CommandLineTest, LogPathsTheSetupWrites) {
+  const struct {
+    const char* path;
+    bool accepted;
+  } cases[] = {
+      {"C:\\Windows\\Logs\\Vespodar\\update.log", true},
+      {"d:\\u.TXT", true},
+      {"C:\\Журнал установки.Log", true},
+      {"\\\\server\\share\\logs\\update.log", true},
+      {"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp\\v.bat", false},
+      {"C:\\x\\v.log.bat", false},
+      {"C:\\x\\u.log.", false},
+      {"u.log", false},                       // relative: wherever the setup was started
+      {"C:u.log", false},                     // relative to the drive's current folder
+      {"\\u.log", false},                    // the current drive's root
+      {"\\\\.\\pipe\\x.log", false},          // a pipe server's
+      {"\\\\?\\C:\\u.log", false},
+      {"\\\\server\\u.log", false},            // no share
+      {"C:\\x\\u.log:s", false},               // a stream
+      {"C:\\x\\u.log:s.log", false},
+      {"C:\\x\\con.log", false},               // devices, whatever the extension
+      {"C:\\x\\COM1.txt", false},
+      {"C:\\x\\nul .log", false},
+      {"C:\\x\\*.log", false},
+      {"C:/x/u.log", false},
+      {"C:\\x\\\\u.log", false},
+      {"C:\\x\\u\r\n.log", false},
+      {"C:\\x\\", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.accepted, IsAcceptableLogPath(c.path)) << c.path;
+
+  // Refused, it is an invalid switch: no log, exit 87.
+  const CommandLine line = ParseCommandLine({"/quiet", "/log=C:\\x\\v.bat"});
+  EXPECT_EQ("", line.logPath);
+  EXPECT_EQ("/log=C:\\x\\v.bat", line.invalid);
+  EXPECT_EQ("/log", ParseCommandLine({"/log", "\\\\.\\pipe\\x"}).invalid);
+}
+
 }  // namespace
 
 }  // namespace vespodar

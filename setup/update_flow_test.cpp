@@ -516,13 +516,13 @@ TEST_F(UpdateFlowTest, UsageAndUnknownSwitches) {
 }
 
 TEST_F(UpdateFlowTest, LogNamesEveryStepOfAnUnattendedRun) {
-  context.commandLineText = "VespodarUpdate.exe /quiet /log=u.log /runapp";
+  context.commandLineText = "VespodarUpdate.exe /quiet /log=C:\\u.log /runapp";
   context.windowsDescription = "Windows 10 64-bit";
   context.is64BitWindows = true;
   steps.productRunning = true;
-  EXPECT_EQ(kExitSuccess, Run({"/quiet", "/log=u.log", "/runapp"}));
+  EXPECT_EQ(kExitSuccess, Run({"/quiet", "/log=C:\\u.log", "/runapp"}));
   EXPECT_EQ(
-      "command line: VespodarUpdate.exe /quiet /log=u.log /runapp\n"
+      "command line: VespodarUpdate.exe /quiet /log=C:\\u.log /runapp\n"
       "Windows (64-bit registry view): Windows 10 64-bit\n"
       "product directory (Uninstall entry, main registry view): C:\\Games\\Vespodar\\\n"
       "own file check: intact\n"

@@ -9,6 +9,7 @@ the setup's elevated rights would make it are covered by the unit test of the
 choice (setup/product_test.cpp) alone; and its Restart Manager names no
 holder of a file ("in use by: unknown")."""
 import os
+import re
 
 import pytest
 
@@ -252,6 +253,40 @@ class TestSwitches:
         assert any(step.startswith("package: vdq2.cok, ") and "SHA-256" in step
                    for step in steps), steps
         assert steps[-1] == "exit code 0: success", steps
+
+    def test_log_path_that_is_no_log_file_is_refused(self, machine_pair, tmp_path):
+        """Whoever writes the command line chooses the log path: one that Windows
+        would run at the next logon, a pipe server's or a stream is an invalid
+        parameter, and nothing is written anywhere."""
+        machine = machine_pair
+        product = _default_product(machine)
+        entry = machine.uninstall_entry()
+        folder = tmp_path / "logs"
+        startup = folder / "StartUp"
+        startup.mkdir(parents=True)
+        bat = startup / "v.bat"
+
+        codes = [machine.run_setup("/quiet", "/log=" + path, settle_ms=0).exit_code
+                 for path in (machine.windows_path(bat), r"\\.\pipe\x",
+                              machine.windows_path(folder / "u.log") + ":s")]
+
+        assert codes == [EXIT_INVALID_PARAMETER] * 3
+        assert not bat.exists()
+        assert os.listdir(folder) == ["StartUp"] and os.listdir(startup) == []
+        assert_untouched(machine, product, entry)
+
+    def test_command_line_breaks_never_begin_a_log_line(self, machine_pair, package, tmp_path):
+        machine = machine_pair
+        product = _default_product(machine)
+        log = tmp_path / "update.log"
+
+        run = machine.run_setup("/quiet", "/log=" + machine.windows_path(log),
+                                "x\r\nnet localgroup administrators\r\nrem", settle_ms=0)
+
+        assert run.exit_code == EXIT_SUCCESS
+        lines = _read_log(log)
+        assert all(re.match(r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} ", line) for line in lines), lines
+        assert product.read("vdq2.cok") == package
 
     def test_usage(self, machine_pair):
         machine = machine_pair
