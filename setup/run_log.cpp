@@ -37,6 +37,32 @@ std::string FormatLogLine(const LogTime& time, const std::string& text) {
   return line;
 }
 
+namespace {
+
+// "\\?\C:\x" and "\\?\UNC\server\share\x" as "C:\x" and "\\server\share\x";
+// letter case of ASCII letters folded (Windows compares names without it).
+std::string ComparablePath(const std::string& path) {
+  std::string plain = path;
+  if (plain.compare(0, 8, "\\\\?\\UNC\\") == 0)
+    plain = "\\\\" + plain.substr(8);
+  else if (plain.compare(0, 4, "\\\\?\\") == 0)
+    plain = plain.substr(4);
+  for (char& c : plain)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return plain;
+}
+
+}  // namespace
+
+const char* LogFileRefusal(const std::string& givenPath, const LogFileFacts& facts) {
+  if (!facts.diskFile) return "not a file on a disk";
+  if (facts.reparsePoint) return "a link";
+  if (facts.links != 1) return "a file with other names";
+  if (facts.finalPathKnown && ComparablePath(facts.finalPath) != ComparablePath(givenPath))
+    return "leads elsewhere";
+  return nullptr;
+}
+
 const char* ExitCodeMeaning(int exitCode) {
   switch (exitCode) {
 #define VESPODAR_EXIT_CODE(enumerator, value, logText) \

@@ -22,6 +22,19 @@ struct LogTime {
 // is one line, and no text of the caller's begins one.
 std::string FormatLogLine(const LogTime& time, const std::string& text);
 
+// What the opened log file turned out to be, looked at through its handle.
+struct LogFileFacts {
+  bool diskFile = true;       // GetFileType: a file on a disk, not a pipe or device
+  bool reparsePoint = false;  // a link of any kind, opened as itself
+  unsigned links = 1;         // hard links to the same file
+  bool finalPathKnown = false;  // Vista and later tell where the handle leads
+  std::string finalPath;        // as GetFinalPathNameByHandle gives it
+};
+// Why the setup may not write the log it opened at givenPath (a path that
+// IsAcceptableLogPath took), or nullptr when it may: whoever chose the path
+// may have put a link, a second name of another file or a device there.
+const char* LogFileRefusal(const std::string& givenPath, const LogFileFacts& facts);
+
 // What an exit code of the setup means, in a few words.
 const char* ExitCodeMeaning(int exitCode);
 

@@ -25,6 +25,37 @@ TEST(FormatLogLineTest, OneLineWhateverTheTextHolds) {
   }
 }
 
+TEST(LogFileRefusalTest, OnlyThePlainFileThatWasNamed) {
+  const std::string given = "C:\\Windows\\Logs\\Журнал.log";
+  LogFileFacts plain;
+  plain.finalPathKnown = true;
+  plain.finalPath = "\\\\?\\c:\\WINDOWS\\Logs\\Журнал.log";
+  const struct {
+    const char* what;
+    void (*change)(LogFileFacts&);
+    const char* refusal;  // nullptr: written
+  } cases[] = {
+      {"the file named", [](LogFileFacts&) {}, nullptr},
+      {"XP: nothing to compare", [](LogFileFacts& f) { f.finalPathKnown = false; }, nullptr},
+      {"a pipe", [](LogFileFacts& f) { f.diskFile = false; }, "not a file on a disk"},
+      {"a link", [](LogFileFacts& f) { f.reparsePoint = true; }, "a link"},
+      {"a hard link", [](LogFileFacts& f) { f.links = 2; }, "a file with other names"},
+      {"through a junction",
+       [](LogFileFacts& f) { f.finalPath = "\\\\?\\C:\\ProgramData\\StartUp\\Журнал.log"; },
+       "leads elsewhere"},
+  };
+  for (const auto& c : cases) {
+    LogFileFacts facts = plain;
+    c.change(facts);
+    const char* refusal = LogFileRefusal(given, facts);
+    EXPECT_STREQ(c.refusal, refusal) << c.what;
+  }
+  LogFileFacts share;
+  share.finalPathKnown = true;
+  share.finalPath = "\\\\?\\UNC\\Server\\Logs\\u.log";
+  EXPECT_EQ(nullptr, LogFileRefusal("\\\\server\\logs\\U.LOG", share));
+}
+
 }  // namespace
 
 }  // namespace vespodar

@@ -2,20 +2,111 @@
 
 #include <windows.h>
 
+#include <sddl.h>
+
+#include "base/system_dll_win.h"
 #include "base/win_text.h"
 #include "setup/run_log.h"
 
 namespace vespodar {
 
+namespace {
+
+// The log's file and the folders made for it: SYSTEM and the administrators
+// may do anything, users may read. A new file in a folder that users may
+// write would otherwise be theirs to change between two runs.
+const wchar_t kLogSecurity[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;BU)";
+
+class LogSecurity {
+ public:
+  LogSecurity() {
+    attributes_.nLength = sizeof(attributes_);
+    attributes_.bInheritHandle = FALSE;
+    // Looked up, not imported: advapi32 is loaded already, and the long name
+    // costs the import table more than the lookup costs the code.
+    typedef BOOL(WINAPI * ConvertFunction)(LPCWSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);
+    const ConvertFunction convert = FindFunction<ConvertFunction>(
+        GetModuleHandleW(L"advapi32.dll"), "ConvertStringSecurityDescriptorToSecurityDescriptorW");
+    if (convert && convert(kLogSecurity, SDDL_REVISION_1, &descriptor_, nullptr))
+      attributes_.lpSecurityDescriptor = descriptor_;
+  }
+  LogSecurity(const LogSecurity&) = delete;
+  LogSecurity& operator=(const LogSecurity&) = delete;
+  ~LogSecurity() {
+    if (descriptor_) LocalFree(descriptor_);
+  }
+  SECURITY_ATTRIBUTES* get() { return &attributes_; }
+
+ private:
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  SECURITY_ATTRIBUTES attributes_ = {};
+};
+
+// Creates the folders of path that are missing, from the outermost one in.
+void CreateMissingFolders(const std::wstring& path, SECURITY_ATTRIBUTES* security) {
+  const std::wstring::size_type slash = path.rfind(L'\\');
+  if (slash == std::wstring::npos || slash < 3) return;
+  const std::wstring folder = path.substr(0, slash);
+  if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) return;
+  CreateMissingFolders(folder, security);
+  CreateDirectoryW(folder.c_str(), security);
+}
+
+// Where the handle leads, where Windows can tell (Vista and later).
+bool FinalPath(HANDLE file, std::string* path) {
+  typedef DWORD(WINAPI * FinalPathFunction)(HANDLE, LPWSTR, DWORD, DWORD);
+  static const FinalPathFunction finalPath = FindFunction<FinalPathFunction>(
+      GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW");
+  if (!finalPath) return false;
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD length = finalPath(file, &buffer[0], static_cast<DWORD>(buffer.size()), 0);
+    if (length == 0) return false;
+    if (length < buffer.size()) {
+      *path = Narrow(buffer.data(), length);
+      return true;
+    }
+    buffer.resize(length + 1);
+  }
+  return false;
+}
+
+// Opens the log, as itself: a link is opened, judged and refused, never
+// followed. Shared for reading and writing, so that two runs can append to
+// one file, a whole line per write.
+ScopedHandle OpenLog(const std::string& path) {
+  const std::wstring widePath = Widen(path);
+  LogSecurity security;
+  CreateMissingFolders(widePath, security.get());
+  ScopedHandle file(CreateFileW(widePath.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, security.get(), OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.valid()) return file;
+  LogFileFacts facts;
+  facts.diskFile = GetFileType(file.handle) == FILE_TYPE_DISK;
+  BY_HANDLE_FILE_INFORMATION information;
+  if (facts.diskFile && GetFileInformationByHandle(file.handle, &information)) {
+    facts.reparsePoint = (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    facts.links = information.nNumberOfLinks;
+  } else {
+    facts.diskFile = false;
+  }
+  facts.finalPathKnown = facts.diskFile && FinalPath(file.handle, &facts.finalPath);
+  if (LogFileRefusal(path, facts)) return ScopedHandle();
+  return file;
+}
+
+}  // namespace
+
 void RunLogFile::Append(const std::string& path, const std::string& text) {
   if (!file_.valid()) {
     if (failed_) return;
-    file_ = ScopedHandle(CreateFileW(Widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
-                                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    file_ = OpenLog(path);
     failed_ = !file_.valid();
     if (failed_) return;
     DWORD written = 0;
-    if (GetFileSize(file_.handle, nullptr) == 0) WriteFile(file_.handle, "\xEF\xBB\xBF", 3, &written, nullptr);
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(file_.handle, &size) && size.QuadPart == 0) WriteFile(file_.handle, "\xEF\xBB\xBF", 3, &written, nullptr);
   }
   SYSTEMTIME now;
   GetLocalTime(&now);

@@ -275,6 +275,17 @@ class TestSwitches:
         assert os.listdir(folder) == ["StartUp"] and os.listdir(startup) == []
         assert_untouched(machine, product, entry)
 
+    def test_log_in_a_folder_that_does_not_exist_yet(self, machine_pair, package, tmp_path):
+        machine = machine_pair
+        product = _default_product(machine)
+        log = tmp_path / "Logs" / "Vespodar" / "update.log"
+
+        run = machine.run_setup("/quiet", "/log=" + machine.windows_path(log), settle_ms=0)
+
+        assert run.exit_code == EXIT_SUCCESS
+        assert _read_log(log)[-1][24:] == "exit code 0: success"
+        assert product.read("vdq2.cok") == package
+
     def test_command_line_breaks_never_begin_a_log_line(self, machine_pair, package, tmp_path):
         machine = machine_pair
         product = _default_product(machine)
