@@ -23,7 +23,7 @@
 #
 # The update lands as OUT/VespodarUpdate.exe; its check is printed last.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+. "$(dirname "$0")/lib.sh"
 
 fail() { echo "build-update: $*" >&2; exit 1; }
 
@@ -67,10 +67,10 @@ type=${file_name##*.}
 [[ "$name$type" =~ ^[A-Za-z0-9_]+$ ]] ||
   fail "$file_name: name and extension may hold only letters, digits and _"
 
-# The largest package a setup can carry and still start (README, "Limits"):
-# Windows maps the whole setup, package and all, into the process's address
-# space before its first line runs. 32-bit: 1536 MiB; the 64-bit twin, for
-# test machines only: 1900 MiB.
+# The largest package a setup can carry and still start: Windows maps the
+# whole setup, package and all, into the process's address space before its
+# first line runs. 32-bit: 1536 MiB; the 64-bit twin, for test machines only:
+# 1900 MiB (what was tried: bench/README.md, "The largest package").
 limit_mib=1536 limit_what="a setup"
 [[ "${VESPODAR_WIN64:-0}" == 1 ]] && limit_mib=1900 limit_what="the 64-bit twin"
 size=$(stat -c %s "$content")

@@ -6,7 +6,7 @@
 #
 #   scripts/demo.sh [--russian] [--win64]
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+. "$(dirname "$0")/lib.sh"
 
 locale=en_US.UTF-8 arch=win32 inside=0
 for argument in "$@"; do
@@ -24,10 +24,11 @@ demo="$root/build/demo"
 # A kernel without 32-bit support runs no 32-bit Wine program: there the demo
 # runs the 64-bit build of the same sources (see scripts/test.sh), on 64-bit
 # Windows, through Wine's 64-bit loader.
-if [[ $("$root/scripts/wine-bits.sh") == 64 ]]; then
+if [[ $(wine_bits) == 64 ]]; then
   ((inside)) || echo "This kernel runs no 32-bit programs: the demo runs the 64-bit build on 64-bit Windows."
   arch=win64 build="$root/build/win64"
-  export WINELOADER=/usr/lib/wine/wine64
+  WINELOADER=$(wine_loader 64)
+  export WINELOADER
   wine() { "$WINELOADER" "$@"; }
   wineboot() { "$WINELOADER" wineboot "$@"; }
   winepath() { "$WINELOADER" winepath "$@"; }
@@ -92,40 +93,6 @@ VESPODAR_SETUP_ONLY=1 VESPODAR_WIN64=$([[ $build == */win64 ]] && echo 1 || echo
 rm -rf "$demo"
 mkdir -p "$demo"
 # Message boxes need a display; the script runs itself again inside one.
-xvfb-run -a -s '-screen 0 1024x768x24' "$0" "$@" --inside-display
+with_display "$0" "$@" --inside-display
 
-/usr/bin/python3 - "$demo" "$build" "$root" <<'EOF'
-import json, pathlib, re, sys
-demo, build, root = map(pathlib.Path, sys.argv[1:4])
-sys.path.insert(0, str(root / "tests" / "e2e"))
-from pictures import to_png
-print()
-for number, line in enumerate((demo / "boxes.jsonl").read_text(encoding="utf-8").splitlines(), 1):
-    box = json.loads(line)
-    print(f"Box {number}: [{box['caption']}]")
-    for text_line in box["text"].split("\r\n"):
-        print(f"    {text_line}")
-    print(f"    buttons: {' '.join(box['buttons'])}  -> answered {box['answer']}")
-    if box.get("picture"):
-        png = demo / "shots" / pathlib.Path(box["picture"]).with_suffix(".png").name
-        to_png(demo / "shots" / box["picture"], png)
-        print(f"    picture: {png.relative_to(root)}")
-    else:
-        print(f"    picture: none (error {box.get('picture_error')})")
-result = json.loads((demo / "result.json").read_text(encoding="utf-8"))
-print(f"\nExit code: {result['exit_code']}")
-same = (demo / "installed.cok").read_bytes() == (build / "package" / "vdq2.cok").read_bytes()
-print(f"vdq2.cok in the product directory is the package: {'yes' if same else 'NO'}")
-size = re.search(r"0x([0-9a-fA-F]+)", (demo / "estimated_size.txt").read_text(errors="replace"))
-recorded = int(size.group(1), 16) if size else None
-print(f"EstimatedSize: {recorded} KiB (the tree holds {(demo / 'tree_kib.txt').read_text().strip()} KiB)")
-log = demo / "product.log"
-if log.exists():
-    print("The stand-in Vespodar says:")
-    for line in log.read_text(encoding="utf-8").splitlines():
-        print(f"    {line}")
-print(f"Foreground window after the setup: class {result.get('foreground_class')!r}, "
-      f"minimised: {result.get('foreground_iconic')}")
-in_front = result.get("foreground_class") == "TVDMainForm" and not result.get("foreground_iconic")
-print(f"The stand-in Vespodar is in front: {'yes' if in_front else 'NO'}")
-EOF
+/usr/bin/python3 "$root/scripts/demo_report.py" "$demo" "$build" "$root"

@@ -5,12 +5,11 @@
 #
 #   scripts/make-pictures.sh [OUT_DIR]     (default docs/pictures)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+. "$(dirname "$0")/lib.sh"
 out=${1:-$root/docs/pictures}
 
 "$root/scripts/install-deps.sh"
 VESPODAR_SETUP_ONLY=1 "$root/scripts/build.sh"
 # A display of its own: another program's window over a box would be in its
 # picture.
-xvfb-run -a -s '-screen 0 1024x768x24' \
-  /usr/bin/python3 "$root/tools/make_pictures.py" "$root/build/win32" "$out"
+with_display /usr/bin/python3 "$root/tools/make_pictures.py" "$root/build/win32" "$out"

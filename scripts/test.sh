@@ -3,7 +3,7 @@
 # (under Wine) and the end-to-end tests (the real setup under Wine and Xvfb).
 # Installs what is missing first.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+. "$(dirname "$0")/lib.sh"
 
 "$root/scripts/install-deps.sh"
 
@@ -13,9 +13,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # end-to-end tests run a 64-bit build of the same sources under Wine's 64-bit
 # half, on 64-bit prefixes only: what differs is what only a 32-bit process
 # meets (registry and file system redirection, the 32-bit image itself).
-bits=32
-if [[ $("$root/scripts/wine-bits.sh") == 64 ]]; then
-  bits=64
+bits=$(wine_bits)
+loader=$(wine_loader "$bits")
+if [[ $bits == 64 ]]; then
   echo "This machine runs no 32-bit Windows programs (no ia32 emulation, or no 32-bit Wine): the"
   echo "Win32 and end-to-end tests run a 64-bit build of the setup, on 64-bit prefixes only."
 fi
@@ -34,11 +34,10 @@ echo "== Build checks of the setup (imports, no extra DLL, reproducible bytes)"
 ctest --preset setup || status=1
 
 if [[ $bits == 32 ]]; then
-  loader=wine arch=win32 tests=win32-tests setup=win32
+  arch=win32 tests=win32-tests setup=win32
 else
   # The presets of the 64-bit twin: setup-win64 (build/win64) and win64-tests.
-  # Debian's "wine" always picks the 32-bit loader when it is installed.
-  loader=/usr/lib/wine/wine64 arch=win64 tests=win64-tests setup=win64
+  arch=win64 tests=win64-tests setup=win64
   export WINELOADER=$loader
 fi
 
@@ -56,12 +55,12 @@ fi
 # Windows need a display; one wineserver, started under it, serves the whole
 # run (each start would otherwise pay for its own).
 (cd "$root/build/$tests" &&
-  xvfb-run -a -s '-screen 0 1024x768x24' \
-    bash -c 'wineserver -k 2>/dev/null; wineserver -w; wineserver -p 60
-             # The first program of a fresh server sometimes does not exit
-             # under Wine 8: let a throwaway one take that turn.
-             "$0" cmd /c exit > /dev/null 2>&1
-             ctest --output-on-failure; rc=$?; wineserver -k; exit $rc' "$loader") ||
+  with_display bash -c '
+    wineserver -k 2>/dev/null; wineserver -w; wineserver -p 60
+    # The first program of a fresh server sometimes does not exit under
+    # Wine 8: let a throwaway one take that turn.
+    "$0" cmd /c exit > /dev/null 2>&1
+    ctest --output-on-failure; rc=$?; wineserver -k; exit $rc' "$loader") ||
   status=1
 unset WINEPREFIX WINEARCH
 

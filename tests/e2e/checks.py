@@ -39,6 +39,7 @@ def assert_untouched(machine: Machine, product: Product, entry_before, view: Opt
 
 def assert_started_from(product: Product) -> None:
     """The product was started once, from its own directory."""
+    assert product.wait_for_start(), f"the product was not started; log: {product.log_lines()}"
     assert product.starts() == 1, f"expected one start of the product; log: {product.log_lines()}"
     assert same_path(product.log_value("module"), product.exe), product.log_lines()
     assert same_path(product.log_value("cwd"), product.windows_dir), product.log_lines()

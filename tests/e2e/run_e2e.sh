@@ -9,6 +9,7 @@
 #   VESPODAR_PREFIX_CACHE pristine prefixes (default ~/.cache/vespodar-prefixes)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../../scripts/lib.sh"
 build=$(cd "${1:?usage: run_e2e.sh BUILD_DIR [pytest arguments]}" && pwd)
 shift
 
@@ -38,6 +39,5 @@ fi
 
 export VESPODAR_BUILD_DIR=$build
 export PYTHONDONTWRITEBYTECODE=1
-exec xvfb-run -a -s '-screen 0 1024x768x24' \
-  "$python" -m pytest -c "$here/pytest.ini" --rootdir "$here" "$here" \
+exec "${display_run[@]}" "$python" -m pytest -c "$here/pytest.ini" --rootdir "$here" "$here" \
   "${parallel[@]}" --durations=10 "$@"

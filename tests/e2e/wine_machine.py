@@ -177,12 +177,24 @@ class Product:
         return self.log_lines().count("start")
 
     def wait_for_log(self, line: str, timeout: float = 30) -> bool:
+        return self._wait(lambda lines: line in lines, timeout)
+
+    def wait_for_start(self, timeout: float = 30) -> bool:
+        """Waits until the product has logged a start and where it runs from.
+
+        The setup may hand the start to the desktop shell, which starts the
+        product when it gets round to it, after the setup has ended too."""
+        return self._wait(lambda lines: "start" in lines and
+                          any(line.startswith("cwd=") for line in lines), timeout)
+
+    def _wait(self, done, timeout: float) -> bool:
         deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if line in self.log_lines():
+        while True:
+            if done(self.log_lines()):
                 return True
+            if time.monotonic() >= deadline:
+                return False
             time.sleep(0.1)
-        return False
 
 
 class Machine:
