@@ -25,6 +25,9 @@ const DWORD kQuitProbeMs = 100;
 const int kMarkerPasses = 8;
 const DWORD kMarkerPassMs = 512;
 const int kWindowPasses = 11;
+// The desktop's shell, asked this often, this far apart.
+const int kShellTries = 5;
+const DWORD kShellRetryMs = 1000;
 const DWORD kWindowPassMs = 1024;
 
 HWND FindMainWindow(const std::string& mainWindowClass) {
@@ -127,9 +130,14 @@ LaunchOutcome StartProduct(const std::string& installDir, const std::string& exe
     case LaunchRoute::kAsConsoleUser:
       return StartAsConsoleUser(path, directory);
     case LaunchRoute::kThroughDesktopShell:
-      // Never the setup's own elevated rights instead.
-      return OpenThroughDesktopShell(path, directory) ? LaunchOutcome::kStartedThroughShell
-                                                      : LaunchOutcome::kShellUnreachable;
+      // Never the setup's own elevated rights instead. The desktop's shell
+      // may still be starting (just after logon, or on a busy machine): it
+      // is asked again for a few seconds before the start is given up.
+      for (int attempt = 1;; ++attempt) {
+        if (OpenThroughDesktopShell(path, directory)) return LaunchOutcome::kStartedThroughShell;
+        if (attempt == kShellTries) return LaunchOutcome::kShellUnreachable;
+        RetrySleep(kShellRetryMs);
+      }
     case LaunchRoute::kDirect:
       break;
   }
