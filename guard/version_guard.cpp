@@ -97,15 +97,16 @@ GuardResult RunVersionGuard(LangUnit& lang, const LangReading& reading, GuardPro
   return GuardResult::kKeptInstalled;
 }
 
-bool StagedFileProbes::Open(ProbedFile file, HeldFile* held) {
-  if (file == ProbedFile::kPackage) return false;
-  return package_.files.OpenForReading(package_.directory, package_.fileName, held->receive());
+FileId StagedFileProbes::Open(ProbedFile file, HeldFile* held) {
+  if (file == ProbedFile::kPackage) return package_.staged;
+  return package_.files.OpenForReading(package_.directory, package_.fileName, held->receive())
+             ? held->get()
+             : 0;
 }
 
 std::int32_t StagedFileProbes::ReadField(ProbedFile file, const VersionField& field) {
   HeldFile held(package_.files);
-  const FileId id = file == ProbedFile::kPackage ? package_.staged
-                                                  : (Open(file, &held) ? held.get() : 0);
+  const FileId id = Open(file, &held);
   if (!id) return 0;
   std::uint8_t bytes[4] = {};
   std::size_t got = 0;
@@ -132,7 +133,7 @@ std::int32_t StagedFileProbes::ReadLngVersion(ProbedFile file) {
                        EntryKind::kLink)
     return 0;
   HeldFile held(package_.files);
-  const FileId id = installed ? (Open(file, &held) ? held.get() : 0) : package_.staged;
+  const FileId id = Open(file, &held);
   std::string bytes;
   std::optional<std::int32_t> version;
   if (id && ReadWholeFile(package_.files, id, kLngFileLimit, &bytes))
@@ -144,8 +145,7 @@ std::int32_t StagedFileProbes::ReadLngVersion(ProbedFile file) {
 
 std::string StagedFileProbes::ReadExeFileVersion(ProbedFile file) {
   HeldFile held(package_.files);
-  const FileId id = file == ProbedFile::kPackage ? package_.staged
-                                                  : (Open(file, &held) ? held.get() : 0);
+  const FileId id = Open(file, &held);
   std::string image;
   std::string version;
   if (!id || !ReadWholeFile(package_.files, id, kExeFileLimit, &image) ||

@@ -117,9 +117,10 @@ class StagedFileProbes : public VersionProbes {
 
  private:
   std::int32_t ReadField(ProbedFile file, const VersionField& field);
-  // Opens file for reading into *held; false when it cannot be read as a
-  // file (missing, held, a link).
-  bool Open(ProbedFile file, HeldFile* held);
+  // The file to read: the staging file's own handle for the package, the
+  // installed file opened into *held; 0 when that cannot be read as a file
+  // (missing, held, a link).
+  FileId Open(ProbedFile file, HeldFile* held);
 
   const StagedPackage& package_;
   LangFileErrors& errors_;

@@ -332,13 +332,8 @@ def test_guarded_write_over_a_held_file_fails_whole(machine_pair, guarded, build
     product = install(machine_pair, build, kind, installed)
     before = tree(product.path)
     target = windows_join(product.windows_dir, kind.file_name)
-    holder = machine_pair.hold_file(target)
-    try:
-        run = machine_pair.run_setup("modest", answers=("ok",), setup=guarded["cok"].setup)
-        assert holder.poll() is None, "the holder let go during the run"
-    finally:
-        holder.kill()
-        holder.wait(timeout=60)
+    run = machine_pair.run_setup_while_held(target, "modest", answers=("ok",),
+                                            setup=guarded["cok"].setup)
 
     assert run.shown() == [install_error_box(target, machine_pair.lang)]
     assert run.exit_code == EXIT_FAILURE
@@ -354,13 +349,8 @@ def test_guarded_quiet_run_over_a_held_file_is_replaced_at_the_restart(machine_p
     installed = content(build, kind, kind.older)
     product = install(machine_pair, build, kind, installed)
     target = windows_join(product.windows_dir, kind.file_name)
-    holder = machine_pair.hold_file(target)
-    try:
-        run = machine_pair.run_setup("/quiet", setup=guarded["cok"].setup, settle_ms=0)
-        assert holder.poll() is None, "the holder let go during the run"
-    finally:
-        holder.kill()
-        holder.wait(timeout=60)
+    run = machine_pair.run_setup_while_held(target, "/quiet", setup=guarded["cok"].setup,
+                                            settle_ms=0)
 
     assert run.shown() == []
     assert run.exit_code == EXIT_RESTART_REQUIRED

@@ -115,14 +115,8 @@ def test_target_held_for_the_whole_run_is_replaced_at_the_restart(machine_pair, 
     product = _default_product(machine)
     target = windows_join(product.windows_dir, "vdq2.cok")
     log = tmp_path / "update.log"
-    holder = machine.hold_file(target)
-    try:
-        run = machine.run_setup("/quiet", "runapp", "/log", machine.windows_path(log),
-                                settle_ms=0)
-        assert holder.poll() is None, "the holder let go during the run"
-    finally:
-        holder.kill()
-        holder.wait(timeout=60)
+    run = machine.run_setup_while_held(target, "/quiet", "runapp", "/log",
+                                       machine.windows_path(log), settle_ms=0)
 
     assert run.shown() == []
     assert run.exit_code == EXIT_RESTART_REQUIRED

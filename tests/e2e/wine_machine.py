@@ -532,6 +532,18 @@ class Machine:
             time.sleep(0.05)
         return holder
 
+    def run_setup_while_held(self, windows_path: str, *args: str, **kwargs) -> "SetupRun":
+        """Runs the setup while another process holds the file open without
+        sharing from before the start to after the end."""
+        holder = self.hold_file(windows_path)
+        try:
+            run = self.run_setup(*args, **kwargs)
+            assert holder.poll() is None, "the holder let go during the run"
+        finally:
+            holder.kill()
+            holder.wait(timeout=60)
+        return run
+
     def run_as(self, user: int, group: int) -> None:
         """Every later Wine process of this machine runs as that Unix user (a user
         without the root's power over file permissions). Call before start()."""
