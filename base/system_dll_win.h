@@ -27,10 +27,10 @@ namespace vespodar {
 //
 // Not thread-safe: the records are local statics, and the setup is built
 // without the lock around their start (-fno-threadsafe-statics,
-// cmake/flags.cmake). The first call of each accessor, and of
-// PreloadSystemDllDependencies, is on the main thread; the one other thread,
-// the progress window's, uses User32, Gdi32 and CommonControls, and
-// ShowProgressWindow calls each of them once before it starts that thread.
+// cmake/flags.cmake). The first call of each accessor is on the main
+// thread; the one other thread, the progress window's, uses User32, Gdi32
+// and CommonControls, and ShowProgressWindow calls each of them once before
+// it starts that thread.
 
 // The exit code of a process that cannot have a system DLL or one of its
 // functions: ERROR_INSTALL_FAILURE, the setup's code for any failure.
@@ -38,23 +38,22 @@ constexpr UINT kSystemDllMissingExitCode = 1603;
 
 // Narrows the DLL search of the whole process at its entry: System32 alone
 // where the system can (SetDefaultDllDirectories: Windows 8, or 7 with
-// KB2533623), and at least no current directory elsewhere. The setup runs
-// elevated from wherever it was downloaded to: a DLL planted beside it, or in
-// the current directory, must never be loaded by it nor by the system code it
-// calls.
+// KB2533623), and elsewhere no current directory, with the system DLLs'
+// own by-name loads answered from System32 beforehand
+// (PreloadSystemDllDependencies). The setup runs elevated from wherever it
+// was downloaded to: a DLL planted beside it, or in the current directory,
+// must never be loaded by it nor by the system code it calls.
 void NarrowDllSearch();
 
-// Loads DLL_NAME ("rstrtmgr.dll") from the system directory by its full path,
-// once; nullptr when it is not there. Its own dependencies come from the
-// system directory too, never from the setup's: where the search could not be
-// narrowed, PreloadSystemDllDependencies runs first.
+// Loads DLL_NAME ("rstrtmgr.dll") from the system directory by its full path;
+// nullptr when it is not there. Its own dependencies come from the system
+// directory too, never from the setup's.
 HMODULE LoadSystemDll(const wchar_t* dllName);
 
-// Where the search could not be narrowed, the system DLLs that the setup
-// loads at first use still load further DLLs by name at run time, and the
-// setup's own folder is searched first for those. Loaded from System32 by
-// full path beforehand, they are found among the loaded modules instead.
-// Once per process; nothing where the search is narrowed.
+// Where the search could not be narrowed, the system DLLs still load further
+// DLLs by name at run time, and the setup's own folder is searched first for
+// those. Loaded from System32 by full path beforehand, they are found among
+// the loaded modules instead. NarrowDllSearch calls it, once, at the entry.
 void PreloadSystemDllDependencies();
 
 // The function NAME of MODULE typed as FUNCTION; nullptr when missing.

@@ -142,14 +142,63 @@ WindowsFacts GatherWindowsFacts() {
   return facts;
 }
 
-// The system's own interpreter: never the one the user's ComSpec names, nor
-// one found by a search that starts in the setup's download folder.
-std::wstring SystemInterpreter() {
+// The system directory, where the system's own interpreter lives: never the
+// one the user's ComSpec names, nor one found by a search that starts in the
+// setup's download folder. It is the interpreter's current directory too,
+// never the caller's.
+std::wstring SystemDirectory() {
   wchar_t directory[MAX_PATH];
   const UINT length = GetSystemDirectoryW(directory, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return std::wstring();
-  return std::wstring(directory, length) + L"\\cmd.exe";
+  return std::wstring(directory, length);
 }
+
+// From Vista on, a child can be given the one handle it is to inherit
+// (PROC_THREAD_ATTRIBUTE_HANDLE_LIST), rather than every inheritable handle
+// that the setup got from whoever started it. Looked up: XP has none of it,
+// and there the child inherits what is inheritable, as before.
+class InheritOnly {
+ public:
+  explicit InheritOnly(HANDLE handle) : handle_(handle) {
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const auto initialize =
+        FindFunction<BOOL(WINAPI*)(void*, DWORD, DWORD, SIZE_T*)>(kernel,
+                                                                  "InitializeProcThreadAttributeList");
+    const auto update = FindFunction<BOOL(WINAPI*)(void*, DWORD, DWORD_PTR, void*, SIZE_T, void*,
+                                                   SIZE_T*)>(kernel, "UpdateProcThreadAttribute");
+    remove_ = FindFunction<void(WINAPI*)(void*)>(kernel, "DeleteProcThreadAttributeList");
+    if (!initialize || !update || !remove_) return;
+    SIZE_T size = 0;
+    initialize(nullptr, 1, 0, &size);
+    storage_.resize(size);
+    const DWORD_PTR kHandleList = 0x20002;  // PROC_THREAD_ATTRIBUTE_HANDLE_LIST
+    if (size == 0 || !initialize(storage_.data(), 1, 0, &size)) return;
+    initialized_ = true;
+    if (!update(storage_.data(), 0, kHandleList, &handle_, sizeof(handle_), nullptr, nullptr))
+      return;
+    list_ = storage_.data();
+  }
+  InheritOnly(const InheritOnly&) = delete;
+  InheritOnly& operator=(const InheritOnly&) = delete;
+  ~InheritOnly() {
+    if (initialized_) remove_(storage_.data());
+  }
+  // nullptr where the system cannot say.
+  void* list() const { return list_; }
+
+ private:
+  HANDLE handle_;
+  void(WINAPI* remove_)(void*) = nullptr;
+  std::vector<unsigned char> storage_;
+  bool initialized_ = false;
+  void* list_ = nullptr;
+};
+
+// STARTUPINFOEXW, which the headers declare for Vista and later targets only.
+struct StartupInfoWithAttributes {
+  STARTUPINFOW startup;
+  void* attributes;
+};
 
 // Everything that comes through the pipe until its last writer lets go or
 // the time is up; then the interpreter is ended if it still runs.
@@ -181,8 +230,9 @@ std::string ReadUntilClosed(HANDLE pipe, HANDLE process) {
 }  // namespace
 
 std::string RunConsoleCommand(const std::string& command) {
-  const std::wstring interpreter = SystemInterpreter();
-  if (interpreter.empty()) return std::string();
+  const std::wstring directory = SystemDirectory();
+  if (directory.empty()) return std::string();
+  const std::wstring interpreter = directory + L"\\cmd.exe";
   // The output comes through an anonymous pipe: no file by any name, in no
   // folder that the user could prepare. Only its write end is inherited.
   SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
@@ -194,20 +244,27 @@ std::string RunConsoleCommand(const std::string& command) {
   if (!SetHandleInformation(reader.handle, HANDLE_FLAG_INHERIT, 0))
     return JoinConsoleLines(std::string());
 
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-  startup.wShowWindow = SW_HIDE;
-  startup.hStdOutput = writer.handle;
-  startup.hStdError = writer.handle;
+  const InheritOnly inheritOnly(writer.handle);
+  StartupInfoWithAttributes startup = {};
+  startup.startup.cb = sizeof(startup.startup);
+  DWORD flags = CREATE_NO_WINDOW;
+  if (inheritOnly.list()) {
+    startup.startup.cb = sizeof(startup);
+    startup.attributes = inheritOnly.list();
+    flags |= EXTENDED_STARTUPINFO_PRESENT;
+  }
+  startup.startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+  startup.startup.wShowWindow = SW_HIDE;
+  startup.startup.hStdOutput = writer.handle;
+  startup.startup.hStdError = writer.handle;
   // "/d": the user's AutoRun commands (HKCU\Software\Microsoft\Command
   // Processor) would otherwise run first, with the setup's rights.
   std::wstring line = L"\"" + interpreter + L"\" /d /c " + Widen(command);
   PROCESS_INFORMATION process = {};
   // The application named apart from the command line: CreateProcess then
   // neither searches for it nor guesses where a path with blanks ends.
-  if (!CreateProcessW(interpreter.c_str(), &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                      nullptr, nullptr, &startup, &process))
+  if (!CreateProcessW(interpreter.c_str(), &line[0], nullptr, nullptr, TRUE, flags, nullptr,
+                      directory.c_str(), &startup.startup, &process))
     return JoinConsoleLines(std::string());
   ScopedHandle processHandle(process.hProcess);
   ScopedHandle threadHandle(process.hThread);

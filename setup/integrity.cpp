@@ -34,23 +34,124 @@ const std::uint32_t kCertificateType = 0x0002;
 
 std::size_t PaddedTo8(std::size_t size) { return (size + 7) & ~static_cast<std::size_t>(7); }
 
-// The size of the DER SEQUENCE that begins at DATA, header included; 0 when
-// there is none that fits in SIZE bytes (a definite length of up to 4 bytes).
-std::size_t DerSequenceSize(const std::uint8_t* data, std::size_t size) {
-  if (size < 2 || data[0] != 0x30) return 0;
+// One DER element: its tag (one byte: low tag numbers only, as in every
+// structure read here), where it begins and where its contents lie.
+struct DerElement {
+  std::uint8_t tag = 0;
+  const std::uint8_t* begin = nullptr;
+  std::size_t size = 0;  // header included
+  const std::uint8_t* contents = nullptr;
+  std::size_t length = 0;
+};
+
+// The bytes still to read of a DER text.
+struct DerText {
+  const std::uint8_t* data;
+  std::size_t size;
+};
+
+// Reads the element at the front of *TEXT and steps past it; false when none
+// fits (a definite length of up to 4 bytes).
+bool NextElement(DerText* text, DerElement* element) {
+  const std::uint8_t* data = text->data;
+  const std::size_t size = text->size;
+  if (size < 2 || (data[0] & 0x1F) == 0x1F) return false;
   std::size_t header = 2;
   std::size_t length = data[1];
   if (length & 0x80) {
     const std::size_t count = length & 0x7F;
-    if (count == 0 || count > 4 || size < 2 + count) return 0;
+    if (count == 0 || count > 4 || size < 2 + count) return false;
     length = 0;
     for (std::size_t i = 0; i < count; ++i) length = (length << 8) | data[2 + i];
     header += count;
   }
-  if (length > size - header) return 0;
-  return header + length;
+  if (length > size - header) return false;
+  *element = {data[0], data, header + length, data + header, length};
+  text->data += header + length;
+  text->size -= header + length;
+  return true;
 }
 
+DerText ContentsOf(const DerElement& element) { return {element.contents, element.length}; }
+
+// Object identifiers by their encoded contents, the first byte their length.
+const std::uint8_t kSignedDataOid[] = {9, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
+const std::uint8_t kCounterSignatureOid[] = {9, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09,
+                                             0x06};
+const std::uint8_t kTimestampOid[] = {10, 0x2B, 0x06, 0x01, 0x04, 0x01, 0x82, 0x37, 0x03, 0x03,
+                                      0x01};
+const std::uint8_t kNestedSignatureOid[] = {10,   0x2B, 0x06, 0x01, 0x04, 0x01,
+                                            0x82, 0x37, 0x02, 0x04, 0x01};
+
+bool IsOid(const DerElement& element, const std::uint8_t* oid) {
+  return element.tag == 0x06 && element.length == oid[0] &&
+         std::memcmp(element.contents, oid + 1, oid[0]) == 0;
+}
+
+// A signature nested in a nested signature is still looked into; deeper
+// than this, none is written by any signing tool.
+const int kMaxNesting = 2;
+
+bool SignatureHidesNothing(const std::uint8_t* data, std::size_t size, int depth);
+
+// A SignerInfo's unauthenticated attributes: the one place of a signature
+// that no digest covers. Only what signing tools put there may be there.
+bool UnsignedAttributesAllowed(const DerElement& attributes, int depth) {
+  DerText rest = ContentsOf(attributes);
+  while (rest.size) {
+    DerElement attribute, type, values;
+    if (!NextElement(&rest, &attribute) || attribute.tag != 0x30) return false;
+    DerText fields = ContentsOf(attribute);
+    if (!NextElement(&fields, &type) || !NextElement(&fields, &values) || values.tag != 0x31 ||
+        fields.size)
+      return false;
+    if (IsOid(type, kCounterSignatureOid) || IsOid(type, kTimestampOid)) continue;
+    if (!IsOid(type, kNestedSignatureOid) || depth >= kMaxNesting) return false;
+    DerText nested = ContentsOf(values);
+    while (nested.size) {
+      DerElement signature;
+      if (!NextElement(&nested, &signature) ||
+          !SignatureHidesNothing(signature.begin, signature.size, depth + 1))
+        return false;
+    }
+  }
+  return true;
+}
+
+// Whether DATA is one PKCS#7 ContentInfo of signed data, and nothing after
+// it, whose signers' unauthenticated attributes hold only a countersignature,
+// an RFC 3161 timestamp or a nested signature (itself looked into).
+bool SignatureHidesNothing(const std::uint8_t* data, std::size_t size, int depth) {
+  DerText text = {data, size};
+  DerElement info, type, explicitContent, signedData;
+  if (!NextElement(&text, &info) || info.tag != 0x30 || text.size) return false;
+  DerText fields = ContentsOf(info);
+  if (!NextElement(&fields, &type) || !IsOid(type, kSignedDataOid) ||
+      !NextElement(&fields, &explicitContent) || explicitContent.tag != 0xA0 || fields.size)
+    return false;
+  fields = ContentsOf(explicitContent);
+  if (!NextElement(&fields, &signedData) || signedData.tag != 0x30 || fields.size) return false;
+  // The signers come last: version, digest algorithms, content, the
+  // optional certificates and revocation lists, then the SET of SignerInfo.
+  DerText parts = ContentsOf(signedData);
+  DerElement part;
+  while (parts.size)
+    if (!NextElement(&parts, &part)) return false;
+  if (part.tag != 0x31) return false;
+  DerText signers = ContentsOf(part);
+  while (signers.size) {
+    DerElement signer, field;
+    if (!NextElement(&signers, &signer) || signer.tag != 0x30) return false;
+    DerText rest = ContentsOf(signer);
+    while (rest.size) {
+      if (!NextElement(&rest, &field)) return false;
+      // [1] IMPLICIT unauthenticatedAttributes, the SignerInfo's last field.
+      if (field.tag == 0xA1 && (rest.size || !UnsignedAttributesAllowed(field, depth)))
+        return false;
+    }
+  }
+  return true;
+}
 
 // What the digest takes after the covered ranges: the covered length itself,
 // so that a stamp may not be moved to another length.
@@ -131,10 +232,15 @@ StampCheck CheckStampBlock(const ImageLayout& layout, const std::uint8_t* stamp,
       length < layout.stampOffset + kStampSize)
     return StampCheck::kDistorted;
   // The entry is left out of the digest: unsigned, it must say so itself, or
-  // it could point at anything appended.
-  if (size == length)
-    return layout.certTableSize == 0 && layout.certTableOffset == 0 ? StampCheck::kIntact
-                                                                    : StampCheck::kDistorted;
+  // it could point at anything appended. A stamp that names a signer was
+  // made for a signed file: without its signature, it was cut off.
+  if (size == length) {
+    const Digest none = {};
+    return layout.certTableSize == 0 && layout.certTableOffset == 0 &&
+                   std::memcmp(stamp + kStampSignerOffset, none.data(), none.size()) == 0
+               ? StampCheck::kIntact
+               : StampCheck::kDistorted;
+  }
   // Signing pads the file to a multiple of 8 with zeros and appends the
   // certificate table; nothing else may follow the stamped bytes.
   const std::size_t padded = PaddedTo8(length);
@@ -158,35 +264,38 @@ StampCheck CheckStampBlock(const ImageLayout& layout, const std::uint8_t* stamp,
 }  // namespace
 
 bool IsWellFormedCertificateTable(const std::uint8_t* table, std::size_t size) {
-  if (size == 0) return false;
-  for (std::size_t at = 0; at < size;) {
-    const std::uint8_t* entry = table + at;
-    const std::size_t rest = size - at;
-    if (rest < 8) return false;
-    const std::size_t length = Read32(entry);
-    if (length < 8 || length > rest || Read16(entry + 4) != kCertificateRevision ||
-        Read16(entry + 6) != kCertificateType)
-      return false;
-    const std::size_t der = DerSequenceSize(entry + 8, length - 8);
-    if (der == 0) return false;
-    // From the signature's end to the next 8-byte boundary: zeros, and fewer
-    // than 8 of them (whether the entry's length counts them or not).
-    const std::size_t end = 8 + der;
-    const std::size_t next = PaddedTo8(length);
-    if (next > rest || next - end >= 8) return false;
-    for (std::size_t i = end; i < next; ++i)
-      if (entry[i] != 0) return false;
-    at += next;
-  }
+  if (size < 8) return false;
+  const std::size_t length = Read32(table);
+  if (length < 8 || length > size || Read16(table + 4) != kCertificateRevision ||
+      Read16(table + 6) != kCertificateType)
+    return false;
+  DerText text = {table + 8, length - 8};
+  DerElement signature;
+  if (!NextElement(&text, &signature) || signature.tag != 0x30 ||
+      !SignatureHidesNothing(signature.begin, signature.size, 0))
+    return false;
+  // From the signature's end to the next 8-byte boundary: zeros, and fewer
+  // than 8 of them (whether the entry's length counts them or not); then the
+  // table ends. Windows reads one entry: a second is room for any bytes.
+  const std::size_t end = 8 + signature.size;
+  if (PaddedTo8(length) != size || size - end >= 8) return false;
+  for (std::size_t i = end; i < size; ++i)
+    if (table[i] != 0) return false;
   return true;
 }
 
-bool SignatureAccepted(std::int32_t trustStatus, const Digest& signerCertificate,
-                       const Digest& stampedSigner) {
-  if (trustStatus != 0 && trustStatus != kTrustUntrustedRoot && trustStatus != kTrustChaining)
-    return false;
+bool SignatureAccepted(const SignatureFacts& facts, const Digest& stampedSigner) {
+  const std::int32_t status = facts.trustStatus;
+  const bool verified = status == 0 || status == kTrustUntrustedRoot || status == kTrustChaining;
+  // Expired now, but made while the certificate was valid: what a timestamp
+  // that Windows verified says. A system that knows no RFC 3161 timestamp
+  // (XP, Vista) sees none, and the expiry stands there.
+  const bool madeInTime = status == kTrustExpired && facts.timestamped &&
+                          facts.timestampTime >= facts.validFrom &&
+                          facts.timestampTime <= facts.validUntil;
+  if (!verified && !madeInTime) return false;
   const Digest none = {};
-  return stampedSigner != none && signerCertificate == stampedSigner;
+  return stampedSigner != none && facts.signerCertificate == stampedSigner;
 }
 
 bool ParseImageLayout(const std::uint8_t* image, std::size_t size, ImageLayout* layout) {
@@ -276,6 +385,11 @@ StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read, StampedSignat
   if (std::memcmp(digest.data(), stamp + 24, digest.size()) != 0) return StampCheck::kDistorted;
   *signature = stamped;
   return StampCheck::kIntact;
+}
+
+bool RedirectionPlanted(std::uint32_t lookupError) {
+  const std::uint32_t kFileNotFound = 2, kPathNotFound = 3;
+  return lookupError != kFileNotFound && lookupError != kPathNotFound;
 }
 
 bool StampImage(std::uint8_t* image, std::size_t size, const HashRanges& hash,

@@ -9,8 +9,9 @@
 // certificate table's directory entry, the certificate table) and except the
 // stamp block itself. So signing the setup afterwards keeps it intact, and any
 // other change, including bytes appended after the end, does not: an unsigned
-// setup's certificate entry must be zero, and a signed one's table must hold
-// well-formed signatures and nothing else.
+// setup's certificate entry must be zero (and its stamp may name no signer),
+// and a signed one's table must hold one well-formed signature and nothing
+// else.
 //
 // The digest is no secret: anyone can compute it again for a changed file.
 // It catches damage and infection. Who published the setup only its
@@ -75,10 +76,13 @@ std::vector<ByteRange> CoveredRanges(const ImageLayout& layout, std::size_t leng
 enum class StampCheck { kIntact, kDistorted, kHashFailed };
 
 // Whether TABLE is an Authenticode certificate table as Windows reads it
-// with its padding check on: WIN_CERTIFICATE entries only (revision 2.0,
-// PKCS#7 signed data), each signature a DER SEQUENCE ending exactly where the
-// entry's own length says, each entry padded to 8 bytes with zeros, and
-// nothing after the last one.
+// with its padding check on, and hides nothing: exactly one WIN_CERTIFICATE
+// (revision 2.0, PKCS#7 signed data) whose signature is one DER ContentInfo
+// of signed data ending exactly where the entry's own length says, padded to
+// 8 bytes with zeros, nothing after it; within the signature, each signer's
+// unauthenticated attributes (which no digest covers) hold only
+// countersignatures, RFC 3161 timestamps and nested signatures, looked into
+// the same way.
 bool IsWellFormedCertificateTable(const std::uint8_t* table, std::size_t size);
 
 // What a signed setup's own signature check is given: the signer
@@ -90,16 +94,28 @@ struct StampedSignature {
 
 // WinVerifyTrust's answers that concern only the chain of a signature whose
 // digest and signature verified: no trusted root (a certificate of the
-// product team's own) and a chain that cannot be built.
+// product team's own) and a chain that cannot be built; and a signer
+// certificate whose validity has ended.
 constexpr std::int32_t kTrustUntrustedRoot = static_cast<std::int32_t>(0x800B0109);
 constexpr std::int32_t kTrustChaining = static_cast<std::int32_t>(0x800B010A);
+constexpr std::int32_t kTrustExpired = static_cast<std::int32_t>(0x800B0101);
+
+// What Windows found of a signature. Times are FILETIME values.
+struct SignatureFacts {
+  std::int32_t trustStatus = 0;
+  Digest signerCertificate = {};  // SHA-256 of the signer certificate
+  bool timestamped = false;       // a timestamp that verified
+  std::uint64_t timestampTime = 0;
+  std::uint64_t validFrom = 0;    // the signer certificate's validity
+  std::uint64_t validUntil = 0;
+};
 
 // Whether a signed setup passes: its signature verified (TRUST_STATUS 0, or
-// a chain problem alone) and it was made with the signer certificate that
-// the stamp names. Any other signature is foreign; a bad digest or signature
-// never passes.
-bool SignatureAccepted(std::int32_t trustStatus, const Digest& signerCertificate,
-                       const Digest& stampedSigner);
+// a chain problem alone; or its certificate has expired since, and a
+// verified timestamp within the certificate's validity says it was made
+// before) and it was made with the signer certificate that the stamp names.
+// Any other signature is foreign; a bad digest or signature never passes.
+bool SignatureAccepted(const SignatureFacts& facts, const Digest& stampedSigner);
 
 // Checks a stamped image: its stamp, its size against the stamped length (an
 // unsigned file must end there, a signed one may only add the 8-byte padding
@@ -119,6 +135,14 @@ StampCheck CheckImageStamp(const std::uint8_t* image, std::size_t size, const Ha
 // would take from it is not the one that was checked for this program.
 StampCheck CheckFileStamp(std::size_t size, const ReadBytes& read, StampedSignature* signature,
                           const std::uint8_t* runningStamp = nullptr);
+
+// Whether a file or folder found beside the setup under its own name with
+// ".manifest" or ".local" appended is there, given the error of looking it
+// up (0: found). XP takes such a manifest over the embedded one, and with a
+// private assembly it sends by-name DLL loads to that folder; ".local"
+// redirects them on every version. What would run is then not what was
+// built. A lookup that cannot say (access denied, say) counts as found.
+bool RedirectionPlanted(std::uint32_t lookupError);
 
 // Writes the stamp into an unsigned image in place, naming SIGNER (the SHA-256
 // of the certificate it will be signed with; zeros when it will not be).

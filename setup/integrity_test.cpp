@@ -67,24 +67,71 @@ std::vector<std::uint8_t> Stamped() {
   return image;
 }
 
-// One WIN_CERTIFICATE (revision 2.0, PKCS#7) whose signature is a DER
-// SEQUENCE of CONTENT bytes, its length counting the zero padding to 8.
-std::vector<std::uint8_t> Certificate(std::size_t content) {
-  std::vector<std::uint8_t> entry(8, 0);
-  entry.push_back(0x30);
-  if (content < 0x80) {
-    entry.push_back(static_cast<std::uint8_t>(content));
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// One DER element.
+Bytes Tlv(std::uint8_t tag, const Bytes& contents) {
+  Bytes element = {tag};
+  const std::size_t n = contents.size();
+  if (n < 0x80) {
+    element.push_back(static_cast<std::uint8_t>(n));
+  } else if (n < 0x100) {
+    element.insert(element.end(), {0x81, static_cast<std::uint8_t>(n)});
   } else {
-    entry.push_back(0x82);
-    entry.push_back(static_cast<std::uint8_t>(content >> 8));
-    entry.push_back(static_cast<std::uint8_t>(content));
+    element.insert(element.end(),
+                   {0x82, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)});
   }
-  entry.resize(entry.size() + content, 0xC5);
+  return element + contents;
+}
+
+const Bytes kSignedData = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
+const Bytes kCounterSignature = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09, 0x06};
+const Bytes kTimestamp = {0x2B, 0x06, 0x01, 0x04, 0x01, 0x82, 0x37, 0x03, 0x03, 0x01};
+const Bytes kNested = {0x2B, 0x06, 0x01, 0x04, 0x01, 0x82, 0x37, 0x02, 0x04, 0x01};
+const Bytes kUnknown = {0x2B, 0x06, 0x01, 0x04, 0x01, 0x82, 0xCF, 0x29, 0x01, 0x02, 0x01};
+
+Bytes Attribute(const Bytes& oid, const Bytes& values) {
+  return Tlv(0x30, Tlv(0x06, oid) + Tlv(0x31, values));
+}
+
+// A PKCS#7 ContentInfo of signed data, shaped as Authenticode writes it:
+// FILLER bytes stand for the certificates, UNSIGNED are the one signer's
+// unauthenticated attributes ([1], left out when empty), AFTER follows them.
+Bytes Signature(std::size_t filler, const Bytes& unsignedAttributes = {},
+                const Bytes& after = {}) {
+  const Bytes version = Tlv(0x02, {1});
+  Bytes signer = version + Tlv(0x30, {}) + Tlv(0x30, {}) + Tlv(0x04, {0xAB});
+  if (!unsignedAttributes.empty()) signer = signer + Tlv(0xA1, unsignedAttributes);
+  const Bytes signedData = version + Tlv(0x31, {}) + Tlv(0x30, {}) +
+                           Tlv(0xA0, Bytes(filler, 0xC5)) + Tlv(0x31, Tlv(0x30, signer + after));
+  return Tlv(0x30, Tlv(0x06, kSignedData) + Tlv(0xA0, Tlv(0x30, signedData)));
+}
+
+// One WIN_CERTIFICATE (revision 2.0, PKCS#7) around SIGNATURE, its length
+// counting the zero padding to 8.
+Bytes Entry(const Bytes& signature) {
+  Bytes entry = Bytes(8, 0) + signature;
   while (entry.size() % 8) entry.push_back(0);
   Put32(entry, 0, static_cast<std::uint32_t>(entry.size()));
   Put16(entry, 4, 0x0200);
   Put16(entry, 6, 0x0002);
   return entry;
+}
+
+// An entry whose signature's SEQUENCE holds CONTENT bytes.
+Bytes Certificate(std::size_t content) {
+  for (std::size_t filler = 0; filler < content; ++filler) {
+    const Bytes signature = Signature(filler);
+    const std::size_t header = signature[1] < 0x80 ? 2 : 2 + (signature[1] & 0x7F);
+    if (signature.size() - header == content) return Entry(signature);
+  }
+  ADD_FAILURE() << "no signature of " << content << " bytes";
+  return {};
 }
 
 // What a signing tool does: set the checksum, pad to 8 bytes, append the
@@ -218,9 +265,10 @@ TEST(IntegrityTest, CertificateEntryMustBeZeroOrPointAtWellFormedSignatures) {
   std::vector<std::uint8_t> signedImage = MakeImage();
   std::string error;
   ASSERT_TRUE(StampImage(signedImage.data(), signedImage.size(), Sha256, signer, &error));
+  // Stamped for a signer but never signed, or its signature cut off: the
+  // stamp says a signature belongs to it.
+  EXPECT_EQ(StampCheck::kDistorted, Check(signedImage));
   StampedSignature signature;
-  EXPECT_EQ(StampCheck::kIntact, CheckFile(signedImage, &signature));
-  EXPECT_FALSE(signature.isSigned);
   Sign(signedImage);
   EXPECT_EQ(StampCheck::kIntact, CheckFile(signedImage, &signature));
   EXPECT_TRUE(signature.isSigned);
@@ -271,7 +319,7 @@ TEST(IntegrityTest, CertificateTableHoldsSignaturesAndNothingHidden) {
     bool wellFormed;
   } cases[] = {
       {"one", one, true},
-      {"two", two, true},
+      {"two entries", two, false},
       {"unpadded length", unpaddedLength, true},
       {"hidden", hidden, false},
       {"hidden zeros", hiddenZeros, false},
@@ -294,6 +342,45 @@ TEST(IntegrityTest, CertificateTableHoldsSignaturesAndNothingHidden) {
   EXPECT_FALSE(IsWellFormedCertificateTable(one.data(), 0));
 }
 
+// The unauthenticated attributes, which no digest covers: what signing tools
+// write there passes, anything else is bytes hidden in the signature.
+TEST(IntegrityTest, SignatureHoldsOnlyWhatSigningToolsWrite) {
+  const Bytes clean = Signature(40);
+  const Bytes timestamp = Attribute(kTimestamp, Tlv(0x30, Bytes(20, 0x11)));
+  const Bytes counter = Attribute(kCounterSignature, Tlv(0x30, Bytes(20, 0x22)));
+  const Bytes blob = Attribute(kUnknown, Tlv(0x04, Bytes(16, 0x33)));
+  Bytes otherType = clean;
+  otherType[6] ^= 0x01;  // a byte of the signed-data OID
+  const struct {
+    const char* name;
+    Bytes signature;
+    bool wellFormed;
+  } cases[] = {
+      {"no attributes", clean, true},
+      {"RFC 3161 timestamp", Signature(40, timestamp), true},
+      {"countersignature and timestamp", Signature(40, counter + timestamp), true},
+      {"nested signature", Signature(40, Attribute(kNested, Signature(8, timestamp))), true},
+      {"unknown attribute", Signature(40, blob), false},
+      {"unknown after a timestamp", Signature(40, timestamp + blob), false},
+      {"unknown in a nested signature", Signature(40, Attribute(kNested, Signature(8, blob))),
+       false},
+      {"nested three deep",
+       Signature(8, Attribute(kNested, Signature(8, Attribute(kNested, Signature(
+                                                      8, Attribute(kNested, Signature(8))))))),
+       false},
+      {"attribute without values", Signature(40, Tlv(0x30, Tlv(0x06, kTimestamp))), false},
+      {"a field after the attributes", Signature(40, timestamp, Tlv(0x04, {1})), false},
+      {"bytes after the signed data", Tlv(0x30, Bytes(clean.begin() + 2, clean.end()) +
+                                                    Tlv(0x04, {1})),
+       false},
+      {"not signed data", otherType, false},
+  };
+  for (const auto& c : cases) {
+    const Bytes table = Entry(c.signature);
+    EXPECT_EQ(c.wellFormed, IsWellFormedCertificateTable(table.data(), table.size())) << c.name;
+  }
+}
+
 // What WinVerifyTrust said, and whose certificate signed: only the signer
 // the stamp names passes, and only over a signature that verified.
 TEST(IntegrityTest, SignatureAcceptedOnlyFromTheStampedSigner) {
@@ -303,28 +390,52 @@ TEST(IntegrityTest, SignatureAcceptedOnlyFromTheStampedSigner) {
   const std::int32_t kBadDigest = static_cast<std::int32_t>(0x80096010);     // TRUST_E_BAD_DIGEST
   const std::int32_t kNoSignature = static_cast<std::int32_t>(0x800B0100);   // TRUST_E_NOSIGNATURE
   const std::int32_t kCertSignature = static_cast<std::int32_t>(0x80096004); // TRUST_E_CERT_SIGNATURE
-  const std::int32_t kExpired = static_cast<std::int32_t>(0x800B0101);       // CERT_E_EXPIRED
+  // The signer certificate valid from 100 to 200; timestamps at 50, 150, 250.
   const struct {
     std::int32_t status;
     const Digest& signer;
     const Digest& stamped;
+    bool timestamped;
+    std::uint64_t timestampTime;
     bool accepted;
   } cases[] = {
-      {0, ours, ours, true},
-      {kTrustUntrustedRoot, ours, ours, true},
-      {kTrustChaining, ours, ours, true},
-      {0, theirs, ours, false},                    // a foreign signature, even a trusted one
-      {kTrustUntrustedRoot, theirs, ours, false},  // somebody's own certificate
-      {0, kNoSigner, kNoSigner, false},            // the stamp names nobody
-      {kTrustUntrustedRoot, ours, kNoSigner, false},
-      {kBadDigest, ours, ours, false},
-      {kNoSignature, ours, ours, false},
-      {kCertSignature, ours, ours, false},
-      {kExpired, ours, ours, false},
+      {0, ours, ours, false, 0, true},
+      {kTrustUntrustedRoot, ours, ours, false, 0, true},
+      {kTrustChaining, ours, ours, false, 0, true},
+      {0, theirs, ours, false, 0, false},                    // a foreign signature, even a trusted one
+      {kTrustUntrustedRoot, theirs, ours, false, 0, false},  // somebody's own certificate
+      {0, kNoSigner, kNoSigner, false, 0, false},            // the stamp names nobody
+      {kTrustUntrustedRoot, ours, kNoSigner, false, 0, false},
+      {kBadDigest, ours, ours, true, 150, false},
+      {kNoSignature, ours, ours, false, 0, false},
+      {kCertSignature, ours, ours, true, 150, false},
+      {kTrustExpired, ours, ours, false, 0, false},    // no timestamp: the expiry stands
+      {kTrustExpired, ours, ours, true, 150, true},    // made while the certificate was valid
+      {kTrustExpired, ours, ours, true, 250, false},   // timestamped after the expiry
+      {kTrustExpired, ours, ours, true, 50, false},    // ... or before the certificate
+      {kTrustExpired, ours, ours, false, 150, false},  // a time, but no timestamp that verified
+      {kTrustExpired, theirs, ours, true, 150, false},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(c.accepted, SignatureAccepted(c.status, c.signer, c.stamped))
-        << std::hex << c.status << " " << int(c.signer[0]) << " " << int(c.stamped[0]);
+  for (const auto& c : cases) {
+    SignatureFacts facts;
+    facts.trustStatus = c.status;
+    facts.signerCertificate = c.signer;
+    facts.timestamped = c.timestamped;
+    facts.timestampTime = c.timestampTime;
+    facts.validFrom = 100;
+    facts.validUntil = 200;
+    EXPECT_EQ(c.accepted, SignatureAccepted(facts, c.stamped))
+        << std::hex << c.status << " " << int(c.signer[0]) << " " << int(c.stamped[0]) << " "
+        << std::dec << c.timestampTime;
+  }
+}
+
+TEST(IntegrityTest, AnythingBesideTheSetupUnderItsRedirectingNamesRefuses) {
+  const struct {
+    std::uint32_t error;
+    bool planted;
+  } cases[] = {{0, true}, {2, false}, {3, false}, {5, true}, {32, true}, {123, true}};
+  for (const auto& c : cases) EXPECT_EQ(c.planted, RedirectionPlanted(c.error)) << c.error;
 }
 
 // The same image as a 64-bit program (PE32+): a 240-byte optional header

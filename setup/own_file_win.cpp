@@ -50,6 +50,10 @@ class TrustVerification {
   LONG status_;
 };
 
+std::uint64_t FileTimeValue(const FILETIME& time) {
+  return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
 // Whether the own file's Authenticode signature verifies and was made with
 // the signer certificate that its stamp names. Nothing is fetched from the
 // network: no revocation check, no download of missing certificates.
@@ -70,7 +74,8 @@ bool OwnSignatureAccepted(HANDLE file, const Digest& stampedSigner) {
   data.pFile = &fileInfo;
   data.dwProvFlags = WTD_REVOCATION_CHECK_NONE | WTD_CACHE_ONLY_URL_RETRIEVAL;
   const TrustVerification verification(data);
-  Digest signer = {};
+  SignatureFacts facts;
+  facts.trustStatus = verification.status();
   CRYPT_PROVIDER_DATA* provider = trust.WTHelperProvDataFromStateData(verification.state());
   CRYPT_PROVIDER_SGNR* signerInfo =
       provider ? trust.WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
@@ -80,14 +85,35 @@ bool OwnSignatureAccepted(HANDLE file, const Digest& stampedSigner) {
     Sha256State state;
     Sha256Init(&state);
     Sha256Update(&state, certificate->pCert->pbCertEncoded, certificate->pCert->cbCertEncoded);
-    signer = Sha256Final(&state);
+    facts.signerCertificate = Sha256Final(&state);
+    facts.validFrom = FileTimeValue(certificate->pCert->pCertInfo->NotBefore);
+    facts.validUntil = FileTimeValue(certificate->pCert->pCertInfo->NotAfter);
+    // A countersigner that verified is a timestamp; the signer was then
+    // judged as of its time.
+    facts.timestamped = signerInfo->csCounterSigners > 0 && signerInfo->pasCounterSigners &&
+                        signerInfo->pasCounterSigners[0].dwError == 0;
+    facts.timestampTime = FileTimeValue(signerInfo->sftVerifyAsOf);
   }
-  return SignatureAccepted(verification.status(), signer, stampedSigner);
+  return SignatureAccepted(facts, stampedSigner);
+}
+
+bool RedirectionBeside() {
+  std::uint32_t pathError = 0;
+  const std::wstring path = OwnFilePath(&pathError);
+  if (path.empty()) return true;
+  for (const wchar_t* suffix : {L".manifest", L".local"}) {
+    const DWORD attributes = GetFileAttributesW((path + suffix).c_str());
+    if (RedirectionPlanted(attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0))
+      return true;
+  }
+  return false;
 }
 
 }  // namespace
 
 OwnFileCheck CheckOwnFile() {
+  if (RedirectionBeside()) return {OwnFileState::kDistorted, 0};
+
   // The stamp as the loader mapped it from the file at the start. The
   // compiler knows only the zeros above, so it must not see where the
   // pointer comes from, or it would compare with those.

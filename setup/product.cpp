@@ -17,6 +17,8 @@ const char* LaunchOutcomeText(LaunchOutcome outcome) {
     case LaunchOutcome::kShellUnreachable:
       return "product not started: no desktop shell (never with elevated rights)";
     case LaunchOutcome::kNobodyLoggedOn: return "product not started: nobody logged on";
+    case LaunchOutcome::kNoUserEnvironment:
+      return "product not started: the console user's environment could not be made";
     case LaunchOutcome::kFailed: break;
   }
   return "product not started";

@@ -30,6 +30,7 @@ enum class LaunchOutcome {
   kStartedAsConsoleUser,
   kShellUnreachable,
   kNobodyLoggedOn,
+  kNoUserEnvironment,
   kFailed,
 };
 const char* LaunchOutcomeText(LaunchOutcome outcome);

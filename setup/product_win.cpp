@@ -77,7 +77,7 @@ bool IsLocalSystem() {
 }
 
 // A user's environment block, destroyed when it goes out of scope; empty
-// (null) when it could not be made, and the child then inherits the setup's.
+// (null) when it could not be made.
 class EnvironmentBlock {
  public:
   explicit EnvironmentBlock(HANDLE token) {
@@ -102,7 +102,10 @@ LaunchOutcome StartAsConsoleUser(const std::wstring& path, const std::wstring& d
   if (session == 0xFFFFFFFF || !Sessions().WTSQueryUserToken(session, &userToken))
     return LaunchOutcome::kNobodyLoggedOn;
   const ScopedHandle token(userToken);
+  // Without the user's own environment the product would get SYSTEM's:
+  // its profile, its temporary folder, its rights' paths.
   const EnvironmentBlock environment(token.handle);
+  if (!environment.get()) return LaunchOutcome::kNoUserEnvironment;
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   wchar_t desktop[] = L"winsta0\\default";

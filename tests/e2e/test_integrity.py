@@ -2,6 +2,7 @@
 import shutil
 import struct
 import subprocess
+from pathlib import Path
 
 import pytest
 
@@ -129,3 +130,33 @@ def test_setup_replaced_on_disk_while_it_waits_installs_what_it_checked(machine,
     assert run.shown() == []
     assert run.exit_code == EXIT_SUCCESS
     assert product.read("vdq2.cok") == package
+
+
+@pytest.mark.parametrize("planted", ["manifest file", "local folder", "local file"])
+def test_redirecting_file_beside_the_setup_is_refused(machine_en, planted):
+    # XP takes VespodarUpdate.exe.manifest over the embedded manifest, and
+    # VespodarUpdate.exe.local redirects DLL loads on every version. Wine acts
+    # on neither; what is checked is that the setup refuses before it writes.
+    machine = machine_en
+    downloads = machine.drive_c / "users" / "Public" / "Downloads"
+    downloads.mkdir(parents=True, exist_ok=True)
+    setup = downloads / "VespodarUpdate.exe"
+    shutil.copyfile(machine.build / "VespodarUpdate.exe", setup)
+    name, kind = planted.split()
+    beside = downloads / f"VespodarUpdate.exe.{name}"
+    if kind == "folder":
+        beside.mkdir()
+        (beside / "comctl32.dll").write_bytes(b"MZ")
+    elif name == "manifest":
+        beside.write_bytes((Path(__file__).parents[2] / "resources" / "setup.manifest").read_bytes())
+    else:
+        beside.write_bytes(b"")
+    product = machine.install_product(f"{machine.program_files}\\Vespodar")
+    old = product.read("vdq2.cok")
+
+    run = machine.run_setup("modest", setup=setup, settle_ms=0, answers=("ok",))
+
+    assert run.shown() == [error_box("distorted", machine.lang)]
+    assert run.exit_code == EXIT_DISTORTED
+    assert product.read("vdq2.cok") == old
+    assert "EstimatedSize" not in (machine.uninstall_entry() or {})
