@@ -216,16 +216,19 @@ class TestSwitches:
         assert_updated(machine, product, package, before)
         assert_not_started(product)
 
-    def test_quiet_runapp_starts_the_product(self, machine_pair, package):
+    def test_quiet_runapp_starts_the_product(self, machine_pair, package, tmp_path):
         machine = machine_pair
         product = _default_product(machine)
         before = tree(product.path)
+        log = tmp_path / "update.log"
 
-        run = machine.run_setup("/quiet", "runapp", settle_ms=0)
+        run = machine.run_setup("/quiet", "runapp", "/log=" + machine.windows_path(log),
+                                settle_ms=0)
 
         assert run.shown() == []
-        assert run.exit_code == EXIT_SUCCESS
+        assert run.exit_code == EXIT_SUCCESS, _read_log(log)
         assert_updated(machine, product, package, before)
+        assert product.wait_for_start(), f"the product was not started; {_read_log(log)}"
         assert_started_from(product)
 
     def test_log_in_a_cyrillic_directory(self, machine_pair, package, tmp_path):
