@@ -20,6 +20,10 @@
 #   --sign-key FILE       ... and this private key
 #   --sign-pass TEXT      ... whose pass phrase this is
 #   --sign-url URL        the URL shown in the signature's details
+#   --timestamp URL       have the signature timestamped by this RFC 3161
+#                         authority (signing only). Without a timestamp the
+#                         signature stops being accepted once the signing
+#                         certificate expires; with one, it stays good.
 #
 # The update lands as OUT/VespodarUpdate.exe; its check is printed last.
 set -euo pipefail
@@ -28,7 +32,7 @@ set -euo pipefail
 fail() { echo "build-update: $*" >&2; exit 1; }
 
 content="" title="" version="" setup_version="" guard=OFF out="$root/build/update"
-cert="" key="" pass="" url=""
+cert="" key="" pass="" url="" timestamp=""
 while (($#)); do
   case "$1" in
     --title) title=$2; shift 2 ;;
@@ -40,7 +44,8 @@ while (($#)); do
     --sign-key) key=$2; shift 2 ;;
     --sign-pass) pass=$2; shift 2 ;;
     --sign-url) url=$2; shift 2 ;;
-    -h|--help) sed -n '2,25p' "$0"; exit 0 ;;
+    --timestamp) timestamp=$2; shift 2 ;;
+    -h|--help) sed -n '2,28p' "$0"; exit 0 ;;
     -*) fail "unknown option $1" ;;
     *) [[ -z "$content" ]] || fail "one content file only"; content=$1; shift ;;
   esac
@@ -54,6 +59,8 @@ done
 if [[ -n "$cert" || -n "$key" ]]; then
   [[ -f "$cert" && -f "$key" ]] || fail "signing needs both --sign-cert and --sign-key, as files"
 fi
+[[ -z "$timestamp" || -n "$cert" ]] ||
+  fail "--timestamp timestamps a signature: give --sign-cert and --sign-key too"
 if [[ -n "$version" && ! "$version" =~ ^-?[0-9]+$ ]]; then
   fail "--version must be a whole number, not $version"
 fi
@@ -128,6 +135,7 @@ if [[ -n "$cert" ]]; then
         -in "$target.unsigned" -out "$target.signing")
   [[ -n "$pass" ]] && sign+=(-pass "$pass")
   [[ -n "$url" ]] && sign+=(-i "$url")
+  [[ -n "$timestamp" ]] && sign+=(-ts "$timestamp")
   rm -f "$target.signing"
   "${sign[@]}" > "$root/build/update-sign.log" 2>&1 || { cat "$root/build/update-sign.log"; fail "signing failed"; }
   rm -f "$target.unsigned"

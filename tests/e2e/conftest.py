@@ -18,6 +18,7 @@ from pathlib import Path
 
 import pytest
 
+from timestamp_authority import TimestampAuthority
 from wine_machine import Machine, pristine_prefix
 
 ARCHS = ("win32", "win64")
@@ -46,6 +47,13 @@ def build() -> Path:
 def package(build) -> bytes:
     """The bytes the setup carries: what must land in the product directory."""
     return (build / "package" / "vdq2.cok").read_bytes()
+
+
+@pytest.fixture(scope="session")
+def timestamps(tmp_path_factory) -> TimestampAuthority:
+    """A local RFC 3161 timestamp authority: its url for osslsigncode's -ts."""
+    with TimestampAuthority(tmp_path_factory.mktemp("timestamp-authority")) as authority:
+        yield authority
 
 
 @pytest.fixture(scope="session")

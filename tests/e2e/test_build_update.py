@@ -22,9 +22,10 @@ COK_5 = b"vdq\x00\x00\x05\x00" + b"content" * 100
     ("vdq2.cok", COK_5, ["--version", "five"], "--version must be a whole number"),
     ("vdq2", COK_5, [], "has no extension"),
     ("vdq-2.cok", COK_5, [], "may hold only letters, digits and _"),
+    ("vdq2.cok", COK_5, ["--timestamp", "http://127.0.0.1:9/"], "--timestamp timestamps a signature"),
 ], ids=["missing", "empty", "cok-without-signature", "cok-too-short", "lng-without-version",
         "exe-without-file-version", "unknown-kind", "version-differs", "version-not-a-number",
-        "no-extension", "bad-name"])
+        "no-extension", "bad-name", "timestamp-unsigned"])
 def test_build_stops_with_a_clear_message(tmp_path, file_name, data, options, message):
     source = tmp_path / file_name
     if data is not None:
@@ -47,6 +48,22 @@ def test_version_given_for_a_file_without_one_is_used(tmp_path):
     assert result.ok, result.output
     assert result.check["package"].startswith("notes.txt"), result.check
     assert (tmp_path / "out" / "VespodarUpdate.exe").is_file()
+
+
+def test_signature_is_timestamped_when_asked(tmp_path, timestamps):
+    source = tmp_path / "vdq2.cok"
+    source.write_bytes(COK_5)
+    key, cert = tmp_path / "team.key", tmp_path / "team.pem"
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
+                    "-out", cert, "-days", "2", "-subj", "/CN=Vespodar team"],
+                   check=True, capture_output=True)
+
+    result = build_update(source, tmp_path / "out", "--title", TITLE, "--sign-cert", str(cert),
+                          "--sign-key", str(key), "--timestamp", timestamps.url)
+
+    assert result.ok, result.output
+    verified = timestamps.verification(result.setup, cert)
+    assert "Timestamp Server Signature verification: ok" in verified, verified
 
 
 def test_package_too_large_to_start_is_refused_before_anything_is_built(tmp_path):

@@ -123,10 +123,11 @@ def _certificate_entry(image: bytes) -> int:
 
 
 @pytest.fixture(scope="module")
-def changed_setups(build, tmp_path_factory):
+def changed_setups(build, tmp_path_factory, timestamps):
     """The setup appended to and pointed at, signed by the team (the stamp
-    names its certificate), and signed setups changed where no digest of the
-    stamp looks: the certificate table."""
+    names its certificate; once also timestamped), stamped for the team and
+    left unsigned, and signed setups changed where no digest of the stamp
+    looks: the certificate table."""
     out = tmp_path_factory.mktemp("hardening-setups")
     original = (build / "VespodarUpdate.exe").read_bytes()
     entry = _certificate_entry(original)
@@ -146,16 +147,21 @@ def changed_setups(build, tmp_path_factory):
     stamped = out / "stamped.exe"
     stamped.write_bytes(original)
     subprocess.run([build / "host" / "update_tool", "stamp", stamped, ours[1]], check=True)
+    # What stripping the signature leaves: the stamp still names the signer.
+    setups["stamped for a signer, left unsigned"] = stamped.read_bytes()
 
-    def sign(source, signer, name):
+    def sign(source, signer, name, *options):
         target = out / f"{name}.exe"
         subprocess.run(["osslsigncode", "sign", "-certs", signer[1], "-key", signer[0], "-h", "sha256",
-                        "-n", "Vespodar update", "-in", source, "-out", target],
+                        "-n", "Vespodar update", *options, "-in", source, "-out", target],
                        check=True, capture_output=True)
         return target.read_bytes()
 
     signed = sign(stamped, ours, "signed")
     setups["signed"] = signed
+    setups["signed with a timestamp"] = sign(stamped, ours, "timestamped", "-ts", timestamps.url)
+    verified = timestamps.verification(out / "timestamped.exe", ours[1])
+    assert "Timestamp Server Signature verification: ok" in verified, verified
     setups["foreign signature"] = sign(stamped, theirs, "foreign")
     unstamped = out / "unstamped.exe"  # the build's own stamp names no signer
     unstamped.write_bytes(original)
@@ -168,6 +174,18 @@ def changed_setups(build, tmp_path_factory):
     struct.pack_into("<I", hidden, table, length + 16)
     struct.pack_into("<II", hidden, entry, table, size + 16)
     setups["hidden in the table"] = bytes(hidden)
+    # The signature's entry again after it: Windows verifies the first entry
+    # alone, so whatever a second one carries goes unchecked.
+    assert len(signed) == table + size
+    second = signed[table:table + length]
+    doubled = bytearray(signed + second + bytes(-len(second) % 8))
+    struct.pack_into("<II", doubled, entry, table, len(doubled) - table)
+    setups["second certificate entry"] = bytes(doubled)
+    # Unauthenticated attributes are outside what the signature signs: one
+    # of a type Authenticode has no use for can carry anything.
+    subprocess.run(["osslsigncode", "add", "-addUnauthenticatedBlob", "-in", out / "signed.exe",
+                    "-out", out / "blob.exe"], check=True, capture_output=True)
+    setups["unauthenticated attribute"] = (out / "blob.exe").read_bytes()
     # One byte of the signature value, near the end of the PKCS#7 blob.
     der = 4 + struct.unpack_from(">H", signed, table + 10)[0]
     assert signed[table + 8:table + 10] == b"\x30\x82"
@@ -185,7 +203,8 @@ def changed_setups(build, tmp_path_factory):
 
 @pytest.mark.parametrize("name", ["appended and pointed", "foreign signature",
                                   "signed, stamp names nobody", "hidden in the table",
-                                  "signature changed"])
+                                  "signature changed", "stamped for a signer, left unsigned",
+                                  "second certificate entry", "unauthenticated attribute"])
 def test_changed_or_foreign_signed_setup_is_refused(machine_en, changed_setups, name):
     machine = machine_en
     product = machine.install_product(windows_join(machine.program_files, "Vespodar"))
@@ -196,11 +215,12 @@ def test_changed_or_foreign_signed_setup_is_refused(machine_en, changed_setups, 
     assert "EstimatedSize" not in machine.uninstall_entry()
 
 
-def test_setup_signed_by_the_team_installs(machine_en, changed_setups, package):
+@pytest.mark.parametrize("name", ["signed", "signed with a timestamp"])
+def test_setup_signed_by_the_team_installs(machine_en, changed_setups, package, name):
     machine = machine_en
     product = machine.install_product(windows_join(machine.program_files, "Vespodar"))
     before = tree(product.path)
-    run = machine.run_setup("modest", setup=changed_setups["signed"], settle_ms=0)
+    run = machine.run_setup("modest", setup=changed_setups[name], settle_ms=0)
     assert run.shown() == []
     assert run.exit_code == EXIT_SUCCESS
     assert_updated(machine, product, package, before)
