@@ -45,6 +45,13 @@ class FakeRegistry : public RegistryAccessor {
                                                        const std::string& key) {
     return integers_[Name(root, key)];
   }
+  // A text value; nullptr when there is none.
+  const std::string* Text(RegistryRoot root, const std::string& key, const std::string& name) {
+    auto values = keys_.find(Name(root, key));
+    if (values == keys_.end()) return nullptr;
+    auto found = values->second.find(name);
+    return found == values->second.end() || !found->second.text ? nullptr : &found->second.data;
+  }
   bool KeyOpen() const { return open_; }
   int opens = 0;
 
@@ -90,6 +97,15 @@ class FakeRegistry : public RegistryAccessor {
       return false;
     }
     integers_[Name(root_, openPath_)][name] = value;
+    return true;
+  }
+  bool WriteText(const std::string& name, const std::string& text,
+                 std::uint32_t* windowsError) override {
+    if (!open_ || failWrites_) {
+      *windowsError = kWriteError;
+      return false;
+    }
+    keys_[Name(root_, openPath_)][name] = Value{true, text};
     return true;
   }
   void CloseKey() override {

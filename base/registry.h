@@ -39,6 +39,9 @@ class RegistryAccessor {
   // cannot (with no key open: the error of the open that failed).
   virtual bool WriteInteger(const std::string& name, std::int32_t value,
                             std::uint32_t* windowsError) = 0;
+  // The same for a REG_SZ.
+  virtual bool WriteText(const std::string& name, const std::string& text,
+                         std::uint32_t* windowsError) = 0;
   // Closes the open key, if any.
   virtual void CloseKey() = 0;
   // The Windows error of the last OpenKey that failed: ERROR_FILE_NOT_FOUND

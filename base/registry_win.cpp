@@ -93,6 +93,21 @@ class Win32Registry : public RegistryAccessor {
     return result == ERROR_SUCCESS;
   }
 
+  bool WriteText(const std::string& name, const std::string& text,
+                 std::uint32_t* windowsError) override {
+    if (!key_.valid()) {
+      *windowsError = lastOpenError_;
+      return false;
+    }
+    const std::wstring data = Widen(text);
+    const LONG result =
+        RegSetValueExW(key_.get(), Widen(name).c_str(), 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(data.c_str()),
+                       static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    *windowsError = static_cast<std::uint32_t>(result);
+    return result == ERROR_SUCCESS;
+  }
+
   std::uint32_t LastOpenError() const override { return lastOpenError_; }
 
   void CloseKey() override {

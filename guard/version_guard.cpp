@@ -79,9 +79,11 @@ MessageBoxSpec DowngradeQuestionBox(LangUnit& lang, const LangReading& reading,
 
 GuardResult RunVersionGuard(LangUnit& lang, const LangReading& reading, GuardPrompts& prompts,
                             VersionProbes& probes, ProgressDisplay& progress, GuardedKind kind,
-                            const std::string& target, bool* asked) {
+                            const std::string& target, bool* asked,
+                            VersionComparison* compared) {
   *asked = false;
   const VersionComparison versions = CompareVersions(kind, target, probes);
+  if (compared) *compared = versions;
   if (!versions.askUser) return GuardResult::kReplace;
   // A silent run asks nothing, so nobody agrees to the downgrade: the newer
   // installed file stays, and nothing shows on the screen.
@@ -158,7 +160,7 @@ std::string StagedFileProbes::ReadExeFileVersion(ProbedFile file) {
 StagedVerdict VersionGuard::Judge(const StagedPackage& package) {
   StagedFileProbes probes(package, prompts_);
   switch (RunVersionGuard(lang_, reading_, prompts_, probes, progress_, kind_,
-                          package.targetPath, &asked_)) {
+                          package.targetPath, &asked_, &compared_)) {
     case GuardResult::kReplace:
       return StagedVerdict::kCommit;
     case GuardResult::kKeptInstalled:

@@ -96,10 +96,12 @@ enum class GuardResult {
 // the package has replaced the file (VersionGuard::Committed), and after a
 // failure it stays hidden. When nobody may be asked the question is not
 // asked and the newer installed file is kept, as after a No, with no window
-// at all. *asked tells whether the question was shown.
+// at all. *asked tells whether the question was shown; *compared, when
+// given, receives what the probes found.
 GuardResult RunVersionGuard(LangUnit& lang, const LangReading& reading, GuardPrompts& prompts,
                             VersionProbes& probes, ProgressDisplay& progress, GuardedKind kind,
-                            const std::string& target, bool* asked);
+                            const std::string& target, bool* asked,
+                            VersionComparison* compared = nullptr);
 
 // The probes on the two files of a staged package, through the product
 // directory's handle: the installed file is opened relative to it, as
@@ -134,6 +136,7 @@ class VersionGuard : public StagedPackageJudge {
       : lang_(lang), reading_(reading), prompts_(prompts), progress_(progress), kind_(kind) {}
   StagedVerdict Judge(const StagedPackage& package) override;
   void Committed() override;
+  std::string InstalledVersion() const override { return compared_.installedVersionText; }
 
  private:
   LangUnit& lang_;
@@ -142,6 +145,7 @@ class VersionGuard : public StagedPackageJudge {
   ProgressDisplay& progress_;
   GuardedKind kind_;
   bool asked_ = false;
+  VersionComparison compared_;
 };
 
 }  // namespace vespodar

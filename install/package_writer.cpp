@@ -1,5 +1,7 @@
 #include "install/package_writer.h"
 
+#include <vector>
+
 #include "base/random.h"
 
 namespace vespodar {
@@ -88,6 +90,8 @@ PackageWrite PackageWriter::Write(const std::string& directoryPath, const std::s
       case StagedVerdict::kKeepInstalled:
         RemoveStaging();
         write.outcome = InstallOutcome::kKeptInstalled;
+        write.keptVersion = judge->InstalledVersion();
+        write.described = DigestOfInstalled(&write.sha256);
         return write;
       case StagedVerdict::kFailed:
         RemoveStaging();
@@ -126,14 +130,45 @@ bool PackageWriter::Stage(PackageSource& source, PackageWrite* write) {
   std::uint32_t* error = &write->windowsError;
   // Flushed before the rename that follows: after a crash the target is the
   // old file or the whole new one, never a mixture.
-  const bool written = source.ForEachPiece(
-                           [this, file, error](const std::uint8_t* data, std::size_t count) {
-                             return files_.Write(file, data, count, error);
-                           },
-                           error) &&
-                       files_.Flush(file, error);
-  if (!written) RemoveStaging();
-  return written;
+  // Hashed on the way: the digest names, for the detection marker, the very
+  // bytes the staging file received.
+  Sha256State state;
+  Sha256Init(&state);
+  const bool written =
+      source.ForEachPiece(
+          [this, file, error, &state](const std::uint8_t* data, std::size_t count) {
+            Sha256Update(&state, data, count);
+            return files_.Write(file, data, count, error);
+          },
+          error) &&
+      files_.Flush(file, error);
+  if (!written) {
+    RemoveStaging();
+    return false;
+  }
+  write->sha256 = Sha256Final(&state);
+  write->described = true;
+  return true;
+}
+
+bool PackageWriter::DigestOfInstalled(Digest* digest) {
+  HeldFile installed(files_);
+  std::uint64_t size = 0;
+  if (!files_.OpenForReading(directory_.get(), fileName_, installed.receive()) ||
+      !files_.Size(installed.get(), &size))
+    return false;
+  Sha256State state;
+  Sha256Init(&state);
+  std::vector<std::uint8_t> piece(kFilePieceBytes);
+  for (std::uint64_t offset = 0; offset < size;) {
+    std::size_t got = 0;
+    if (!files_.Read(installed.get(), offset, piece.size(), piece.data(), &got) || got == 0)
+      return false;
+    Sha256Update(&state, piece.data(), got);
+    offset += got;
+  }
+  *digest = Sha256Final(&state);
+  return true;
 }
 
 bool PackageWriter::Commit(std::uint32_t* windowsError) {

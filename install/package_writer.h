@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/file_pieces.h"
+#include "base/sha256.h"
 #include "install/product_files.h"
 
 namespace vespodar {
@@ -39,6 +40,12 @@ struct PackageWrite {
   std::uint32_t windowsError = 0;
   std::string staging;  // the staging file's path, once written (for the log)
   std::string refusal;  // why the write refused to start, for the log
+  // The file now in place, waiting for the restart, or kept (the newer
+  // installed one): its SHA-256, when described, and for a kept file the
+  // version the judge read from it.
+  bool described = false;
+  Digest sha256 = {};
+  std::string keptVersion;
 };
 
 // The Windows errors the write reports for a target that is a directory
@@ -78,6 +85,8 @@ class StagedPackageJudge {
  public:
   virtual ~StagedPackageJudge() = default;
   virtual StagedVerdict Judge(const StagedPackage& package) = 0;
+  // After a kKeepInstalled: the installed file's version, as read.
+  virtual std::string InstalledVersion() const = 0;
   // The package replaced the installed file after a kCommit.
   virtual void Committed() = 0;
 };
@@ -112,6 +121,8 @@ class PackageWriter {
  private:
   bool Stage(PackageSource& source, PackageWrite* write);
   bool Commit(std::uint32_t* windowsError);
+  // The SHA-256 of the installed file, read through the directory.
+  bool DigestOfInstalled(Digest* digest);
 
   ProductFiles& files_;
   HeldFile directory_;

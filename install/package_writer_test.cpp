@@ -191,6 +191,7 @@ class ScriptedJudge : public StagedPackageJudge {
     return verdict;
   }
   void Committed() override { committed = true; }
+  std::string InstalledVersion() const override { return "7"; }
 };
 
 TEST(StagingNameTest, BesideTheTargetWithItsNameAndTag) {
@@ -357,6 +358,13 @@ TEST(PackageWriterTest, TakenStagingNamesAreLeftAlone) {
   }
 }
 
+Digest DigestOf(const std::string& bytes) {
+  Sha256State state;
+  Sha256Init(&state);
+  Sha256Update(&state, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  return Sha256Final(&state);
+}
+
 TEST(PackageWriterTest, JudgeDecidesOverAnExistingFileOnly) {
   const struct {
     StagedVerdict verdict;
@@ -374,7 +382,15 @@ TEST(PackageWriterTest, JudgeDecidesOverAnExistingFileOnly) {
     ScriptedJudge judge;
     judge.verdict = c.verdict;
     PackageWriter writer(files);
-    EXPECT_EQ(c.outcome, writer.Write(kDirectory, "vdq2.cok", source, &judge).outcome);
+    const PackageWrite write = writer.Write(kDirectory, "vdq2.cok", source, &judge);
+    EXPECT_EQ(c.outcome, write.outcome);
+    // What is in place afterwards is what the write describes: the package,
+    // or the kept file with the version the judge read.
+    if (c.outcome != InstallOutcome::kFailed) {
+      EXPECT_TRUE(write.described);
+      EXPECT_EQ(DigestOf(c.target), write.sha256);
+    }
+    EXPECT_EQ(c.outcome == InstallOutcome::kKeptInstalled ? "7" : "", write.keptVersion);
     // The judge reads the staged package, not the loaded image.
     EXPECT_EQ(kPackage, judge.staged);
     EXPECT_EQ(c.verdict == StagedVerdict::kCommit, judge.committed);

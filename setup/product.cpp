@@ -18,7 +18,7 @@ const char* LaunchOutcomeText(LaunchOutcome outcome) {
       return "product not started: no desktop shell (never with elevated rights)";
     case LaunchOutcome::kNobodyLoggedOn: return "product not started: nobody logged on";
     case LaunchOutcome::kNoUserEnvironment:
-      return "product not started: the console user's environment could not be made";
+      return "product not started: no environment of the console user";
     case LaunchOutcome::kFailed: break;
   }
   return "product not started";

@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include <sddl.h>
-
+#include "base/security_attributes_win.h"
 #include "base/system_dll_win.h"
 #include "base/win_text.h"
 #include "setup/run_log.h"
@@ -16,31 +15,6 @@ namespace {
 // may do anything, users may read. A new file in a folder that users may
 // write would otherwise be theirs to change between two runs.
 const wchar_t kLogSecurity[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;BU)";
-
-class LogSecurity {
- public:
-  LogSecurity() {
-    attributes_.nLength = sizeof(attributes_);
-    attributes_.bInheritHandle = FALSE;
-    // Looked up, not imported: advapi32 is loaded already, and the long name
-    // costs the import table more than the lookup costs the code.
-    typedef BOOL(WINAPI * ConvertFunction)(LPCWSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);
-    const ConvertFunction convert = FindFunction<ConvertFunction>(
-        GetModuleHandleW(L"advapi32.dll"), "ConvertStringSecurityDescriptorToSecurityDescriptorW");
-    if (convert && convert(kLogSecurity, SDDL_REVISION_1, &descriptor_, nullptr))
-      attributes_.lpSecurityDescriptor = descriptor_;
-  }
-  LogSecurity(const LogSecurity&) = delete;
-  LogSecurity& operator=(const LogSecurity&) = delete;
-  ~LogSecurity() {
-    if (descriptor_) LocalFree(descriptor_);
-  }
-  SECURITY_ATTRIBUTES* get() { return &attributes_; }
-
- private:
-  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
-  SECURITY_ATTRIBUTES attributes_ = {};
-};
 
 // Creates the folders of path that are missing, from the outermost one in.
 void CreateMissingFolders(const std::wstring& path, SECURITY_ATTRIBUTES* security) {
@@ -76,7 +50,7 @@ bool FinalPath(HANDLE file, std::string* path) {
 // one file, a whole line per write.
 ScopedHandle OpenLog(const std::string& path) {
   const std::wstring widePath = Widen(path);
-  LogSecurity security;
+  ScopedSecurityAttributes security(kLogSecurity);
   CreateMissingFolders(widePath, security.get());
   ScopedHandle file(CreateFileW(widePath.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, security.get(), OPEN_ALWAYS,

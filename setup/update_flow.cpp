@@ -35,7 +35,41 @@ bool VerifyOwnFile(UpdateSteps& steps, Failure* failure, std::uint32_t* windowsE
   return false;
 }
 
+std::optional<DetectionMarker> MarkerOfWrite(const SetupContext& context,
+                                             const PackageWrite& written, ExitCode exitCode) {
+  const bool inPlace = written.outcome == InstallOutcome::kInstalled ||
+                       written.outcome == InstallOutcome::kKeptInstalled ||
+                       (written.outcome == InstallOutcome::kInUse &&
+                        exitCode == kExitRestartRequired);
+  if (!inPlace || !written.described) return std::nullopt;
+  DetectionMarker marker;
+  marker.fileName = context.packageName + "." + context.packageType;
+  if (written.outcome != InstallOutcome::kKeptInstalled) {
+    marker.hasVersion = true;
+    marker.version = context.packageVersion;
+  } else {
+    // The kept file's version as the guard read it; of a program's version
+    // text its first number, as the build takes the package's.
+    std::uint32_t version = 0;
+    std::size_t digits = 0;
+    for (const char c : written.keptVersion) {
+      if (c < '0' || c > '9' || ++digits > 9) break;
+      version = version * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    const char next = digits < written.keptVersion.size() ? written.keptVersion[digits] : '.';
+    marker.hasVersion = digits > 0 && digits <= 9 && next == '.';
+    marker.version = static_cast<std::int32_t>(version);
+  }
+  static const char kDigits[] = "0123456789abcdef";
+  for (const std::uint8_t byte : written.sha256) {
+    marker.sha256Hex += kDigits[byte >> 4];
+    marker.sha256Hex += kDigits[byte & 15];
+  }
+  return marker;
+}
+
 SizeRecord RecordInstalledSize(SetupContext& context, UpdateSteps& steps,
+                               const std::optional<DetectionMarker>& marker,
                                std::uint32_t* windowsError, std::int32_t* sizeKb) {
   // Windows shows the size of the entry it lists; a key made in the other
   // branch would show nowhere and outlive the product's uninstall.
@@ -56,6 +90,12 @@ SizeRecord RecordInstalledSize(SetupContext& context, UpdateSteps& steps,
   if (size == -1) return SizeRecord::kNoDirectory;
   if (!context.registry->WriteInteger("EstimatedSize", size, windowsError))
     return SizeRecord::kRegistryFailed;
+  if (marker && ((marker->hasVersion &&
+                  !context.registry->WriteInteger(marker->fileName + " version", marker->version,
+                                                  windowsError)) ||
+                 !context.registry->WriteText(marker->fileName + " sha256", marker->sha256Hex,
+                                              windowsError)))
+    return SizeRecord::kRegistryFailed;
   return SizeRecord::kRecorded;
 }
 
@@ -75,10 +115,10 @@ const char* InstallDirSourceText(InstallDirSource source) {
 // The package went to the target, or failed, or waits for a restart; the
 // exit code so far.
 ExitCode WritePackage(SetupContext& context, UpdateSteps& steps, Reporter& reporter,
-                      const std::string& target, InstallOutcome* outcome) {
-  const PackageWrite written = steps.InstallPackageFile(context.packageName, context.packageType,
-                                                       context.guardVersions, reporter);
-  *outcome = written.outcome;
+                      const std::string& target, PackageWrite* result) {
+  PackageWrite& written = *result = steps.InstallPackageFile(
+      context.packageName, context.packageType, context.guardVersions, reporter);
+  InstallOutcome* outcome = &written.outcome;
   if (!written.refusal.empty()) reporter.Log("write refused: ", written.refusal);
   if (!written.staging.empty()) reporter.Log("staging file: ", written.staging);
   switch (written.outcome) {
@@ -86,7 +126,9 @@ ExitCode WritePackage(SetupContext& context, UpdateSteps& steps, Reporter& repor
       reporter.Log("replaced: ", target);
       return kExitSuccess;
     case InstallOutcome::kKeptInstalled:
-      reporter.Log("kept the newer installed file");
+      reporter.Log("kept the newer installed file: installed version ",
+                   written.keptVersion + ", package version " +
+                       DecimalText(context.packageVersion));
       return kExitSuccess;
     case InstallOutcome::kInUse:
       if (reporter.Logging()) reporter.Log("in use by: ", steps.FileHolders(target));
@@ -186,12 +228,18 @@ void CloseTheProduct(UpdateSteps& steps, Reporter& reporter) {
 // Whatever became of the file, the size is recorded: the product is there
 // and usable either way. A failure changes the exit code, nothing else.
 void RecordTheSize(SetupContext& context, UpdateSteps& steps, Reporter& reporter,
-                   ExitCode* exitCode) {
+                   const std::optional<DetectionMarker>& marker, ExitCode* exitCode) {
   std::uint32_t sizeError = 0;
   std::int32_t sizeKb = -1;
-  switch (RecordInstalledSize(context, steps, &sizeError, &sizeKb)) {
+  switch (RecordInstalledSize(context, steps, marker, &sizeError, &sizeKb)) {
     case SizeRecord::kRecorded:
       reporter.Log("EstimatedSize recorded (KB): ", DecimalText(sizeKb));
+      if (marker) {
+        std::string text = marker->fileName;
+        if (marker->hasVersion) text += " version " + DecimalText(marker->version);
+        text += ", sha256 " + marker->sha256Hex;
+        reporter.Log("detection marker recorded: ", text);
+      }
       break;
     case SizeRecord::kNoEntry:  // a product without an entry shows no size anywhere
       reporter.Log("size not recorded: no Uninstall entry");
@@ -230,19 +278,28 @@ void OfferTheLaunch(SetupContext& context, UpdateSteps& steps, Reporter& reporte
 
 ExitCode RunSteps(SetupContext& context, UpdateSteps& steps, Reporter& reporter) {
   if (const Stop stop = ReadCommandLine(context, reporter)) return *stop;
+  // Two runs at once would write the same file and record the same entry:
+  // the later one leaves it all to the earlier, and the tool that started
+  // it tries again.
+  // The log's last line says why.
+  if (!steps.TakeRunLock()) return kExitAlreadyRunning;
   if (const Stop stop = CheckBeforeAsking(context, steps, reporter)) return *stop;
   if (const Stop stop = AskToInstall(context, reporter)) return *stop;
   CloseTheProduct(steps, reporter);
 
-  InstallOutcome outcome = InstallOutcome::kFailed;
+  PackageWrite written;
   ExitCode exitCode = WritePackage(
       context, steps, reporter,
-      context.folders.installDir + context.packageName + "." + context.packageType, &outcome);
-  RecordTheSize(context, steps, reporter, &exitCode);
+      context.folders.installDir + context.packageName + "." + context.packageType, &written);
+  const InstallOutcome outcome = written.outcome;
+  RecordTheSize(context, steps, reporter, MarkerOfWrite(context, written, exitCode), &exitCode);
   OfferTheLaunch(context, steps, reporter, outcome, &exitCode);
   // The user kept the newer file the product already had: the update was
-  // declined, though nothing went wrong.
-  if (exitCode == kExitSuccess && outcome == InstallOutcome::kKeptInstalled)
+  // declined, though nothing went wrong. Unattended nobody declined
+  // anything: the machine has what the update would bring, or newer, and a
+  // failure would only have the tool run it again every day.
+  if (exitCode == kExitSuccess && outcome == InstallOutcome::kKeptInstalled &&
+      !context.commandLine.unattended)
     return kExitUserDeclined;
   return exitCode;
 }

@@ -2,6 +2,7 @@
 #define VESPODAR_SETUP_UPDATE_FLOW_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "install/package_writer.h"
@@ -28,6 +29,9 @@ struct OwnFileCheck {
 // No step shows anything: each reports, and the flow decides.
 class UpdateSteps : public RunOutput {
  public:
+  // Takes the machine-wide lock that keeps runs of the setup apart, held
+  // until the process ends; false when another run holds it.
+  virtual bool TakeRunLock() = 0;
   // True when no running product holds the single-instance marker.
   virtual bool ProductNotRunning() = 0;
   // Tells the running product to quit and waits, bounded, until it has ended;
@@ -65,17 +69,35 @@ ExitCode RunUpdate(SetupContext& context, UpdateSteps& steps);
 // unreadable or not intact.
 bool VerifyOwnFile(UpdateSteps& steps, Failure* failure, std::uint32_t* windowsError);
 
-// How the record of EstimatedSize ended.
+// What a deployment tool's detection rule reads in the Uninstall entry: the
+// file now in place, waiting for the restart, or kept, by its version
+// ("<file> version", REG_DWORD) and its SHA-256 ("<file> sha256", REG_SZ,
+// lower-case hex).
+struct DetectionMarker {
+  std::string fileName;  // vdq2.cok
+  bool hasVersion = false;
+  std::int32_t version = 0;
+  std::string sha256Hex;
+};
+
+// The marker for a write that ended so; nothing for a failed one, or one
+// that cannot say what is in place.
+std::optional<DetectionMarker> MarkerOfWrite(const SetupContext& context,
+                                             const PackageWrite& written, ExitCode exitCode);
+
+// How the record of EstimatedSize (and the marker) ended.
 enum class SizeRecord {
   kRecorded,
   kNoEntry,         // the product has no Uninstall entry: nothing to record
   kNoDirectory,     // the walk found no directory: nothing written
   kRegistryFailed,  // the key could not be opened or the value not written
 };
-// Writes EstimatedSize into the product's Uninstall entry, in the branch
-// where discovery found it; no key is ever created. *windowsError is the
-// registry's error on kRegistryFailed; *sizeKb the size found.
+// Writes EstimatedSize, and the marker when given, into the product's
+// Uninstall entry, in the branch where discovery found it; no key is ever
+// created. *windowsError is the registry's error on kRegistryFailed; *sizeKb
+// the size found.
 SizeRecord RecordInstalledSize(SetupContext& context, UpdateSteps& steps,
+                               const std::optional<DetectionMarker>& marker,
                                std::uint32_t* windowsError, std::int32_t* sizeKb);
 
 }  // namespace vespodar

@@ -32,6 +32,8 @@ class FakeSteps : public UpdateSteps {
   std::string installedTarget;
   bool stationVisible = true;
   std::uint32_t restartReplaceError = 0;
+  std::string keptVersion = "7";
+  bool otherRunHoldsTheLock = false;
   std::vector<std::string> log;
 
   int ShowMessageBox(const MessageBoxSpec& box) override {
@@ -69,7 +71,18 @@ class FakeSteps : public UpdateSteps {
     const bool failed = installOutcome == InstallOutcome::kFailed;
     const bool written = installOutcome == InstallOutcome::kInstalled ||
                          installOutcome == InstallOutcome::kKeptInstalled;
-    return {installOutcome, written ? 0u : 5u, failed ? "" : kStaging, ""};
+    PackageWrite write;
+    write.outcome = installOutcome;
+    write.windowsError = written ? 0u : 5u;
+    write.staging = failed ? "" : kStaging;
+    write.described = !failed;
+    write.sha256.fill(installOutcome == InstallOutcome::kKeptInstalled ? 0x7A : 0xC3);
+    if (installOutcome == InstallOutcome::kKeptInstalled) write.keptVersion = keptVersion;
+    return write;
+  }
+  bool TakeRunLock() override {
+    calls.push_back("lock");
+    return !otherRunHoldsTheLock;
   }
   std::uint32_t ReplaceAtRestart() override {
     calls.push_back("at restart");
@@ -287,9 +300,9 @@ TEST_F(UpdateFlowTest, RunningProductIsClosedOnlyWhenRunning) {
   steps.answers = {kAnswerYes, 7};
   EXPECT_EQ(kExitSuccess, Run());
   // Closed after the checks and the Yes, right before the write.
-  ASSERT_LE(4u, steps.calls.size());
-  EXPECT_EQ("close", steps.calls[2]);
-  EXPECT_EQ("install vdq2.cok", steps.calls[3].substr(0, 16));
+  ASSERT_LE(5u, steps.calls.size());
+  EXPECT_EQ("close", steps.calls[3]);
+  EXPECT_EQ("install vdq2.cok", steps.calls[4].substr(0, 16));
 }
 
 TEST_F(UpdateFlowTest, FailedWriteStillRecordsSizeAndOffersLaunchButFails) {
@@ -321,6 +334,68 @@ TEST_F(UpdateFlowTest, KeptNewerFileGoesOnAndEndsAsDeclined) {
   steps.installOutcome = InstallOutcome::kKeptInstalled;
   EXPECT_EQ(kExitUserDeclined, Run({"modest", "runapp"}));
   EXPECT_EQ("start", steps.calls.back());
+}
+
+// What a deployment tool's detection rule reads: the file in place, pending
+// or kept, beside EstimatedSize in the entry's branch; nothing after a
+// failed write. Unattended, a kept newer file is the success it is.
+TEST_F(UpdateFlowTest, DetectionMarkerNamesTheFileInPlace) {
+  const struct {
+    InstallOutcome outcome;
+    std::vector<std::string> arguments;
+    ExitCode exitCode;
+    const char* keptVersion;
+    std::int32_t version;  // -1: no version value
+    const char* digestByte;  // "": no marker
+  } cases[] = {
+      {InstallOutcome::kInstalled, {"/quiet"}, kExitSuccess, "", 1, "c3"},
+      {InstallOutcome::kInUse, {"/quiet"}, kExitRestartRequired, "", 1, "c3"},
+      {InstallOutcome::kKeptInstalled, {"/quiet"}, kExitSuccess, "7", 7, "7a"},
+      {InstallOutcome::kKeptInstalled, {"modest"}, kExitUserDeclined, "7", 7, "7a"},
+      {InstallOutcome::kKeptInstalled, {"/quiet"}, kExitSuccess, "2.0.1.5", 2, "7a"},
+      {InstallOutcome::kKeptInstalled, {"/quiet"}, kExitSuccess, "-3", -1, "7a"},
+      {InstallOutcome::kFailed, {"/quiet"}, kExitFailure, "", -1, ""},
+      {InstallOutcome::kInUse, {"modest"}, kExitFailure, "", -1, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << int(c.outcome) << " " << c.arguments[0] << " "
+                                    << c.keptVersion);
+    fake = new FakeRegistry();
+    context.registry.reset(fake);
+    fake->AddText(RegistryRoot::kLocalMachine, kWindowsKey, "ProgramFilesDir", "C:\\Program Files");
+    fake->AddText(RegistryRoot::kLocalMachine, kUninstallKey, "UninstallString",
+                  "C:\\Games\\Vespodar\\uninst.exe");
+    steps = FakeSteps();
+    steps.installOutcome = c.outcome;
+    steps.keptVersion = c.keptVersion;
+    EXPECT_EQ(c.exitCode, Run(c.arguments));
+    const auto& integers = fake->Integers(RegistryRoot::kLocalMachine, kUninstallKey);
+    const auto version = integers.find("vdq2.cok version");
+    EXPECT_EQ(c.version, version == integers.end() ? -1 : version->second);
+    const std::string* digest = fake->Text(RegistryRoot::kLocalMachine, kUninstallKey, "vdq2.cok sha256");
+    std::string expected;
+    for (int i = 0; i < 32 && *c.digestByte; ++i) expected += c.digestByte;
+    EXPECT_EQ(expected, digest ? *digest : "");
+    EXPECT_EQ(4431, RecordedSize());
+    if (c.version == 7)  // the log says what was kept
+      EXPECT_NE(std::string::npos, steps.Log().find("kept the newer installed file: installed "
+                                                    "version 7, package version 1\n"));
+  }
+}
+
+// A second run while one is under way ends at once: no box in any mode,
+// nothing looked at, its line in the log.
+TEST_F(UpdateFlowTest, SecondRunEndsAtOnceWithAlreadyRunning) {
+  for (const auto& arguments : std::vector<std::vector<std::string>>{{}, {"modest"}, {"/quiet"}}) {
+    steps = FakeSteps();
+    steps.otherRunHoldsTheLock = true;
+    EXPECT_EQ(kExitAlreadyRunning, Run(arguments));
+    EXPECT_TRUE(steps.boxes.empty());
+    EXPECT_EQ(std::vector<std::string>{"lock"}, steps.calls);
+    EXPECT_NE(std::string::npos, steps.Log().find("exit code 1618: another run of the setup is "
+                                                  "under way; nothing written\n"));
+    EXPECT_EQ(-1, RecordedSize());
+  }
 }
 
 TEST_F(UpdateFlowTest, KeptFileWithSizeNotRecordedIsAFailure) {
@@ -390,7 +465,7 @@ TEST_F(UpdateFlowTest, RegistryErrorDuringDiscoveryStopsEverything) {
   EXPECT_EQ(kExitFailure, Run({"modest"}));
   ASSERT_EQ(1u, steps.boxes.size());
   EXPECT_EQ("No access to system registry", steps.boxes[0].text);
-  EXPECT_TRUE(steps.calls.empty());
+  EXPECT_EQ(std::vector<std::string>{"lock"}, steps.calls);
 }
 
 // Unattended, or where nobody can see a box, every failure the flow knows
@@ -530,6 +605,8 @@ TEST_F(UpdateFlowTest, LogNamesEveryStepOfAnUnattendedRun) {
       "staging file: C:\\Games\\Vespodar\\~vdq2.cok.abcdefgh.tmp\n"
       "replaced: C:\\Games\\Vespodar\\vdq2.cok\n"
       "EstimatedSize recorded (KB): 4431\n"
+      "detection marker recorded: vdq2.cok version 1, sha256 "
+      "c3c3c3c3c3c3c3c3c3c3c3c3c3c3c3c3c3c3c3c3c3c3c3c3c3c3c3c3c3c3c3c3\n"
       "product started by the desktop shell\n"
       "exit code 0: success\n",
       steps.Log());

@@ -1,6 +1,7 @@
 #include "setup/update_steps_win.h"
 
 #include "base/number_text.h"
+#include "base/security_attributes_win.h"
 #include "base/sha256.h"
 #include "discovery/installed_size_win.h"
 #include "install/file_holders_win.h"
@@ -26,6 +27,31 @@ void Win32UpdateSteps::WriteLog(const std::string& text) {
 
 std::string Win32UpdateSteps::WindowsErrorText(std::uint32_t error) {
   return vespodar::WindowsErrorText(error);
+}
+
+namespace {
+
+// One run at a time, machine-wide. A section in the global namespace, not a
+// mutex: any user may create a global mutex first and keep every later run
+// out, but creating a global section from any session but services' needs
+// SeCreateGlobalPrivilege, which administrators and services have and
+// standard users lack. Its DACL lets SYSTEM and the administrators alone
+// open it, so nobody else can hold it past the run either.
+const wchar_t kRunLockName[] = L"Global\\VespodarUpdateRun";
+const wchar_t kRunLockSecurity[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)";
+
+}  // namespace
+
+bool Win32UpdateSteps::TakeRunLock() {
+  ScopedSecurityAttributes security(kRunLockSecurity);
+  const HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, security.get(), PAGE_READONLY,
+                                            0, 1, kRunLockName);
+  const DWORD error = GetLastError();
+  runLock_ = ScopedHandle(section);
+  // A user who may not create it (no administrator: the rights check
+  // refuses him next) or any other failure leaves the run unlocked, as the
+  // setup ran before; only a lock that another run holds stops it.
+  return !(runLock_.valid() && error == ERROR_ALREADY_EXISTS);
 }
 
 bool Win32UpdateSteps::ProductNotRunning() { return vespodar::ProductNotRunning(); }

@@ -1,6 +1,7 @@
 #ifndef VESPODAR_SETUP_UPDATE_STEPS_WIN_H_
 #define VESPODAR_SETUP_UPDATE_STEPS_WIN_H_
 
+#include "base/scoped_handle_win.h"
 #include "install/package_writer.h"
 #include "install/product_files_win.h"
 #include "setup/run_log_win.h"
@@ -18,6 +19,7 @@ class Win32UpdateSteps : public UpdateSteps {
   bool Logging() override;
   void WriteLog(const std::string& text) override;
   std::string WindowsErrorText(std::uint32_t error) override;
+  bool TakeRunLock() override;
   bool ProductNotRunning() override;
   bool CloseRunningProduct() override;
   OwnFileCheck CheckOwnFile() override;
@@ -33,6 +35,8 @@ class Win32UpdateSteps : public UpdateSteps {
  private:
   const SetupContext& context_;
   RunLogFile log_;
+  // Held to the end of the process, which lets go of it however it ends.
+  ScopedHandle runLock_;
   // The one write of the package, holding the product directory and the
   // staging file from the write to the end of the run.
   Win32ProductFiles files_;

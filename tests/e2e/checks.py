@@ -1,5 +1,7 @@
 """Assertions shared by the cases: what an administrator finds on the machine."""
+import hashlib
 import os
+import struct
 from pathlib import Path
 from typing import Optional, Set
 
@@ -29,6 +31,20 @@ def assert_updated(machine: Machine, product: Product, package: bytes, before: S
     assert entry is not None, "the Uninstall entry is missing"
     assert entry.get("EstimatedSize") == ("REG_DWORD", product.tree_size_kib()), (
         f"EstimatedSize must be the tree's size in KiB; the entry holds {entry}")
+    assert_marker(entry, "vdq2.cok", package, cok_version(package))
+
+
+def cok_version(content: bytes) -> int:
+    """The version a content file carries in its header (bytes 5-6)."""
+    return struct.unpack_from("<H", content, 5)[0]
+
+
+def assert_marker(entry, file_name: str, content: bytes, version: Optional[int]) -> None:
+    """The detection marker names the file now in place, or pending the restart:
+    what a deployment tool's detection rule reads."""
+    assert entry.get(f"{file_name} sha256") == ("REG_SZ", hashlib.sha256(content).hexdigest()), entry
+    assert entry.get(f"{file_name} version") == (
+        None if version is None else ("REG_DWORD", version)), entry
 
 
 def assert_untouched(machine: Machine, product: Product, entry_before, view: Optional[int] = None):

@@ -10,7 +10,7 @@ from typing import Callable, Dict
 
 import pytest
 
-from checks import tree
+from checks import assert_marker, tree
 from pictures import Picture
 from expected import (EXIT_DECLINED, EXIT_FAILURE, EXIT_RESTART_REQUIRED, EXIT_SUCCESS,
                       downgrade_question,
@@ -232,19 +232,25 @@ class TestEveryKind:
         assert tree(product.path) == before
 
 
-def test_silent_run_keeps_a_newer_installed_file_without_asking(machine_pair, guarded, build):
+@pytest.mark.parametrize("switch,exit_code", [("modest", EXIT_DECLINED), ("/quiet", EXIT_SUCCESS)])
+def test_silent_run_keeps_a_newer_installed_file_without_asking(machine_pair, guarded, build,
+                                                                switch, exit_code):
+    """Unattended, the machine already has what the update brings, or newer:
+    a success, or every deployment tool would run it again each day. The
+    marker names the file kept."""
     kind = KINDS["pak"]
     newer = content(build, kind, kind.newer)
     product = install(machine_pair, build, kind, newer)
     before = tree(product.path)
 
-    run = machine_pair.run_setup("modest", setup=guarded["pak"].setup, look_ms=LOOK_MS)
+    run = machine_pair.run_setup(switch, setup=guarded["pak"].setup, look_ms=LOOK_MS)
 
     assert run.shown() == []
-    assert run.exit_code == EXIT_DECLINED
+    assert run.exit_code == exit_code
     assert product.read(kind.file_name) == newer
     assert tree(product.path) == before
     assert_size_recorded(machine_pair, product)
+    assert_marker(machine_pair.uninstall_entry(), kind.file_name, newer, kind.newer)
 
 
 def test_language_file_under_a_path_with_an_exclamation_mark_is_always_replaced(

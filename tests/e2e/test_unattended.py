@@ -10,11 +10,13 @@ choice (setup/product_test.cpp) alone; and its Restart Manager names no
 holder of a file ("in use by: unknown")."""
 import os
 import re
+import time
 
 import pytest
 
-from checks import assert_not_started, assert_started_from, assert_untouched, assert_updated, tree
-from expected import (EXIT_DECLINED, EXIT_DISTORTED, EXIT_FAILURE, EXIT_INVALID_PARAMETER,
+from checks import (assert_marker, assert_not_started, assert_started_from, assert_untouched,
+                    assert_updated, cok_version, tree)
+from expected import (EXIT_ALREADY_RUNNING, EXIT_DECLINED, EXIT_DISTORTED, EXIT_FAILURE, EXIT_INVALID_PARAMETER,
                       EXIT_NO_RIGHTS, EXIT_PRODUCT_MISSING, EXIT_RESTART_REQUIRED, EXIT_SUCCESS,
                       INSTALL_QUESTION, error_box, usage_box)
 from wine_machine import UNINSTALL_KEY, windows_join
@@ -131,6 +133,7 @@ def test_target_held_for_the_whole_run_is_replaced_at_the_restart(machine_pair, 
                destination.lower().endswith(target.lower()[2:]) for source, destination in pairs), pairs
     entry = machine.uninstall_entry()
     assert entry.get("EstimatedSize") == ("REG_DWORD", product.tree_size_kib()), entry
+    assert_marker(entry, "vdq2.cok", package, cok_version(package))  # the pending file
     assert_not_started(product)
     lines = [line[24:] for line in _read_log(log)]
     assert "replacement at the next restart: scheduled" in lines, lines
@@ -140,6 +143,42 @@ def test_target_held_for_the_whole_run_is_replaced_at_the_restart(machine_pair, 
     assert machine.wine("wineboot", "-r", what="wineboot") == 0
     assert product.read("vdq2.cok") == package
     assert not (product.path / staging[0]).exists()
+
+
+def test_second_run_while_one_is_under_way_ends_with_1618(machine_pair, package, tmp_path):
+    """Deployment tools retry 1618: the second run writes nothing and waits for
+    nothing, the first goes on (here to the restart, its target held), and
+    both append whole lines to the one log."""
+    machine = machine_pair
+    product = _default_product(machine)
+    target = windows_join(product.windows_dir, "vdq2.cok")
+    log = tmp_path / "update.log"
+    arguments = ("/quiet", "/log=" + machine.windows_path(log))
+    holder = machine.hold_file(target)
+    try:
+        first = machine.start_setup(*arguments, settle_ms=0)
+        # The first run retries its held target for seconds once its staging
+        # file is there: the second starts meanwhile.
+        deadline = time.monotonic() + 60
+        while not any(name.startswith(STAGING_PREFIX) for name in os.listdir(product.path)):
+            assert time.monotonic() < deadline, "the first run wrote no staging file"
+            time.sleep(0.05)
+        second = machine.run_setup(*arguments, settle_ms=0)
+        staged = [name for name in os.listdir(product.path) if name.startswith(STAGING_PREFIX)]
+        first = first.wait()
+    finally:
+        holder.kill()
+        holder.wait(timeout=60)
+
+    assert second.shown() == [] and first.shown() == []
+    assert second.exit_code == EXIT_ALREADY_RUNNING, _read_log(log)
+    assert first.exit_code == EXIT_RESTART_REQUIRED, _read_log(log)
+    assert len(staged) == 1, f"the second run staged a file too: {staged}"
+    lines = _read_log(log)
+    assert all(re.match(r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} ", line) for line in lines), lines
+    said = [line[24:] for line in lines]
+    assert said.count("exit code 1618: another run of the setup is under way; nothing written") == 1
+    assert said.count("exit code 3010: success, replaced at the next restart") == 1, said
 
 
 def test_product_directory_cannot_be_swapped_while_the_setup_works_in_it(machine_pair, package,
