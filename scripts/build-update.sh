@@ -25,7 +25,10 @@
 #                         signature stops being accepted once the signing
 #                         certificate expires; with one, it stays good.
 #
-# The update lands as OUT/VespodarUpdate.exe; its check is printed last.
+# The update lands as OUT/VespodarUpdate.exe and is checked; beside it
+# OUT/VespodarUpdate.deploy.txt says what to type into a deployment tool
+# (scripts/deploy-notes.sh: the marker's value names, the version and the
+# SHA-256 to detect it by, the commands, the return codes), printed last.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 
@@ -45,7 +48,7 @@ while (($#)); do
     --sign-pass) pass=$2; shift 2 ;;
     --sign-url) url=$2; shift 2 ;;
     --timestamp) timestamp=$2; shift 2 ;;
-    -h|--help) sed -n '2,28p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,31p' "$0"; exit 0 ;;
     -*) fail "unknown option $1" ;;
     *) [[ -z "$content" ]] || fail "one content file only"; content=$1; shift ;;
   esac
@@ -119,6 +122,9 @@ if found=$("$tool" version "$type" "$content" 2> "$root/build/update-version.log
 elif [[ -z "$version" ]]; then
   fail "$file_name: $(cat "$root/build/update-version.log"); give the version with --version"
 fi
+# The setup records the version in the Uninstall entry as a REG_DWORD.
+[[ "$version" =~ ^[0-9]{1,10}$ ]] && ((10#$version <= 4294967295)) ||
+  fail "version $version does not fit the setup's marker (a REG_DWORD: 0 to 4294967295); nothing was built"
 
 configure "$version" "${setup_version:-1.0.0.$version}"
 cmake --build "$tree" -j"$(nproc)" --target VespodarUpdate > "$root/build/update-build.log" 2>&1 ||
@@ -126,6 +132,9 @@ cmake --build "$tree" -j"$(nproc)" --target VespodarUpdate > "$root/build/update
 
 mkdir -p "$out"
 target="$out/VespodarUpdate.exe"
+notes="$out/VespodarUpdate.deploy.txt"
+# The notes of an earlier update never stand beside this one.
+rm -f "$notes"
 if [[ -n "$cert" ]]; then
   # Stamped again, naming the signer certificate: the setup accepts its
   # signature from that certificate alone, chained to a trusted root or not.
@@ -146,4 +155,13 @@ fi
 
 # The update must still be whole after signing: this is what the setup itself
 # checks before it installs anything.
-"$tool" check "$target" || fail "$target is not intact"
+check=$("$tool" check "$target") || { echo "$check"; fail "$target is not intact"; }
+echo "$check"
+# The notes name the content file's SHA-256: it must be what the update carries.
+[[ "$check" == *"sha256: $(sha256sum "$content" | cut -d' ' -f1)"* ]] ||
+  fail "$target does not carry $file_name as it is now (was it changed during the build?)"
+
+"$root/scripts/deploy-notes.sh" "$target" "$content" "$version" "$notes"
+echo
+echo "What to type into a deployment tool ($notes):"
+cat "$notes"

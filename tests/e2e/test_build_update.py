@@ -1,6 +1,9 @@
 """The product team's build command refuses what would make a wrong update:
 every refusal ends with exit 1, a message that names the problem, and no
-update in the output directory."""
+update in the output directory. What it builds comes with the notes an
+administrator types into a deployment tool, naming the marker the setup
+leaves for that update."""
+import hashlib
 import subprocess
 
 import pytest
@@ -8,6 +11,12 @@ import pytest
 from updates import BUILD_UPDATE, TITLE, build_update
 
 COK_5 = b"vdq\x00\x00\x05\x00" + b"content" * 100
+# Version 0x0203 in bytes 5-6 (from 0): the wrong byte order reads 770, the
+# bytes one place earlier 768.
+COK_515 = b"vdq\x00\x00\x03\x02" + b"content" * 100
+UNINSTALL_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Vespodar"
+UNINSTALL_KEY_32 = (r"HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\Microsoft\Windows\CurrentVersion"
+                    r"\Uninstall\Vespodar")
 
 
 @pytest.mark.parametrize("file_name, data, options, message", [
@@ -37,6 +46,7 @@ def test_build_stops_with_a_clear_message(tmp_path, file_name, data, options, me
     assert result.code == 1, result.output
     assert message in result.output
     assert not (out / "VespodarUpdate.exe").exists()
+    assert not (out / "VespodarUpdate.deploy.txt").exists()
 
 
 def test_version_given_for_a_file_without_one_is_used(tmp_path):
@@ -83,3 +93,35 @@ def test_package_too_large_to_start_is_refused_before_anything_is_built(tmp_path
     assert "vdq2.cok is 1901 MiB" in result.stdout
     assert "at most" in result.stdout and "nothing was built" in result.stdout
     assert not (out / "VespodarUpdate.exe").exists()
+
+
+def deploy_notes(path):
+    """The notes' "key: value" lines; a key stands once."""
+    notes = {}
+    for line in path.read_text(encoding="utf-8").splitlines():
+        if not line or line.startswith("#"):
+            continue
+        key, sep, value = line.partition(": ")
+        assert sep and key not in notes, line
+        notes[key] = value
+    return notes
+
+
+def test_deploy_notes_name_the_marker_of_the_content_built(tmp_path):
+    source = tmp_path / "vdq2.cok"
+    source.write_bytes(COK_515)
+    out = tmp_path / "out"
+
+    result = build_update(source, out, "--title", TITLE)
+
+    assert result.ok, result.output
+    written = out / "VespodarUpdate.deploy.txt"
+    notes = deploy_notes(written)
+    assert notes["detection key"] == UNINSTALL_KEY
+    assert notes["detection key 32-bit entry"] == UNINSTALL_KEY_32
+    assert notes["detection value name"] == "vdq2.cok version"
+    assert notes["detection version"] == "515"
+    assert notes["exact match value name"] == "vdq2.cok sha256"
+    assert notes["exact match sha256"] == hashlib.sha256(COK_515).hexdigest()
+    assert notes["setup sha256"] == hashlib.sha256(result.setup.read_bytes()).hexdigest()
+    assert written.read_text(encoding="utf-8") in result.output

@@ -16,6 +16,7 @@ from typing import List, Optional
 
 ROOT = Path(__file__).resolve().parents[2]
 BUILD_UPDATE = ROOT / "scripts" / "build-update.sh"
+DEPLOY_NOTES = ROOT / "scripts" / "deploy-notes.sh"
 TITLE = "\"Тарвелин\" версии "
 BUILD_TIMEOUT = 900  # the first build compiles the whole setup
 
@@ -43,8 +44,8 @@ def build_update(content: Path, out: Path, *options: str) -> BuildResult:
     key.update(json.dumps([content.name, list(options)]).encode())
     # A changed setup or build command makes every update anew.
     key.update(os.environ.get("VESPODAR_WIN64", "0").encode())
-    for made_by in (ROOT / "build" / "win32" / "VespodarUpdate.exe", BUILD_UPDATE,
-                    ROOT / "cmake" / "package.cmake"):
+    for made_by in (ROOT / "build" / "win32" / "VespodarUpdate.exe", BUILD_UPDATE, DEPLOY_NOTES,
+                    ROOT / "cmake" / "package.cmake", ROOT / "setup" / "exit_codes.def"):
         key.update(made_by.read_bytes() if made_by.exists() else b"")
     digest = key.hexdigest()
     out.mkdir(parents=True, exist_ok=True)
