@@ -25,6 +25,14 @@ if(VESPODAR_GUARD_VERSIONS)
 else()
   set(VESPODAR_GUARD_VERSIONS_C false)
 endif()
+# How the package is carried: stored (the file's bytes as they are),
+# compressed or delta (a header and a zstd frame, install/package_encoding.h,
+# made by tools/encode_package.py; the setup then links zstd's decoder).
+set(VESPODAR_PACKAGE_ENCODING "stored" CACHE STRING "stored, compressed or delta")
+set_property(CACHE VESPODAR_PACKAGE_ENCODING PROPERTY STRINGS stored compressed delta)
+if(NOT VESPODAR_PACKAGE_ENCODING MATCHES "^(stored|compressed|delta)$")
+  message(FATAL_ERROR "VESPODAR_PACKAGE_ENCODING must be stored, compressed or delta")
+endif()
 # The setup's own version, as Explorer shows it.
 set(VESPODAR_SETUP_VERSION "1.0.0.1" CACHE STRING "version of the setup executable (a.b.c.d)")
 

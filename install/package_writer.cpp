@@ -61,7 +61,7 @@ PackageWrite PackageWriter::Write(const std::string& directoryPath, const std::s
   PackageWrite write;
   fileName_ = fileName;
   targetPath_ = directoryPath + fileName;
-  switch (files_.OpenDirectory(directoryPath, directory_.receive(), &write.windowsError)) {
+  switch (OpenDirectory(directoryPath, &write.windowsError)) {
     case DirectoryOpen::kOpened:
       break;
     case DirectoryOpen::kIsLink:
@@ -151,24 +151,41 @@ bool PackageWriter::Stage(PackageSource& source, PackageWrite* write) {
   return true;
 }
 
-bool PackageWriter::DigestOfInstalled(Digest* digest) {
-  HeldFile installed(files_);
-  std::uint64_t size = 0;
-  if (!files_.OpenForReading(directory_.get(), fileName_, installed.receive()) ||
-      !files_.Size(installed.get(), &size))
-    return false;
+bool DigestOfFile(ProductFiles& files, FileId file, Digest* digest, std::uint64_t* size) {
+  if (!files.Size(file, size)) return false;
   Sha256State state;
   Sha256Init(&state);
   std::vector<std::uint8_t> piece(kFilePieceBytes);
-  for (std::uint64_t offset = 0; offset < size;) {
+  for (std::uint64_t offset = 0; offset < *size;) {
     std::size_t got = 0;
-    if (!files_.Read(installed.get(), offset, piece.size(), piece.data(), &got) || got == 0)
-      return false;
+    if (!files.Read(file, offset, piece.size(), piece.data(), &got) || got == 0) return false;
     Sha256Update(&state, piece.data(), got);
     offset += got;
   }
   *digest = Sha256Final(&state);
   return true;
+}
+
+bool PackageWriter::DigestOfInstalled(Digest* digest) {
+  HeldFile installed(files_);
+  std::uint64_t size = 0;
+  return files_.OpenForReading(directory_.get(), fileName_, installed.receive()) &&
+         DigestOfFile(files_, installed.get(), digest, &size);
+}
+
+DirectoryOpen PackageWriter::OpenDirectory(const std::string& directoryPath,
+                                           std::uint32_t* windowsError) {
+  // Once held, the directory is never looked up by its name again: a writer
+  // writes into one directory.
+  if (directory_.get()) return DirectoryOpen::kOpened;
+  return files_.OpenDirectory(directoryPath, directory_.receive(), windowsError);
+}
+
+bool PackageWriter::OpenInstalled(const std::string& directoryPath, const std::string& fileName,
+                                  HeldFile* file) {
+  std::uint32_t ignored = 0;
+  return OpenDirectory(directoryPath, &ignored) == DirectoryOpen::kOpened &&
+         files_.OpenForReading(directory_.get(), fileName, file->receive());
 }
 
 bool PackageWriter::Commit(std::uint32_t* windowsError) {

@@ -95,6 +95,9 @@ class StagedPackageJudge {
 constexpr unsigned kReplaceRetryMs = 5000;
 constexpr unsigned kReplaceRetryStepMs = 100;
 
+// The SHA-256 and the size of an open file, read a piece at a time.
+bool DigestOfFile(ProductFiles& files, FileId file, Digest* digest, std::uint64_t* size);
+
 class PackageWriter {
  public:
   explicit PackageWriter(ProductFiles& files) : files_(files), directory_(files), staging_(files) {}
@@ -112,6 +115,15 @@ class PackageWriter {
   PackageWrite Write(const std::string& directoryPath, const std::string& fileName,
                      PackageSource& source, StagedPackageJudge* judge);
 
+  // Opens directoryPath as Write does (a later Write keeps this handle: one
+  // writer writes into one directory) and fileName in it for reading, as itself,
+  // never through a link: the installed file, read before anything is
+  // written (a delta's base). False when either cannot be opened.
+  bool OpenInstalled(const std::string& directoryPath, const std::string& fileName,
+                     HeldFile* file);
+
+  ProductFiles& files() { return files_; }
+
   // After kInUse: schedules the held staging file to replace the target at
   // the next restart and lets go of it (administrators only)...
   bool ReplaceAtRestart(std::uint32_t* windowsError);
@@ -123,6 +135,7 @@ class PackageWriter {
   bool Commit(std::uint32_t* windowsError);
   // The SHA-256 of the installed file, read through the directory.
   bool DigestOfInstalled(Digest* digest);
+  DirectoryOpen OpenDirectory(const std::string& directoryPath, std::uint32_t* windowsError);
 
   ProductFiles& files_;
   HeldFile directory_;

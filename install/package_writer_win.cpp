@@ -41,6 +41,10 @@ bool OwnFilePackage::ForEachPiece(const TakeBytes& take, std::uint32_t* windowsE
   return done;
 }
 
+bool OwnFilePackage::ReadStart(std::size_t count, std::uint8_t* out) const {
+  return count <= size_ && ReadOwnFile(fileOffset_, count, out);
+}
+
 bool IsExistingFile(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(Widen(ExtendedLengthPath(path)).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);

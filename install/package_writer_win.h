@@ -18,6 +18,8 @@ class OwnFilePackage : public PackageSource {
   bool Load(const std::string& name, const std::string& type, std::uint32_t* windowsError);
   bool ForEachPiece(const TakeBytes& take, std::uint32_t* windowsError) override;
   std::uint32_t size() const { return size_; }
+  // The package's first COUNT bytes (an encoded package's header).
+  bool ReadStart(std::size_t count, std::uint8_t* out) const;
 
  private:
   std::uint32_t size_ = 0;

@@ -14,6 +14,11 @@
 #   --setup-version V     the executable's own version (a.b.c.d);
 #                         default 1.0.0.N
 #   --guard               turn the version guard on for this update
+#   --compress            carry the file zstd-compressed (decoded on the way
+#                         into the product directory)
+#   --delta-from OLD      carry only the change from OLD, the file's previous
+#                         version (a zstd patch): it installs only where OLD is
+#                         the installed file, and answers 1642 elsewhere
 #   --out DIR             where the update lands (default build/update)
 #   --sign-cert FILE      sign with this certificate (PEM or DER, or a chain
 #                         whose first one signs); the setup accepts no other
@@ -35,26 +40,31 @@ set -euo pipefail
 fail() { echo "build-update: $*" >&2; exit 1; }
 
 content="" title="" version="" setup_version="" guard=OFF out="$root/build/update"
-cert="" key="" pass="" url="" timestamp=""
+cert="" key="" pass="" url="" timestamp="" encoding=stored old=""
 while (($#)); do
   case "$1" in
     --title) title=$2; shift 2 ;;
     --version) version=$2; shift 2 ;;
     --setup-version) setup_version=$2; shift 2 ;;
     --guard) guard=ON; shift ;;
+    --compress) encoding=compressed; shift ;;
+    --delta-from) encoding=delta old=$2; shift 2 ;;
     --out) out=$2; shift 2 ;;
     --sign-cert) cert=$2; shift 2 ;;
     --sign-key) key=$2; shift 2 ;;
     --sign-pass) pass=$2; shift 2 ;;
     --sign-url) url=$2; shift 2 ;;
     --timestamp) timestamp=$2; shift 2 ;;
-    -h|--help) sed -n '2,31p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,36p' "$0"; exit 0 ;;
     -*) fail "unknown option $1" ;;
     *) [[ -z "$content" ]] || fail "one content file only"; content=$1; shift ;;
   esac
 done
 
 [[ -n "$content" ]] || fail "no content file given (see --help)"
+if [[ $encoding == delta ]]; then
+  [[ -f "$old" && -s "$old" ]] || fail "--delta-from $old: the previous version must be a file, not empty"
+fi
 [[ -e "$content" ]] || fail "$content does not exist"
 [[ -f "$content" ]] || fail "$content is not a file"
 [[ -s "$content" ]] || fail "$content is empty"
@@ -102,9 +112,11 @@ if [[ "${VESPODAR_WIN64:-0}" == 1 ]]; then
 fi
 mkdir -p "$tree"
 printf '%s' "$title" > "$tree/title.txt"
+carried=$content
 configure() {
   (cd "$root" && cmake --preset "$preset" -B "$tree" \
-        -DVESPODAR_PACKAGE_FILE="$content" -DVESPODAR_PACKAGE_NAME="$name" -DVESPODAR_PACKAGE_TYPE="$type" \
+        -DVESPODAR_PACKAGE_FILE="$carried" -DVESPODAR_PACKAGE_ENCODING="$encoding" \
+        -DVESPODAR_PACKAGE_NAME="$name" -DVESPODAR_PACKAGE_TYPE="$type" \
         -DVESPODAR_PACKAGE_TITLE_FILE="$tree/title.txt" -DVESPODAR_PACKAGE_VERSION="$1" \
         -DVESPODAR_SETUP_VERSION="$2" -DVESPODAR_GUARD_VERSIONS="$guard") \
         > "$root/build/update-configure.log" 2>&1 || { cat "$root/build/update-configure.log"; fail "configure failed"; }
@@ -126,6 +138,17 @@ fi
 [[ "$version" =~ ^[0-9]{1,10}$ ]] && ((10#$version <= 4294967295)) ||
   fail "version $version does not fit the setup's marker (a REG_DWORD: 0 to 4294967295); nothing was built"
 
+# An encoded package: the header and the zstd frame, made here from the
+# content file (tools/encode_package.py), go into the setup instead.
+if [[ $encoding != stored ]]; then
+  carried="$tree/$file_name.$encoding"
+  encode=(python3 "$root/tools/encode_package.py" "$content" "$carried")
+  [[ $encoding == delta ]] && encode+=(--delta-from "$old")
+  "${encode[@]}" || fail "$file_name could not be encoded"
+  carried_size=$(stat -c %s "$carried")
+  echo "package: $file_name, $size bytes, carried $encoding in $carried_size bytes" \
+       "($((carried_size * 100 / size)) %; $((size - carried_size)) bytes saved)"
+fi
 configure "$version" "${setup_version:-1.0.0.$version}"
 cmake --build "$tree" -j"$(nproc)" --target VespodarUpdate > "$root/build/update-build.log" 2>&1 ||
   { tail -30 "$root/build/update-build.log"; fail "build failed"; }
@@ -158,7 +181,7 @@ fi
 check=$("$tool" check "$target") || { echo "$check"; fail "$target is not intact"; }
 echo "$check"
 # The notes name the content file's SHA-256: it must be what the update carries.
-[[ "$check" == *"sha256: $(sha256sum "$content" | cut -d' ' -f1)"* ]] ||
+[[ "$check" == *"sha256: $(sha256sum "$carried" | cut -d' ' -f1)"* ]] ||
   fail "$target does not carry $file_name as it is now (was it changed during the build?)"
 
 "$root/scripts/deploy-notes.sh" "$target" "$content" "$version" "$notes"

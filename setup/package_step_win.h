@@ -23,6 +23,21 @@ PackageWrite WritePackageStep(const SetupContext& context, PackageWriter& writer
                               PackageSource& source, const std::string& fileName,
                               const std::string& type, bool guardVersions, Reporter& reporter);
 
+class OwnFilePackage;
+
+// The package as this setup carries it, a build's choice too
+// (VESPODAR_PACKAGE_ENCODING): package_encoding_stored_win.cpp writes the
+// resource's bytes as they are; package_encoding_zstd_win.cpp, which alone
+// links the decoder, decodes them on the way, a delta against the installed
+// file. Either hands the write to WritePackageStep.
+PackageWrite WriteCarriedPackage(const SetupContext& context, PackageWriter& writer,
+                                 OwnFilePackage& package, const std::string& fileName,
+                                 const std::string& type, bool guardVersions, Reporter& reporter);
+// Whether the installed file is the one the package applies to (always but
+// for a delta); *found says what stands there otherwise, for the log.
+bool CarriedPackageBaseInstalled(const SetupContext& context, PackageWriter& writer,
+                                 std::string* found);
+
 }  // namespace vespodar
 
 #endif  // VESPODAR_SETUP_PACKAGE_STEP_WIN_H_

@@ -18,7 +18,7 @@ const char* LaunchOutcomeText(LaunchOutcome outcome) {
       return "product not started: no desktop shell (never with elevated rights)";
     case LaunchOutcome::kNobodyLoggedOn: return "product not started: nobody logged on";
     case LaunchOutcome::kNoUserEnvironment:
-      return "product not started: no environment of the console user";
+      return "product not started: no user environment";
     case LaunchOutcome::kFailed: break;
   }
   return "product not started";

@@ -20,6 +20,9 @@ FailureReport DescribeFailure(Failure failure, const std::string* detail) {
       return {OwnFileDistortedText(), kExitOwnFileDistorted, "own file check: not intact"};
     case Failure::kProductMissing:
       return {ProductMissingText(), kExitProductMissing, "product executable missing"};
+    case Failure::kBaseMismatch:
+      return {InstallFailedText(detail ? *detail : std::string()), kExitPatchTargetNotFound,
+              "delta base not installed"};
     case Failure::kPackageNotWritten:
       break;
   }

@@ -24,6 +24,7 @@ enum class Failure {
   kOwnFileDistorted,    // the setup's own file is not intact
   kProductMissing,      // the product's executable is not in its directory
   kPackageNotWritten,   // the package file could not be written or put in place
+  kBaseMismatch,        // a delta's base is not the installed file
   kSizeNotRecorded,     // EstimatedSize could not be written
 };
 

@@ -7,6 +7,7 @@
 #include "base/product_identity.h"
 #include "discovery/folders.h"
 #include "package_constants.h"
+#include "setup/run_log.h"
 #include "setup/setup_context.h"
 
 namespace vespodar {
@@ -60,11 +61,7 @@ std::optional<DetectionMarker> MarkerOfWrite(const SetupContext& context,
     marker.hasVersion = digits > 0 && digits <= 9 && next == '.';
     marker.version = static_cast<std::int32_t>(version);
   }
-  static const char kDigits[] = "0123456789abcdef";
-  for (const std::uint8_t byte : written.sha256) {
-    marker.sha256Hex += kDigits[byte >> 4];
-    marker.sha256Hex += kDigits[byte & 15];
-  }
+  marker.sha256Hex = DigestText(written.sha256);
   return marker;
 }
 
@@ -126,9 +123,8 @@ ExitCode WritePackage(SetupContext& context, UpdateSteps& steps, Reporter& repor
       reporter.Log("replaced: ", target);
       return kExitSuccess;
     case InstallOutcome::kKeptInstalled:
-      reporter.Log("kept the newer installed file: installed version ",
-                   written.keptVersion + ", package version " +
-                       DecimalText(context.packageVersion));
+      reporter.Log("kept the newer installed file, version ",
+                   written.keptVersion + " (package " + DecimalText(context.packageVersion) + ")");
       return kExitSuccess;
     case InstallOutcome::kInUse:
       if (reporter.Logging()) reporter.Log("in use by: ", steps.FileHolders(target));
@@ -191,6 +187,15 @@ Stop CheckBeforeAsking(SetupContext& context, UpdateSteps& steps, Reporter& repo
   if (!VerifyOwnFile(steps, &ownFileFailure, &ownFileError))
     return reporter.Report(ownFileFailure, ownFileError);
   reporter.Log("own file check: intact");
+
+  // A delta rebuilds the new file from the one it was made against: on any
+  // other, nothing may be touched, the running product included.
+  std::string found;
+  if (!steps.PackageBaseInstalled(&found)) {
+    reporter.Log("installed file: ", found);
+    const std::string target = installDir + context.packageName + "." + context.packageType;
+    return reporter.Report(Failure::kBaseMismatch, 0, &target);
+  }
 
   if (!steps.FileExists(installDir + context.productName + ".exe"))
     return reporter.Report(Failure::kProductMissing);

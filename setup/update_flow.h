@@ -39,6 +39,10 @@ class UpdateSteps : public RunOutput {
   virtual bool CloseRunningProduct() = 0;
   // Whether the setup's own file can be read and is intact.
   virtual OwnFileCheck CheckOwnFile() = 0;
+  // Whether the installed file is what the package applies to: always for a
+  // stored or compressed package, for a delta only when it is the delta's
+  // base. *found says, for the log, what stands there instead.
+  virtual bool PackageBaseInstalled(std::string* found) = 0;
   // True when a file (not a directory) exists at path.
   virtual bool FileExists(const std::string& path) = 0;
   // Writes the embedded package (name, type) as name.type into the product

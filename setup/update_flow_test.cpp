@@ -34,6 +34,7 @@ class FakeSteps : public UpdateSteps {
   std::uint32_t restartReplaceError = 0;
   std::string keptVersion = "7";
   bool otherRunHoldsTheLock = false;
+  bool baseInstalled = true;
   std::vector<std::string> log;
 
   int ShowMessageBox(const MessageBoxSpec& box) override {
@@ -57,6 +58,11 @@ class FakeSteps : public UpdateSteps {
   OwnFileCheck CheckOwnFile() override {
     calls.push_back("verify");
     return {ownFile, 0};
+  }
+  bool PackageBaseInstalled(std::string* found) override {
+    calls.push_back("base");
+    *found = "1234 bytes, SHA-256 00ff";
+    return baseInstalled;
   }
   bool FileExists(const std::string& path) override {
     calls.push_back("exists " + path);
@@ -123,6 +129,17 @@ class UpdateFlowTest : public ::testing::Test {
     fake->AddText(RegistryRoot::kLocalMachine, kUninstallKey, "UninstallString",
                   "C:\\Games\\Vespodar\\uninst.exe");
     SetPackageConstants(context);
+  }
+
+  // A machine as the constructor made it, and steps that recorded nothing.
+  void Reset() {
+    fake = new FakeRegistry();
+    context.registry.reset(fake);
+    fake->AddText(RegistryRoot::kLocalMachine, kWindowsKey, "ProgramFilesDir",
+                  "C:\\Program Files");
+    fake->AddText(RegistryRoot::kLocalMachine, kUninstallKey, "UninstallString",
+                  "C:\\Games\\Vespodar\\uninst.exe");
+    steps = FakeSteps();
   }
 
   ExitCode Run(std::vector<std::string> arguments = {}) {
@@ -300,9 +317,9 @@ TEST_F(UpdateFlowTest, RunningProductIsClosedOnlyWhenRunning) {
   steps.answers = {kAnswerYes, 7};
   EXPECT_EQ(kExitSuccess, Run());
   // Closed after the checks and the Yes, right before the write.
-  ASSERT_LE(5u, steps.calls.size());
-  EXPECT_EQ("close", steps.calls[3]);
-  EXPECT_EQ("install vdq2.cok", steps.calls[4].substr(0, 16));
+  ASSERT_LE(6u, steps.calls.size());
+  EXPECT_EQ("close", steps.calls[4]);
+  EXPECT_EQ("install vdq2.cok", steps.calls[5].substr(0, 16));
 }
 
 TEST_F(UpdateFlowTest, FailedWriteStillRecordsSizeAndOffersLaunchButFails) {
@@ -360,12 +377,7 @@ TEST_F(UpdateFlowTest, DetectionMarkerNamesTheFileInPlace) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << int(c.outcome) << " " << c.arguments[0] << " "
                                     << c.keptVersion);
-    fake = new FakeRegistry();
-    context.registry.reset(fake);
-    fake->AddText(RegistryRoot::kLocalMachine, kWindowsKey, "ProgramFilesDir", "C:\\Program Files");
-    fake->AddText(RegistryRoot::kLocalMachine, kUninstallKey, "UninstallString",
-                  "C:\\Games\\Vespodar\\uninst.exe");
-    steps = FakeSteps();
+    Reset();
     steps.installOutcome = c.outcome;
     steps.keptVersion = c.keptVersion;
     EXPECT_EQ(c.exitCode, Run(c.arguments));
@@ -378,8 +390,8 @@ TEST_F(UpdateFlowTest, DetectionMarkerNamesTheFileInPlace) {
     EXPECT_EQ(expected, digest ? *digest : "");
     EXPECT_EQ(4431, RecordedSize());
     if (c.version == 7)  // the log says what was kept
-      EXPECT_NE(std::string::npos, steps.Log().find("kept the newer installed file: installed "
-                                                    "version 7, package version 1\n"));
+      EXPECT_NE(std::string::npos,
+                steps.Log().find("kept the newer installed file, version 7 (package 1)\n"));
   }
 }
 
@@ -392,9 +404,27 @@ TEST_F(UpdateFlowTest, SecondRunEndsAtOnceWithAlreadyRunning) {
     EXPECT_EQ(kExitAlreadyRunning, Run(arguments));
     EXPECT_TRUE(steps.boxes.empty());
     EXPECT_EQ(std::vector<std::string>{"lock"}, steps.calls);
-    EXPECT_NE(std::string::npos, steps.Log().find("exit code 1618: another run of the setup is "
-                                                  "under way; nothing written\n"));
+    EXPECT_NE(std::string::npos, steps.Log().find("exit code 1618: another run is under way\n"));
     EXPECT_EQ(-1, RecordedSize());
+  }
+}
+
+// A delta on a machine whose file is not its base: nothing touched, the
+// install error naming the target unless nobody may see it, 1642.
+TEST_F(UpdateFlowTest, DeltaOverAnotherFileChangesNothing) {
+  for (const auto& arguments : std::vector<std::vector<std::string>>{{}, {"modest"}, {"/quiet"}}) {
+    steps = FakeSteps();
+    steps.baseInstalled = false;
+    steps.productRunning = true;
+    steps.answers = {1};
+    EXPECT_EQ(kExitPatchTargetNotFound, Run(arguments));
+    const bool silent = arguments == std::vector<std::string>{"/quiet"};
+    ASSERT_EQ(silent ? 0u : 1u, steps.boxes.size());
+    if (!silent) EXPECT_EQ("Can't install file C:\\Games\\Vespodar\\vdq2.cok", steps.boxes[0].text);
+    EXPECT_FALSE(steps.Called("close"));
+    EXPECT_FALSE(steps.Called("install"));
+    EXPECT_EQ(-1, RecordedSize());
+    EXPECT_NE(std::string::npos, steps.Log().find("installed file: 1234 bytes, SHA-256 00ff\n"));
   }
 }
 
@@ -495,12 +525,7 @@ TEST_F(UpdateFlowTest, NobodyToAnswerMeansNoBoxOnlyTheCodeAndTheLog) {
   for (const Case& c : cases) {
     for (std::size_t run = 0; run < runs.size(); ++run) {
       SCOPED_TRACE(std::string(c.name) + " run " + std::to_string(run));
-      fake = new FakeRegistry();
-      context.registry.reset(fake);
-      fake->AddText(RegistryRoot::kLocalMachine, kWindowsKey, "ProgramFilesDir", "C:\\Program Files");
-      fake->AddText(RegistryRoot::kLocalMachine, kUninstallKey, "UninstallString",
-                    "C:\\Games\\Vespodar\\uninst.exe");
-      steps = FakeSteps();
+      Reset();
       // The unattended run sees a visible station; the others none.
       steps.stationVisible = run == 0;
       c.provoke(steps, *fake);

@@ -69,29 +69,26 @@ PackageWrite Win32UpdateSteps::InstallPackageFile(const std::string& name, const
   OwnFilePackage package;
   PackageWrite failed;
   if (!package.Load(name, type, &failed.windowsError)) return failed;
+  const PackageWrite written = WriteCarriedPackage(context_, writer_, package, name + "." + type,
+                                                  type, guardVersions, reporter);
   // Which package this run carried, for an administrator comparing machines:
-  // its SHA-256, read from the setup's own file a piece at a time as the
-  // write reads it.
-  Sha256State state;
-  Sha256Init(&state);
-  std::uint32_t ignored = 0;
-  if (reporter.Logging() && package.ForEachPiece(
-                                [&state](const std::uint8_t* data, std::size_t count) {
-                                  Sha256Update(&state, data, count);
-                                  return true;
-                                },
-                                &ignored)) {
+  // the SHA-256 of the file it wrote, hashed as the write went (the package
+  // is read once).
+  if (written.described) {
     std::string line = name;
     line += '.';
     line += type;
     line += ", ";
     line += DecimalText(package.size());
     line += " bytes, SHA-256 ";
-    line += DigestText(Sha256Final(&state));
+    line += DigestText(written.sha256);
     reporter.Log("package: ", line);
   }
-  return WritePackageStep(context_, writer_, package, name + "." + type, type, guardVersions,
-                          reporter);
+  return written;
+}
+
+bool Win32UpdateSteps::PackageBaseInstalled(std::string* found) {
+  return CarriedPackageBaseInstalled(context_, writer_, found);
 }
 
 std::uint32_t Win32UpdateSteps::ReplaceAtRestart() {

@@ -23,6 +23,7 @@ class Win32UpdateSteps : public UpdateSteps {
   bool ProductNotRunning() override;
   bool CloseRunningProduct() override;
   OwnFileCheck CheckOwnFile() override;
+  bool PackageBaseInstalled(std::string* found) override;
   bool FileExists(const std::string& path) override;
   PackageWrite InstallPackageFile(const std::string& name, const std::string& type,
                                   bool guardVersions, Reporter& reporter) override;

@@ -22,11 +22,15 @@
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 4 && argc != 5) {
-    std::fprintf(stderr, "usage: hold_file PATH READY_FILE MILLISECONDS [DIRECTORY]\n");
+    std::fprintf(stderr, "usage: hold_file PATH READY_FILE MILLISECONDS[+read] [DIRECTORY]\n");
     return 2;
   }
   const DWORD holdMs = static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10));
-  HANDLE held = CreateFileW(argv[1], GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+  // "+read": others may read the file meanwhile, as a program that holds
+  // its data file open lets them; it can still be neither replaced nor
+  // written.
+  const DWORD share = std::wcsstr(argv[3], L"+read") ? FILE_SHARE_READ : 0;
+  HANDLE held = CreateFileW(argv[1], GENERIC_READ, share, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (held == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();

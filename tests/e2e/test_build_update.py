@@ -8,7 +8,7 @@ import subprocess
 
 import pytest
 
-from updates import BUILD_UPDATE, TITLE, build_update
+from updates import BUILD_UPDATE, TITLE, build_update, deploy_notes
 
 COK_5 = b"vdq\x00\x00\x05\x00" + b"content" * 100
 # Version 0x0203 in bytes 5-6 (from 0): the wrong byte order reads 770, the
@@ -93,18 +93,6 @@ def test_package_too_large_to_start_is_refused_before_anything_is_built(tmp_path
     assert "vdq2.cok is 1901 MiB" in result.stdout
     assert "at most" in result.stdout and "nothing was built" in result.stdout
     assert not (out / "VespodarUpdate.exe").exists()
-
-
-def deploy_notes(path):
-    """The notes' "key: value" lines; a key stands once."""
-    notes = {}
-    for line in path.read_text(encoding="utf-8").splitlines():
-        if not line or line.startswith("#"):
-            continue
-        key, sep, value = line.partition(": ")
-        assert sep and key not in notes, line
-        notes[key] = value
-    return notes
 
 
 def test_deploy_notes_name_the_marker_of_the_content_built(tmp_path):

@@ -16,7 +16,7 @@ from expected import (EXIT_DECLINED, EXIT_FAILURE, EXIT_RESTART_REQUIRED, EXIT_S
                       downgrade_question,
                       install_error_box, install_question, language_file_error_box,
                       launch_question)
-from updates import TITLE, build_update, guarded_options
+from updates import TITLE, build_update, deploy_notes, guarded_options
 from wine_machine import windows_join
 
 PAYLOAD = bytes(range(256)) * 64
@@ -167,6 +167,13 @@ class TestEveryKind:
         assert product.read(kind.file_name) == content(build, kind, kind.package_version)
         assert tree(product.path) == before
         assert_size_recorded(machine_pair, product)
+        # What the build told the administrator to detect is what the setup wrote.
+        notes = deploy_notes(guarded[name].setup.parent / "VespodarUpdate.deploy.txt")
+        entry = machine_pair.uninstall_entry()
+        assert entry.get(notes["detection value name"]) == (
+            "REG_DWORD", int(notes["detection version"])), entry
+        assert entry.get(notes["exact match value name"]) == (
+            "REG_SZ", notes["exact match sha256"]), entry
         # No question, no progress window.
         assert progress_windows(run.boxes[1]) == []
         if name == "cok":

@@ -42,9 +42,13 @@ def build_update(content: Path, out: Path, *options: str) -> BuildResult:
     """Runs the team's build command; returns its exit code and what it printed."""
     key = hashlib.sha256(content.read_bytes() if content.is_file() else b"")
     key.update(json.dumps([content.name, list(options)]).encode())
+    for option in options:  # a delta's old file
+        if os.path.isfile(option):
+            key.update(Path(option).read_bytes())
     # A changed setup or build command makes every update anew.
     key.update(os.environ.get("VESPODAR_WIN64", "0").encode())
     for made_by in (ROOT / "build" / "win32" / "VespodarUpdate.exe", BUILD_UPDATE, DEPLOY_NOTES,
+                    ROOT / "tools" / "encode_package.py",
                     ROOT / "cmake" / "package.cmake", ROOT / "setup" / "exit_codes.def"):
         key.update(made_by.read_bytes() if made_by.exists() else b"")
     digest = key.hexdigest()
@@ -90,3 +94,15 @@ def guarded_options(version: Optional[str] = None) -> List[str]:
     if version is not None:
         options += ["--version", version]
     return options
+
+
+def deploy_notes(path: Path) -> dict:
+    """The deploy notes' "key: value" lines; a key stands once."""
+    notes = {}
+    for line in path.read_text(encoding="utf-8").splitlines():
+        if not line or line.startswith("#"):
+            continue
+        key, sep, value = line.partition(": ")
+        assert sep and key not in notes, line
+        notes[key] = value
+    return notes

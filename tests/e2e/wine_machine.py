@@ -510,7 +510,7 @@ class Machine:
         return f"{letter.upper()}:\\"
 
     def hold_file(self, windows_path: str, hold_ms: int = 0,
-                  rename_directory: Optional[str] = None) -> subprocess.Popen:
+                  rename_directory: Optional[str] = None, share_read: bool = False) -> subprocess.Popen:
         """Another process holds the file open without sharing: for hold_ms, or
         (0) until it is ended. Returns once the file is held. With
         rename_directory, it holds the file until a staging file appears in
@@ -520,7 +520,8 @@ class Machine:
         ready = self.work / f"held-{self._commands:02d}"
         tool = self.windows_path(self.build / "tests" / "hold_file.exe")
         extra = [rename_directory] if rename_directory else []
-        holder = self.wine_background(tool, windows_path, self.windows_path(ready), str(hold_ms),
+        hold = str(hold_ms) + ("+read" if share_read else "")
+        holder = self.wine_background(tool, windows_path, self.windows_path(ready), hold,
                                       *extra, what="hold-file")
         deadline = time.monotonic() + WINE_TIMEOUT
         while not ready.exists():
@@ -532,10 +533,12 @@ class Machine:
             time.sleep(0.05)
         return holder
 
-    def run_setup_while_held(self, windows_path: str, *args: str, **kwargs) -> "SetupRun":
+    def run_setup_while_held(self, windows_path: str, *args: str, share_read: bool = False,
+                             **kwargs) -> "SetupRun":
         """Runs the setup while another process holds the file open without
-        sharing from before the start to after the end."""
-        holder = self.hold_file(windows_path)
+        sharing (or, with share_read, letting others read it) from before the
+        start to after the end."""
+        holder = self.hold_file(windows_path, share_read=share_read)
         try:
             run = self.run_setup(*args, **kwargs)
             assert holder.poll() is None, "the holder let go during the run"

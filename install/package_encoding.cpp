@@ -1,0 +1,121 @@
+#include "install/package_encoding.h"
+
+#include <cstring>
+#include <vector>
+
+#include <zstd.h>
+
+#include "base/little_endian.h"
+
+namespace vespodar {
+
+namespace {
+
+const char kMagic[8] = {'V', 'd', 'P', 'k', 'Z', 's', 't', 'd'};
+
+std::uint64_t Read64(const std::uint8_t* p) {
+  return ReadLe32(p) | (static_cast<std::uint64_t>(ReadLe32(p + 4)) << 32);
+}
+
+// A compressed package is decoded through a window of at most 8 MiB (what
+// `zstd -19` writes): memory stays flat at any package size. A delta's
+// window must reach back over its whole base.
+const int kCompressedWindowLog = 23;
+const int kDeltaWindowLog = sizeof(void*) == 4 ? 30 : 31;
+
+// The decoder's state, freed on every way out.
+class Decoder {
+ public:
+  Decoder() : stream_(ZSTD_createDStream()) {}
+  Decoder(const Decoder&) = delete;
+  Decoder& operator=(const Decoder&) = delete;
+  ~Decoder() { ZSTD_freeDStream(stream_); }
+  ZSTD_DStream* get() const { return stream_; }
+
+ private:
+  ZSTD_DStream* stream_;
+};
+
+}  // namespace
+
+bool ParsePackageHeader(const std::uint8_t* bytes, PackageHeader* header) {
+  if (std::memcmp(bytes, kMagic, sizeof(kMagic)) != 0 || ReadLe32(bytes + 12) != 0) return false;
+  const std::uint32_t kind = ReadLe32(bytes + 8);
+  if (kind != static_cast<std::uint32_t>(PackageKind::kCompressed) &&
+      kind != static_cast<std::uint32_t>(PackageKind::kDelta))
+    return false;
+  header->kind = static_cast<PackageKind>(kind);
+  header->decodedSize = Read64(bytes + 16);
+  std::memcpy(header->decodedSha256.data(), bytes + 24, 32);
+  header->baseSize = Read64(bytes + 56);
+  std::memcpy(header->baseSha256.data(), bytes + 64, 32);
+  const Digest none = {};
+  const bool names_base = header->baseSize != 0 || header->baseSha256 != none;
+  return (header->kind == PackageKind::kDelta) == names_base;
+}
+
+bool DecodedPackage::ForEachPiece(const TakeBytes& take, std::uint32_t* windowsError) {
+  const Decoder decoder;
+  ZSTD_DStream* stream = decoder.get();
+  const bool delta = header_.kind == PackageKind::kDelta;
+  if (!stream || (delta && !base_) ||
+      ZSTD_isError(ZSTD_DCtx_setParameter(stream, ZSTD_d_windowLogMax,
+                                          delta ? kDeltaWindowLog : kCompressedWindowLog)) ||
+      (delta && ZSTD_isError(ZSTD_DCtx_refPrefix(stream, base_->data(), base_->size())))) {
+    *windowsError = kErrorInvalidData;
+    return false;
+  }
+  std::vector<std::uint8_t> out(ZSTD_DStreamOutSize());
+  Sha256State state;
+  Sha256Init(&state);
+  std::uint64_t decoded = 0;
+  std::size_t headerLeft = kPackageHeaderSize;  // the header is the caller's, read already
+  bool damaged = false;
+  bool refused = false;
+  std::size_t frameLeft = 1;  // what ZSTD_decompressStream still expects; 0 once the frame ended
+  const bool read = encoded_.ForEachPiece(
+      [&](const std::uint8_t* data, std::size_t count) {
+        const std::size_t skip = count < headerLeft ? count : headerLeft;
+        headerLeft -= skip;
+        ZSTD_inBuffer in = {data + skip, count - skip, 0};
+        while (in.pos < in.size) {
+          // Bytes after the frame's end are no part of any package.
+          if (frameLeft == 0) return !(damaged = true);
+          ZSTD_outBuffer output = {out.data(), out.size(), 0};
+          frameLeft = ZSTD_decompressStream(stream, &output, &in);
+          if (ZSTD_isError(frameLeft) || output.pos > header_.decodedSize - decoded)
+            return !(damaged = true);
+          decoded += output.pos;
+          Sha256Update(&state, out.data(), output.pos);
+          if (output.pos && !take(out.data(), output.pos)) return !(refused = true);
+        }
+        return true;
+      },
+      windowsError);
+  // Drains what the decoder still holds once the input has ended.
+  while (read && frameLeft != 0 && !damaged) {
+    ZSTD_inBuffer in = {nullptr, 0, 0};
+    ZSTD_outBuffer output = {out.data(), out.size(), 0};
+    frameLeft = ZSTD_decompressStream(stream, &output, &in);
+    if (ZSTD_isError(frameLeft) || output.pos == 0 || output.pos > header_.decodedSize - decoded) {
+      damaged = true;
+      break;
+    }
+    decoded += output.pos;
+    Sha256Update(&state, out.data(), output.pos);
+    if (!take(out.data(), output.pos)) {
+      refused = true;
+      break;
+    }
+  }
+  if (base_) base_->Release();
+  if (refused || (!read && !damaged)) return false;
+  if (damaged || frameLeft != 0 || decoded != header_.decodedSize ||
+      Sha256Final(&state) != header_.decodedSha256) {
+    *windowsError = kErrorInvalidData;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace vespodar

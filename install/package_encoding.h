@@ -1,0 +1,83 @@
+#ifndef VESPODAR_INSTALL_PACKAGE_ENCODING_H_
+#define VESPODAR_INSTALL_PACKAGE_ENCODING_H_
+
+// A package carried compressed, or as a delta from the installed file's
+// previous version: its resource begins with this header, then one zstd
+// frame. A stored package (the default) is the content file itself, with no
+// header: which of the three a setup carries is fixed when it is built
+// (VESPODAR_PACKAGE_ENCODING), never guessed from the bytes. The stamp
+// covers the header like every other byte of the setup.
+//
+//   0  magic "VdPkZstd"
+//   8  kind (4): 1 compressed, 2 delta
+//  12  zero (4)
+//  16  decoded size (8)
+//  24  SHA-256 of the decoded file (32)
+//  56  base size (8): the installed file a delta applies to; 0 otherwise
+//  64  SHA-256 of the base (32); zeros otherwise
+//  96  the zstd frame
+//
+// Numbers are little-endian. tools/encode_package.py writes it.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "base/file_pieces.h"
+#include "base/sha256.h"
+#include "install/package_writer.h"
+
+namespace vespodar {
+
+constexpr std::size_t kPackageHeaderSize = 96;
+
+enum class PackageKind : std::uint32_t { kCompressed = 1, kDelta = 2 };
+
+struct PackageHeader {
+  PackageKind kind = PackageKind::kCompressed;
+  std::uint64_t decodedSize = 0;
+  Digest decodedSha256 = {};
+  std::uint64_t baseSize = 0;
+  Digest baseSha256 = {};
+};
+
+// Reads the header from its kPackageHeaderSize bytes; false when they are
+// none (wrong magic, an unknown kind, a base named by a compressed package,
+// a delta without one).
+bool ParsePackageHeader(const std::uint8_t* bytes, PackageHeader* header);
+
+// The installed file a delta is decoded against, reached however the
+// platform can (a read-only file mapping on Windows). Let go of before the
+// write replaces that file.
+class PackageBase {
+ public:
+  virtual ~PackageBase() = default;
+  virtual const std::uint8_t* data() = 0;
+  virtual std::size_t size() = 0;
+  virtual void Release() = 0;
+};
+
+// ERROR_INVALID_DATA: what a damaged package makes the write report.
+constexpr std::uint32_t kErrorInvalidData = 13;
+
+// The package as the write takes it: ENCODED's bytes (header, then the
+// frame) decoded a piece at a time, each piece hashed before it is handed
+// on. The write fails (kErrorInvalidData) unless the frame ends exactly with
+// the encoded bytes and the decoded bytes have the header's size and
+// SHA-256; a damaged frame is that failure, never a crash. A delta decodes
+// against BASE, released once the frame is decoded.
+class DecodedPackage : public PackageSource {
+ public:
+  DecodedPackage(PackageSource& encoded, const PackageHeader& header, PackageBase* base)
+      : encoded_(encoded), header_(header), base_(base) {}
+  bool ForEachPiece(const TakeBytes& take, std::uint32_t* windowsError) override;
+
+ private:
+  PackageSource& encoded_;
+  PackageHeader header_;
+  PackageBase* base_;
+};
+
+}  // namespace vespodar
+
+#endif  // VESPODAR_INSTALL_PACKAGE_ENCODING_H_

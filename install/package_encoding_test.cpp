@@ -1,0 +1,235 @@
+#include "install/package_encoding.h"
+
+#include <gtest/gtest.h>
+#include <zstd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/little_endian.h"
+
+namespace vespodar {
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Digest DigestOf(const Bytes& bytes) {
+  Sha256State state;
+  Sha256Init(&state);
+  Sha256Update(&state, bytes.data(), bytes.size());
+  return Sha256Final(&state);
+}
+
+// Content with runs and repeats, as a content file has, and no short period.
+Bytes Content(std::size_t size, std::uint32_t seed) {
+  Bytes bytes(size);
+  std::uint32_t x = seed;
+  for (std::size_t i = 0; i < size; ++i) {
+    x = x * 1103515245 + 12345;
+    bytes[i] = (i / 512) % 3 == 0 ? static_cast<std::uint8_t>(i) : static_cast<std::uint8_t>(x >> 24);
+  }
+  return bytes;
+}
+
+void Put64(std::uint8_t* p, std::uint64_t value) {
+  WriteLe32(p, static_cast<std::uint32_t>(value));
+  WriteLe32(p + 4, static_cast<std::uint32_t>(value >> 32));
+}
+
+Bytes Header(PackageKind kind, const Bytes& decoded, const Bytes* base) {
+  Bytes header(kPackageHeaderSize, 0);
+  std::memcpy(header.data(), "VdPkZstd", 8);
+  WriteLe32(&header[8], static_cast<std::uint32_t>(kind));
+  Put64(&header[16], decoded.size());
+  const Digest digest = DigestOf(decoded);
+  std::memcpy(&header[24], digest.data(), 32);
+  if (base) {
+    Put64(&header[56], base->size());
+    const Digest baseDigest = DigestOf(*base);
+    std::memcpy(&header[64], baseDigest.data(), 32);
+  }
+  return header;
+}
+
+// The package as the build makes it: header, then one frame (a delta's
+// against BASE).
+Bytes Encode(const Bytes& decoded, const Bytes* base = nullptr) {
+  ZSTD_CCtx* context = ZSTD_createCCtx();
+  ZSTD_CCtx_setParameter(context, ZSTD_c_compressionLevel, 3);
+  if (base) {
+    ZSTD_CCtx_setParameter(context, ZSTD_c_windowLog, 24);
+    ZSTD_CCtx_refPrefix(context, base->data(), base->size());
+  }
+  Bytes frame(ZSTD_compressBound(decoded.size()));
+  const std::size_t size = ZSTD_compress2(context, frame.data(), frame.size(), decoded.data(),
+                                          decoded.size());
+  ZSTD_freeCCtx(context);
+  EXPECT_FALSE(ZSTD_isError(size));
+  frame.resize(size);
+  Bytes package = Header(base ? PackageKind::kDelta : PackageKind::kCompressed, decoded, base);
+  package.insert(package.end(), frame.begin(), frame.end());
+  return package;
+}
+
+// Hands the bytes on in pieces of PIECE bytes.
+class PiecesSource : public PackageSource {
+ public:
+  PiecesSource(const Bytes& bytes, std::size_t piece) : bytes_(bytes), piece_(piece) {}
+  bool ForEachPiece(const TakeBytes& take, std::uint32_t*) override {
+    for (std::size_t at = 0; at < bytes_.size(); at += piece_)
+      if (!take(bytes_.data() + at, std::min(piece_, bytes_.size() - at))) return false;
+    return true;
+  }
+
+ private:
+  const Bytes& bytes_;
+  std::size_t piece_;
+};
+
+class MemoryBase : public PackageBase {
+ public:
+  explicit MemoryBase(Bytes bytes) : bytes_(std::move(bytes)) {}
+  const std::uint8_t* data() override { return bytes_.data(); }
+  std::size_t size() override { return bytes_.size(); }
+  void Release() override { ++releases; }
+  int releases = 0;
+
+ private:
+  Bytes bytes_;
+};
+
+// Decodes PACKAGE as the write would; the bytes handed on, or false.
+bool Decode(const Bytes& package, Bytes* decoded, std::uint32_t* error,
+            const Bytes* base = nullptr, std::size_t piece = 65536) {
+  PackageHeader header;
+  if (!ParsePackageHeader(package.data(), &header)) return false;
+  MemoryBase memory(base ? *base : Bytes());
+  PiecesSource source(package, piece);
+  DecodedPackage decoding(source, header, base ? &memory : nullptr);
+  decoded->clear();
+  const bool done = decoding.ForEachPiece(
+      [decoded](const std::uint8_t* data, std::size_t count) {
+        decoded->insert(decoded->end(), data, data + count);
+        return true;
+      },
+      error);
+  if (base) EXPECT_EQ(1, memory.releases) << "the base is let go of once";
+  return done;
+}
+
+TEST(PackageEncodingTest, HeaderNamesItsKindAndABaseOnlyForADelta) {
+  const Bytes file = Content(1000, 1);
+  const Bytes compressed = Header(PackageKind::kCompressed, file, nullptr);
+  const Bytes delta = Header(PackageKind::kDelta, file, &file);
+  Bytes magic = compressed, kind = compressed, reserved = compressed;
+  magic[0] = 'v';
+  WriteLe32(&kind[8], 3);
+  reserved[12] = 1;
+  Bytes compressedWithBase = delta;
+  WriteLe32(&compressedWithBase[8], 1);
+  Bytes deltaWithoutBase = compressed;
+  WriteLe32(&deltaWithoutBase[8], 2);
+  const struct {
+    const char* name;
+    const Bytes& header;
+    bool parsed;
+  } cases[] = {
+      {"compressed", compressed, true},       {"delta", delta, true},
+      {"magic", magic, false},                {"unknown kind", kind, false},
+      {"reserved bytes", reserved, false},    {"compressed naming a base", compressedWithBase, false},
+      {"delta without a base", deltaWithoutBase, false},
+  };
+  for (const auto& c : cases) {
+    PackageHeader header;
+    EXPECT_EQ(c.parsed, ParsePackageHeader(c.header.data(), &header)) << c.name;
+  }
+  PackageHeader header;
+  ASSERT_TRUE(ParsePackageHeader(delta.data(), &header));
+  EXPECT_EQ(1000u, header.decodedSize);
+  EXPECT_EQ(1000u, header.baseSize);
+  EXPECT_EQ(DigestOf(file), header.baseSha256);
+}
+
+TEST(PackageEncodingTest, DecodesInAnyPiecesToTheStampedBytes) {
+  const Bytes file = Content(3 << 20, 2);  // several of the decoder's output pieces
+  const Bytes package = Encode(file);
+  for (const std::size_t piece : {std::size_t(1) << 20, std::size_t(4096), std::size_t(97)}) {
+    Bytes decoded;
+    std::uint32_t error = 0;
+    EXPECT_TRUE(Decode(package, &decoded, &error, nullptr, piece)) << piece;
+    EXPECT_TRUE(decoded == file) << piece;
+  }
+}
+
+// Whatever is wrong with the bytes, the write gets a failure (the staging
+// file then goes), never a crash nor a file that is not the stamped one.
+TEST(PackageEncodingTest, DamagedOrWrongPackageIsAFailure) {
+  const Bytes file = Content(300000, 3);
+  const Bytes package = Encode(file);
+  Bytes flipped = package, truncated = package, trailing = package, wrongDigest = package,
+        longer = package, shorter = package;
+  flipped[kPackageHeaderSize + (package.size() - kPackageHeaderSize) / 2] ^= 0x10;
+  truncated.resize(package.size() - 5);
+  trailing.push_back(0);
+  wrongDigest[30] ^= 1;
+  Put64(&longer[16], file.size() + 1);
+  Put64(&shorter[16], file.size() - 1);
+  const Bytes headerOnly(package.begin(), package.begin() + kPackageHeaderSize);
+  const struct {
+    const char* name;
+    const Bytes& package;
+  } cases[] = {{"a byte of the frame changed", flipped}, {"truncated", truncated},
+               {"bytes after the frame", trailing},      {"another digest", wrongDigest},
+               {"a larger size", longer},                {"a smaller size", shorter},
+               {"no frame", headerOnly}};
+  for (const auto& c : cases) {
+    Bytes decoded;
+    std::uint32_t error = 0;
+    EXPECT_FALSE(Decode(c.package, &decoded, &error)) << c.name;
+    EXPECT_EQ(kErrorInvalidData, error) << c.name;
+  }
+}
+
+TEST(PackageEncodingTest, DeltaRebuildsTheFileFromItsBaseOnly) {
+  const Bytes old = Content(2 << 20, 4);
+  Bytes file = old;
+  for (std::size_t i = 1000; i < file.size(); i += 70000) file[i] ^= 0x5A;  // a few changes
+  file.insert(file.begin() + 5000, 300, 0x42);
+  const Bytes delta = Encode(file, &old);
+  EXPECT_LT(delta.size(), file.size() / 20) << "a delta ships the change, not the file";
+
+  Bytes decoded;
+  std::uint32_t error = 0;
+  EXPECT_TRUE(Decode(delta, &decoded, &error, &old));
+  EXPECT_TRUE(decoded == file);
+  // Against any other file it cannot come out right.
+  Bytes other = old;
+  other[123456] ^= 1;
+  EXPECT_FALSE(Decode(delta, &decoded, &error, &other));
+  EXPECT_EQ(kErrorInvalidData, error);
+}
+
+TEST(PackageEncodingTest, RefusedWriteKeepsItsOwnError) {
+  const Bytes file = Content(100000, 5);
+  const Bytes package = Encode(file);
+  PackageHeader header;
+  ASSERT_TRUE(ParsePackageHeader(package.data(), &header));
+  PiecesSource source(package, 4096);
+  DecodedPackage decoding(source, header, nullptr);
+  std::uint32_t error = 0;
+  EXPECT_FALSE(decoding.ForEachPiece(
+      [&error](const std::uint8_t*, std::size_t) {
+        error = 112;  // ERROR_DISK_FULL, as the write reports it
+        return false;
+      },
+      &error));
+  EXPECT_EQ(112u, error);
+}
+
+}  // namespace
+
+}  // namespace vespodar

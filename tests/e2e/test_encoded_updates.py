@@ -1,0 +1,127 @@
+"""Updates that carry their file compressed, or only the change from the
+installed version (a delta), built with the team's build command
+(scripts/build-update.sh --compress, --delta-from OLD) and run through the
+real setup: each installs the file byte for byte, a delta applies only over
+its base (1642 elsewhere, nothing touched), a damaged frame leaves the old
+file as it was (1603), and a held target waits for the restart (3010)."""
+import hashlib
+import os
+import struct
+import subprocess
+
+import pytest
+
+from checks import assert_marker, cok_version, tree
+from expected import (EXIT_FAILURE, EXIT_RESTART_REQUIRED, EXIT_SUCCESS, install_error_box)
+from updates import TITLE, build_update
+from wine_machine import windows_join
+
+EXIT_PATCH_TARGET_NOT_FOUND = 1642
+MAGIC = b"VdPkZstd"
+
+
+def cok(version: int, changed: int = 0) -> bytes:
+    """A content file that compresses as real ones do: lines of a table."""
+    body = bytearray()
+    for i in range(60_000):
+        body += b"entry %d: north %d south %d\n" % (i, i * 7 % 1000, (i + changed) * 13 % 997)
+    body[0:7] = b"vdq\0\0" + struct.pack("<H", version)
+    return bytes(body)
+
+
+OLD, NEW = cok(6), cok(7, changed=1)
+
+
+@pytest.fixture(scope="module")
+def encoded(build, tmp_path_factory):
+    folder = tmp_path_factory.mktemp("encoded")
+    (folder / "old").mkdir()
+    old = folder / "old" / "vdq2.cok"
+    old.write_bytes(OLD)
+    content = folder / "vdq2.cok"
+    content.write_bytes(NEW)
+    updates = {}
+    for kind, options in {"stored": [], "compressed": ["--compress"],
+                          "delta": ["--delta-from", str(old)]}.items():
+        result = build_update(content, folder / kind, "--title", TITLE, *options)
+        assert result.ok, result.output
+        updates[kind] = result.setup
+    assert os.path.getsize(updates["delta"]) < os.path.getsize(updates["compressed"]) < \
+        os.path.getsize(updates["stored"])
+    # A byte of the compressed frame changed, and the setup stamped anew, so
+    # that its own check passes and only the decoding can tell.
+    damaged = bytearray(updates["compressed"].read_bytes())
+    at = damaged.rfind(MAGIC)  # the resource's, not the decoder's constant
+    assert at > 0
+    damaged[at + 96 + 2000] ^= 0x20
+    updates["damaged"] = folder / "damaged.exe"
+    updates["damaged"].write_bytes(bytes(damaged))
+    subprocess.run([build / "host" / "update_tool", "stamp", updates["damaged"]], check=True,
+                   capture_output=True)
+    return updates
+
+
+def _product_with(machine, installed: bytes):
+    product = machine.install_product(windows_join(machine.program_files, "Vespodar"))
+    (product.path / "vdq2.cok").write_bytes(installed)
+    return product
+
+
+@pytest.mark.parametrize("kind", ["stored", "compressed", "delta"])
+def test_each_kind_installs_the_file_byte_for_byte(machine_en, encoded, kind):
+    product = _product_with(machine_en, OLD)
+    before = tree(product.path)
+
+    run = machine_en.run_setup("modest", setup=encoded[kind], settle_ms=0)
+
+    assert run.shown() == []
+    assert run.exit_code == EXIT_SUCCESS
+    assert product.read("vdq2.cok") == NEW
+    assert tree(product.path) == before, "a staging file was left"
+    assert_marker(machine_en.uninstall_entry(), "vdq2.cok", NEW, cok_version(NEW))
+
+
+@pytest.mark.parametrize("switch", ["modest", "/quiet"])
+def test_delta_over_another_version_changes_nothing(machine_en, encoded, switch):
+    other = cok(5)
+    product = _product_with(machine_en, other)
+    entry = machine_en.uninstall_entry()
+    target = windows_join(product.windows_dir, "vdq2.cok")
+
+    run = machine_en.run_setup(switch, setup=encoded["delta"], settle_ms=0, answers=("ok",))
+
+    assert run.exit_code == EXIT_PATCH_TARGET_NOT_FOUND
+    assert run.shown() == ([] if switch == "/quiet" else [install_error_box(target, "en")])
+    assert product.read("vdq2.cok") == other
+    assert machine_en.uninstall_entry() == entry
+
+
+def test_damaged_frame_leaves_the_old_file(machine_en, encoded):
+    product = _product_with(machine_en, OLD)
+    before = tree(product.path)
+    target = windows_join(product.windows_dir, "vdq2.cok")
+
+    run = machine_en.run_setup("modest", setup=encoded["damaged"], settle_ms=0, answers=("ok",))
+
+    assert run.exit_code == EXIT_FAILURE
+    assert run.shown() == [install_error_box(target, "en")]
+    assert product.read("vdq2.cok") == OLD
+    assert tree(product.path) == before, "the staging file was left"
+
+
+@pytest.mark.parametrize("kind", ["compressed", "delta"])
+def test_held_target_waits_for_the_restart_decoded(machine_en, encoded, kind):
+    product = _product_with(machine_en, OLD)
+    target = windows_join(product.windows_dir, "vdq2.cok")
+
+    # Held as a running program holds its data file: readable (a delta reads
+    # its base), but not to be replaced.
+    run = machine_en.run_setup_while_held(target, "/quiet", setup=encoded[kind], settle_ms=0,
+                                          share_read=True)
+
+    assert run.exit_code == EXIT_RESTART_REQUIRED
+    assert product.read("vdq2.cok") == OLD
+    staged = [p for p in product.path.iterdir() if p.name.startswith("~vdq2.cok.")]
+    assert len(staged) == 1 and hashlib.sha256(staged[0].read_bytes()).digest() == \
+        hashlib.sha256(NEW).digest(), "the file waiting for the restart is not the new one"
+    assert_marker(machine_en.uninstall_entry(), "vdq2.cok", NEW, cok_version(NEW))
