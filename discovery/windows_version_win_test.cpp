@@ -79,6 +79,25 @@ TEST(RunConsoleCommand, RunsTheSystemInterpreterIntoNoFile) {
   EXPECT_EQ(Names(temp), before);
 }
 
+// Whatever directory the setup was started in (a user's Downloads, with a
+// planted cmd.exe or a batch of the user's), the interpreter runs in
+// System32.
+TEST(RunConsoleCommand, RunsInTheSystemDirectory) {
+  wchar_t system[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  ASSERT_GT(length, 0u);
+  wchar_t previous[MAX_PATH];
+  ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+  ASSERT_TRUE(SetCurrentDirectoryW(TempDirectory().c_str()));
+  const std::string output = RunConsoleCommand("cd");
+  SetCurrentDirectoryW(previous);
+  const auto lower = [](std::string text) {
+    for (char& c : text) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return text;
+  };
+  EXPECT_EQ(lower(Narrow(system, length)) + "\r\n", lower(output));
+}
+
 TEST(RunConsoleCommand, ConvertsFromTheOemCodePage) {
   // "type" copies the bytes as they are, so the file stands for any console
   // program's output. 0x82 means different letters in the OEM and the ANSI
