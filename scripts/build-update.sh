@@ -19,6 +19,8 @@
 #   --delta-from OLD      carry only the change from OLD, the file's previous
 #                         version (a zstd patch): it installs only where OLD is
 #                         the installed file, and answers 1642 elsewhere
+#   --with-full           with --delta-from: also the full, compressed update,
+#                         in OUT/full, for the machines that do not have OLD
 #   --out DIR             where the update lands (default build/update)
 #   --sign-cert FILE      sign with this certificate (PEM or DER, or a chain
 #                         whose first one signs); the setup accepts no other
@@ -40,7 +42,18 @@ set -euo pipefail
 fail() { echo "build-update: $*" >&2; exit 1; }
 
 content="" title="" version="" setup_version="" guard=OFF out="$root/build/update"
-cert="" key="" pass="" url="" timestamp="" encoding=stored old=""
+cert="" key="" pass="" url="" timestamp="" encoding=stored old="" with_full=0
+# What the full update beside a delta is built with: every option but those
+# that make the delta, and its own place.
+full_options=()
+all=("$@")
+for ((i = 0; i < ${#all[@]}; i++)); do
+  case "${all[i]}" in
+    --delta-from|--out) i=$((i + 1)) ;;
+    --with-full) ;;
+    *) full_options+=("${all[i]}") ;;
+  esac
+done
 while (($#)); do
   case "$1" in
     --title) title=$2; shift 2 ;;
@@ -49,19 +62,21 @@ while (($#)); do
     --guard) guard=ON; shift ;;
     --compress) encoding=compressed; shift ;;
     --delta-from) encoding=delta old=$2; shift 2 ;;
+    --with-full) with_full=1; shift ;;
     --out) out=$2; shift 2 ;;
     --sign-cert) cert=$2; shift 2 ;;
     --sign-key) key=$2; shift 2 ;;
     --sign-pass) pass=$2; shift 2 ;;
     --sign-url) url=$2; shift 2 ;;
     --timestamp) timestamp=$2; shift 2 ;;
-    -h|--help) sed -n '2,36p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,38p' "$0"; exit 0 ;;
     -*) fail "unknown option $1" ;;
     *) [[ -z "$content" ]] || fail "one content file only"; content=$1; shift ;;
   esac
 done
 
 [[ -n "$content" ]] || fail "no content file given (see --help)"
+((with_full == 0)) || [[ $encoding == delta ]] || fail "--with-full goes with --delta-from"
 if [[ $encoding == delta ]]; then
   [[ -f "$old" && -s "$old" ]] || fail "--delta-from $old: the previous version must be a file, not empty"
 fi
@@ -188,3 +203,9 @@ echo "$check"
 echo
 echo "What to type into a deployment tool ($notes):"
 cat "$notes"
+
+if ((with_full)); then
+  echo
+  echo "The full update, for machines without $(basename "$old"):"
+  "$0" "${full_options[@]}" --compress --out "$out/full"
+fi

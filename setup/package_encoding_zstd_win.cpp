@@ -3,6 +3,8 @@
 // only when the decoded bytes are the stamped ones.
 #include <windows.h>
 
+#include <optional>
+
 #include "base/number_text.h"
 #include "base/scoped_handle_win.h"
 #include "install/package_encoding.h"
@@ -10,6 +12,8 @@
 #include "setup/package_step_win.h"
 #include "setup/run_log.h"
 #include "setup/setup_context.h"
+#include "ui/progress_window.h"
+#include "ui/progress_window_win.h"
 
 namespace vespodar {
 
@@ -57,6 +61,45 @@ class MappedInstalledFile : public PackageBase {
   std::size_t size_ = 0;
 };
 
+// The decoded bytes on their way to the write, and the progress window once
+// the write has taken longer than a second, its bar at the share written.
+// Only where somebody looks: never in a modest or unattended run.
+class ProgressingSource : public PackageSource {
+ public:
+  ProgressingSource(PackageSource& inner, std::uint64_t total, bool shown,
+                    const SetupContext& context)
+      : inner_(inner), total_(total), mayShow_(shown), context_(context) {}
+  ~ProgressingSource() override {
+    // Before the launch question, which must not stand behind it.
+    if (shown_) HideProgressWindow();
+  }
+  bool ForEachPiece(const TakeBytes& take, std::uint32_t* windowsError) override {
+    const DWORD start = GetTickCount();
+    std::uint64_t written = 0;
+    return inner_.ForEachPiece(
+        [&](const std::uint8_t* data, std::size_t count) {
+          if (!take(data, count)) return false;
+          written += count;
+          if (mayShow_ && !shown_ && GetTickCount() - start > kWriteProgressDelayMs) {
+            ShowProgressWindow(context_.russianUi ? context_.productCaptionRu
+                                                  : context_.productCaptionEn,
+                               context_.packageDisplayName);
+            shown_ = true;
+          }
+          if (shown_) SetProgressPosition(ProgressPercent(written, total_));
+          return true;
+        },
+        windowsError);
+  }
+
+ private:
+  PackageSource& inner_;
+  std::uint64_t total_;
+  bool mayShow_;
+  const SetupContext& context_;
+  bool shown_ = false;
+};
+
 }  // namespace
 
 PackageWrite WriteCarriedPackage(const SetupContext& context, PackageWriter& writer,
@@ -66,14 +109,14 @@ PackageWrite WriteCarriedPackage(const SetupContext& context, PackageWriter& wri
   PackageWrite failed;
   failed.windowsError = kErrorInvalidData;
   if (!ReadHeader(package, &header)) return failed;
-  if (header.kind == PackageKind::kCompressed) {
-    DecodedPackage decoded(package, header, nullptr);
-    return WritePackageStep(context, writer, decoded, fileName, type, guardVersions, reporter);
+  std::optional<MappedInstalledFile> base;
+  if (header.kind == PackageKind::kDelta) {
+    base.emplace(writer, context.folders.installDir, fileName, writer.files());
+    if (!base->mapped()) return failed;
   }
-  MappedInstalledFile base(writer, context.folders.installDir, fileName, writer.files());
-  if (!base.mapped()) return failed;
-  DecodedPackage decoded(package, header, &base);
-  return WritePackageStep(context, writer, decoded, fileName, type, guardVersions, reporter);
+  DecodedPackage decoded(package, header, base ? &*base : nullptr);
+  ProgressingSource progressing(decoded, header.decodedSize, reporter.MayAsk(), context);
+  return WritePackageStep(context, writer, progressing, fileName, type, guardVersions, reporter);
 }
 
 bool CarriedPackageBaseInstalled(const SetupContext& context, PackageWriter& writer,

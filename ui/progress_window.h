@@ -25,7 +25,8 @@ struct ProgressWindowPart {
 constexpr ProgressWindowPart kProgressFrame{L"PlainWindow", 0x00020009, 0x00400000, 0, 0, 408, 76};
 // WS_CHILD | WS_VISIBLE, left-aligned text.
 constexpr ProgressWindowPart kProgressStatus{L"STATIC", 0, 0x50000000, 2, 2, 399, 20};
-// WS_CHILD | WS_VISIBLE | WS_THICKFRAME; the bar is never advanced.
+// WS_CHILD | WS_VISIBLE | WS_THICKFRAME; its range is 0 to 100. The
+// guard's question leaves it where it is; a long write advances it.
 constexpr ProgressWindowPart kProgressBar{L"msctls_progress32", 0, 0x50040000, 2, 24, 400, 20};
 
 // CS_VREDRAW | CS_HREDRAW | CS_NOCLOSE.
@@ -35,6 +36,14 @@ struct ProgressOrigin {
   int left;
   int top;
 };
+
+// A write shows the window once it has taken this long, in a run where
+// somebody looks (neither modest nor unattended): a short one never flashes it.
+constexpr unsigned kWriteProgressDelayMs = 1000;
+
+// The bar's position, 0 to 100, after DONE of TOTAL bytes (100 for an empty
+// total, and never past it).
+int ProgressPercent(std::uint64_t done, std::uint64_t total);
 
 // Where the frame goes on a screen of this size: centred, each half rounded
 // down (also when the screen is smaller than the frame).

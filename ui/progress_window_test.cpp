@@ -27,4 +27,16 @@ TEST(CentredProgressOriginTest, HalfTheSpareRoomRoundedDown) {
 
 }  // namespace
 
+TEST(ProgressPercentTest, BytesWrittenOfTheWhole) {
+  const std::uint64_t kHuge = ~std::uint64_t(0) - 7;
+  const struct {
+    std::uint64_t done, total;
+    int percent;
+  } cases[] = {{0, 200, 0},          {1, 200, 0},          {199, 200, 99},
+               {200, 200, 100},      {300, 200, 100},      {0, 0, 100},
+               {kHuge / 2, kHuge, 50}, {kHuge, kHuge, 100}, {3 << 20, 6 << 20, 50}};
+  for (const auto& c : cases)
+    EXPECT_EQ(c.percent, ProgressPercent(c.done, c.total)) << c.done << " of " << c.total;
+}
+
 }  // namespace vespodar

@@ -136,6 +136,11 @@ void SetProgressStatus(const std::string& text) {
   if (const HWND status = statusWindow) User32().SetWindowTextW(status, Widen(text).c_str());
 }
 
+void SetProgressPosition(int percent) {
+  // Posted: the window's own thread moves the bar, the write does not wait.
+  if (const HWND bar = barWindow) User32().PostMessageW(bar, PBM_SETPOS, percent, 0);
+}
+
 bool ProgressWindowCreated() { return windowCreated; }
 HWND ProgressFrameWindow() { return frameWindow; }
 HWND ProgressStatusWindow() { return statusWindow; }

@@ -17,6 +17,8 @@ namespace vespodar {
 void ShowProgressWindow(const std::string& caption, const std::string& status);
 // Hides the window; before the first show it does nothing.
 void HideProgressWindow();
+// The bar's position, 0 to 100, of an existing window.
+void SetProgressPosition(int percent);
 // The frame's caption and the status line of an existing window.
 void SetProgressCaption(const std::string& text);
 void SetProgressStatus(const std::string& text);

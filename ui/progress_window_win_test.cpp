@@ -80,8 +80,10 @@ TEST(ProgressWindowWinTest, LifeCycle) {
   EXPECT_EQ(22, barRect.top - statusRect.top);
   EXPECT_TRUE(IsWindowVisible(status));
   EXPECT_TRUE(IsWindowVisible(bar));
-  // The bar stays empty.
+  // The bar starts empty; a write moves it (posted, so its thread moves it).
   EXPECT_EQ(0, SendMessageW(bar, PBM_GETPOS, 0, 0));
+  SetProgressPosition(42);
+  EXPECT_TRUE(WaitFor([&] { return SendMessageW(bar, PBM_GETPOS, 0, 0) == 42; }));
 
   // Hide and show again with other texts: back in place, topmost.
   HideProgressWindow();

@@ -42,10 +42,12 @@ def encoded(build, tmp_path_factory):
     content.write_bytes(NEW)
     updates = {}
     for kind, options in {"stored": [], "compressed": ["--compress"],
-                          "delta": ["--delta-from", str(old)]}.items():
+                          "delta": ["--delta-from", str(old), "--with-full"]}.items():
         result = build_update(content, folder / kind, "--title", TITLE, *options)
         assert result.ok, result.output
         updates[kind] = result.setup
+    # Built beside the delta in the same run, for the machines without OLD.
+    updates["full"] = folder / "delta" / "full" / "VespodarUpdate.exe"
     assert os.path.getsize(updates["delta"]) < os.path.getsize(updates["compressed"]) < \
         os.path.getsize(updates["stored"])
     # A byte of the compressed frame changed, and the setup stamped anew, so
@@ -94,6 +96,10 @@ def test_delta_over_another_version_changes_nothing(machine_en, encoded, switch)
     assert run.shown() == ([] if switch == "/quiet" else [install_error_box(target, "en")])
     assert product.read("vdq2.cok") == other
     assert machine_en.uninstall_entry() == entry
+    # The full update built beside the delta applies there.
+    run = machine_en.run_setup(switch, setup=encoded["full"], settle_ms=0)
+    assert run.exit_code == EXIT_SUCCESS
+    assert product.read("vdq2.cok") == NEW
 
 
 def test_damaged_frame_leaves_the_old_file(machine_en, encoded):
