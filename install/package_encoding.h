@@ -71,6 +71,8 @@ class DecodedPackage : public PackageSource {
   DecodedPackage(PackageSource& encoded, const PackageHeader& header, PackageBase* base)
       : encoded_(encoded), header_(header), base_(base) {}
   bool ForEachPiece(const TakeBytes& take, std::uint32_t* windowsError) override;
+  // The header's: ForEachPiece fails unless the bytes have it.
+  const Digest* CheckedDigest() const override { return &header_.decodedSha256; }
 
  private:
   PackageSource& encoded_;

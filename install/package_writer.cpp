@@ -130,14 +130,15 @@ bool PackageWriter::Stage(PackageSource& source, PackageWrite* write) {
   std::uint32_t* error = &write->windowsError;
   // Flushed before the rename that follows: after a crash the target is the
   // old file or the whole new one, never a mixture.
-  // Hashed on the way: the digest names, for the detection marker, the very
-  // bytes the staging file received.
+  // Hashed on the way, unless the source checks the digest itself: it names,
+  // for the detection marker, the very bytes the staging file received.
+  const Digest* checked = source.CheckedDigest();
   Sha256State state;
   Sha256Init(&state);
   const bool written =
       source.ForEachPiece(
-          [this, file, error, &state](const std::uint8_t* data, std::size_t count) {
-            Sha256Update(&state, data, count);
+          [this, file, error, &state, checked](const std::uint8_t* data, std::size_t count) {
+            if (!checked) Sha256Update(&state, data, count);
             return files_.Write(file, data, count, error);
           },
           error) &&
@@ -146,7 +147,7 @@ bool PackageWriter::Stage(PackageSource& source, PackageWrite* write) {
     RemoveStaging();
     return false;
   }
-  write->sha256 = Sha256Final(&state);
+  write->sha256 = checked ? *checked : Sha256Final(&state);
   write->described = true;
   return true;
 }

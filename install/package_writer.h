@@ -65,6 +65,10 @@ class PackageSource {
   // Hands every byte of the package to take, a piece at a time; false when a
   // read fails (*windowsError) or take refuses.
   virtual bool ForEachPiece(const TakeBytes& take, std::uint32_t* windowsError) = 0;
+  // The SHA-256 of the bytes, where the source checks it itself while it
+  // hands them on (a decoded package): the write then need not hash them
+  // again.
+  virtual const Digest* CheckedDigest() const { return nullptr; }
 };
 
 // The package staged beside an installed file, as the judge sees it.

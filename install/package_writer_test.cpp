@@ -176,6 +176,9 @@ class StringSource : public PackageSource {
     const auto* data = reinterpret_cast<const std::uint8_t*>(kPackage.data());
     return take(data, 4) && take(data + 4, kPackage.size() - 4);
   }
+  const Digest* CheckedDigest() const override { return checked ? &digest : nullptr; }
+  bool checked = false;  // as a decoded package, which checks its own digest
+  Digest digest = {};
 };
 
 class ScriptedJudge : public StagedPackageJudge {
@@ -397,6 +400,18 @@ TEST(PackageWriterTest, JudgeDecidesOverAnExistingFileOnly) {
     EXPECT_EQ(c.target, files.entries["vdq2.cok"]);
     EXPECT_EQ("", files.StagingName());
     EXPECT_EQ(std::vector<std::string>(), files.violations);
+  }
+  // A source that checks its digest itself is not hashed again: its digest
+  // is the one described.
+  {
+    RecordingFiles files;
+    StringSource source;
+    source.checked = true;
+    source.digest.fill(0x3C);
+    PackageWriter writer(files);
+    const PackageWrite write = writer.Write(kDirectory, "vdq2.cok", source, nullptr);
+    EXPECT_EQ(InstallOutcome::kInstalled, write.outcome);
+    EXPECT_EQ(source.digest, write.sha256);
   }
   // Nothing installed: nothing to judge.
   RecordingFiles files;

@@ -91,6 +91,7 @@ class ProgressingSource : public PackageSource {
         },
         windowsError);
   }
+  const Digest* CheckedDigest() const override { return inner_.CheckedDigest(); }
 
  private:
   PackageSource& inner_;
