@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+// The stable output buffer is among the parameters zstd marks experimental.
+#define ZSTD_STATIC_LINKING_ONLY
 #include <zstd.h>
 
 #include "base/little_endian.h"
@@ -55,24 +57,61 @@ bool ParsePackageHeader(const std::uint8_t* bytes, PackageHeader* header) {
 }
 
 bool DecodedPackage::ForEachPiece(const TakeBytes& take, std::uint32_t* windowsError) {
+  return Decode(take, nullptr, 0, windowsError);
+}
+
+bool DecodedPackage::DecodeInto(std::uint8_t* view, std::size_t size, const TakeBytes& seen,
+                                std::uint32_t* windowsError) {
+  if (size != header_.decodedSize) {
+    *windowsError = kErrorInvalidData;
+    return false;
+  }
+  static std::uint8_t none;  // zstd wants somewhere to write, even nothing
+  return Decode(seen, view ? view : &none, size, windowsError);
+}
+
+// Without a view, each call decodes into a piece buffer of its own, through
+// the decoder's window; with one, every call goes on where the last ended in
+// that one stable buffer, which then serves as the window.
+bool DecodedPackage::Decode(const TakeBytes& take, std::uint8_t* view, std::size_t viewSize,
+                            std::uint32_t* windowsError) {
   const Decoder decoder;
   ZSTD_DStream* stream = decoder.get();
   const bool delta = header_.kind == PackageKind::kDelta;
   if (!stream || (delta && !base_) ||
       ZSTD_isError(ZSTD_DCtx_setParameter(stream, ZSTD_d_windowLogMax,
                                           delta ? kDeltaWindowLog : kCompressedWindowLog)) ||
+      (view && ZSTD_isError(ZSTD_DCtx_setParameter(stream, ZSTD_d_stableOutBuffer, 1))) ||
       (delta && ZSTD_isError(ZSTD_DCtx_refPrefix(stream, base_->data(), base_->size())))) {
+    if (base_) base_->Release();
     *windowsError = kErrorInvalidData;
     return false;
   }
-  std::vector<std::uint8_t> out(ZSTD_DStreamOutSize());
+  std::vector<std::uint8_t> pieces(view ? 0 : ZSTD_DStreamOutSize());
+  ZSTD_outBuffer whole = {view, viewSize, 0};
   Sha256State state;
   Sha256Init(&state);
   std::uint64_t decoded = 0;
-  std::size_t headerLeft = kPackageHeaderSize;  // the header is the caller's, read already
   bool damaged = false;
   bool refused = false;
   std::size_t frameLeft = 1;  // what ZSTD_decompressStream still expects; 0 once the frame ended
+  // One call of the decoder: false once it failed or take refused.
+  const auto step = [&](ZSTD_inBuffer* in) {
+    ZSTD_outBuffer output = view ? whole : ZSTD_outBuffer{pieces.data(), pieces.size(), 0};
+    const std::size_t before = output.pos;
+    frameLeft = ZSTD_decompressStream(stream, &output, in);
+    const std::size_t count = output.pos - before;
+    if (ZSTD_isError(frameLeft) || count > header_.decodedSize - decoded ||
+        (in->size == 0 && count == 0 && frameLeft != 0))
+      return !(damaged = true);
+    if (view) whole = output;
+    const std::uint8_t* data = static_cast<const std::uint8_t*>(output.dst) + before;
+    decoded += count;
+    Sha256Update(&state, data, count);
+    if (count && !take(data, count)) return !(refused = true);
+    return true;
+  };
+  std::size_t headerLeft = kPackageHeaderSize;  // the header is the caller's, read already
   const bool read = encoded_.ForEachPiece(
       [&](const std::uint8_t* data, std::size_t count) {
         const std::size_t skip = count < headerLeft ? count : headerLeft;
@@ -81,32 +120,15 @@ bool DecodedPackage::ForEachPiece(const TakeBytes& take, std::uint32_t* windowsE
         while (in.pos < in.size) {
           // Bytes after the frame's end are no part of any package.
           if (frameLeft == 0) return !(damaged = true);
-          ZSTD_outBuffer output = {out.data(), out.size(), 0};
-          frameLeft = ZSTD_decompressStream(stream, &output, &in);
-          if (ZSTD_isError(frameLeft) || output.pos > header_.decodedSize - decoded)
-            return !(damaged = true);
-          decoded += output.pos;
-          Sha256Update(&state, out.data(), output.pos);
-          if (output.pos && !take(out.data(), output.pos)) return !(refused = true);
+          if (!step(&in)) return false;
         }
         return true;
       },
       windowsError);
   // Drains what the decoder still holds once the input has ended.
-  while (read && frameLeft != 0 && !damaged) {
+  while (read && frameLeft != 0 && !damaged && !refused) {
     ZSTD_inBuffer in = {nullptr, 0, 0};
-    ZSTD_outBuffer output = {out.data(), out.size(), 0};
-    frameLeft = ZSTD_decompressStream(stream, &output, &in);
-    if (ZSTD_isError(frameLeft) || output.pos == 0 || output.pos > header_.decodedSize - decoded) {
-      damaged = true;
-      break;
-    }
-    decoded += output.pos;
-    Sha256Update(&state, out.data(), output.pos);
-    if (!take(out.data(), output.pos)) {
-      refused = true;
-      break;
-    }
+    if (!step(&in)) break;
   }
   if (base_) base_->Release();
   if (refused || (!read && !damaged)) return false;

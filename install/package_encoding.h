@@ -66,6 +66,12 @@ constexpr std::uint32_t kErrorInvalidData = 13;
 // the encoded bytes and the decoded bytes have the header's size and
 // SHA-256; a damaged frame is that failure, never a crash. A delta decodes
 // against BASE, released once the frame is decoded.
+//
+// A compressed package keeps to a window of 8 MiB, which the decoder holds
+// itself. A delta's window spans its base and the whole decoded file, so a
+// delta is decoded into one view of the whole file instead (the staging
+// file, mapped: DecodeInto), and the decoder keeps no window of its own:
+// memory stays flat at any size, the pages being the files' own.
 class DecodedPackage : public PackageSource {
  public:
   DecodedPackage(PackageSource& encoded, const PackageHeader& header, PackageBase* base)
@@ -74,7 +80,18 @@ class DecodedPackage : public PackageSource {
   // The header's: ForEachPiece fails unless the bytes have it.
   const Digest* CheckedDigest() const override { return &header_.decodedSha256; }
 
+  bool DecodesIntoView() const { return header_.kind == PackageKind::kDelta; }
+  std::uint64_t decodedSize() const { return header_.decodedSize; }
+  // Decodes into VIEW, SIZE bytes (the header's decoded size), under the
+  // same checks as ForEachPiece; each stretch, once decoded and hashed, is
+  // shown to seen, which may stop the decoding by refusing it.
+  bool DecodeInto(std::uint8_t* view, std::size_t size, const TakeBytes& seen,
+                  std::uint32_t* windowsError);
+
  private:
+  bool Decode(const TakeBytes& take, std::uint8_t* view, std::size_t viewSize,
+              std::uint32_t* windowsError);
+
   PackageSource& encoded_;
   PackageHeader header_;
   PackageBase* base_;

@@ -102,21 +102,38 @@ class MemoryBase : public PackageBase {
   Bytes bytes_;
 };
 
-// Decodes PACKAGE as the write would; the bytes handed on, or false.
+// Decodes PACKAGE as the write would, handed on in pieces or, INTO_VIEW,
+// into one buffer of the decoded size; the bytes, or false.
 bool Decode(const Bytes& package, Bytes* decoded, std::uint32_t* error,
-            const Bytes* base = nullptr, std::size_t piece = 65536) {
+            const Bytes* base = nullptr, std::size_t piece = 65536, bool intoView = false) {
   PackageHeader header;
   if (!ParsePackageHeader(package.data(), &header)) return false;
   MemoryBase memory(base ? *base : Bytes());
   PiecesSource source(package, piece);
   DecodedPackage decoding(source, header, base ? &memory : nullptr);
   decoded->clear();
-  const bool done = decoding.ForEachPiece(
-      [decoded](const std::uint8_t* data, std::size_t count) {
-        decoded->insert(decoded->end(), data, data + count);
-        return true;
-      },
-      error);
+  bool done = false;
+  if (intoView) {
+    Bytes view(header.decodedSize);
+    std::size_t seen = 0;
+    done = decoding.DecodeInto(
+        view.data(), view.size(),
+        [&](const std::uint8_t* data, std::size_t count) {
+          EXPECT_EQ(view.data() + seen, data) << "each stretch follows the last";
+          seen += count;
+          return true;
+        },
+        error);
+    if (done) EXPECT_EQ(view.size(), seen);
+    *decoded = view;
+  } else {
+    done = decoding.ForEachPiece(
+        [decoded](const std::uint8_t* data, std::size_t count) {
+          decoded->insert(decoded->end(), data, data + count);
+          return true;
+        },
+        error);
+  }
   if (base) EXPECT_EQ(1, memory.releases) << "the base is let go of once";
   return done;
 }
@@ -187,10 +204,13 @@ TEST(PackageEncodingTest, DamagedOrWrongPackageIsAFailure) {
                {"a larger size", longer},                {"a smaller size", shorter},
                {"no frame", headerOnly}};
   for (const auto& c : cases) {
-    Bytes decoded;
-    std::uint32_t error = 0;
-    EXPECT_FALSE(Decode(c.package, &decoded, &error)) << c.name;
-    EXPECT_EQ(kErrorInvalidData, error) << c.name;
+    for (const bool intoView : {false, true}) {
+      Bytes decoded;
+      std::uint32_t error = 0;
+      EXPECT_FALSE(Decode(c.package, &decoded, &error, nullptr, 65536, intoView))
+          << c.name << (intoView ? " (into a view)" : "");
+      EXPECT_EQ(kErrorInvalidData, error) << c.name;
+    }
   }
 }
 
@@ -202,15 +222,18 @@ TEST(PackageEncodingTest, DeltaRebuildsTheFileFromItsBaseOnly) {
   const Bytes delta = Encode(file, &old);
   EXPECT_LT(delta.size(), file.size() / 20) << "a delta ships the change, not the file";
 
-  Bytes decoded;
-  std::uint32_t error = 0;
-  EXPECT_TRUE(Decode(delta, &decoded, &error, &old));
-  EXPECT_TRUE(decoded == file);
-  // Against any other file it cannot come out right.
-  Bytes other = old;
-  other[123456] ^= 1;
-  EXPECT_FALSE(Decode(delta, &decoded, &error, &other));
-  EXPECT_EQ(kErrorInvalidData, error);
+  // Into a view of the whole file, as the setup decodes a delta, the same.
+  for (const bool intoView : {false, true}) {
+    Bytes decoded;
+    std::uint32_t error = 0;
+    EXPECT_TRUE(Decode(delta, &decoded, &error, &old, 65536, intoView)) << intoView;
+    EXPECT_TRUE(decoded == file) << intoView;
+    // Against any other file it cannot come out right.
+    Bytes other = old;
+    other[123456] ^= 1;
+    EXPECT_FALSE(Decode(delta, &decoded, &error, &other, 65536, intoView)) << intoView;
+    EXPECT_EQ(kErrorInvalidData, error);
+  }
 }
 
 TEST(PackageEncodingTest, RefusedWriteKeepsItsOwnError) {

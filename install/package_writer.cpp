@@ -135,13 +135,16 @@ bool PackageWriter::Stage(PackageSource& source, PackageWrite* write) {
   const Digest* checked = source.CheckedDigest();
   Sha256State state;
   Sha256Init(&state);
+  const bool filled = checked && source.FillsFile();
   const bool written =
-      source.ForEachPiece(
-          [this, file, error, &state, checked](const std::uint8_t* data, std::size_t count) {
-            if (!checked) Sha256Update(&state, data, count);
-            return files_.Write(file, data, count, error);
-          },
-          error) &&
+      (filled ? source.FillFile(files_, file, error)
+              : source.ForEachPiece(
+                    [this, file, error, &state, checked](const std::uint8_t* data,
+                                                         std::size_t count) {
+                      if (!checked) Sha256Update(&state, data, count);
+                      return files_.Write(file, data, count, error);
+                    },
+                    error)) &&
       files_.Flush(file, error);
   if (!written) {
     RemoveStaging();

@@ -69,6 +69,19 @@ class PackageSource {
   // hands them on (a decoded package): the write then need not hash them
   // again.
   virtual const Digest* CheckedDigest() const { return nullptr; }
+  // A source that fills the staging file itself, through the handle the
+  // write created it by, rather than handing pieces to be written (a delta,
+  // decoded straight into a view of the whole file). Such a source checks
+  // its digest itself (CheckedDigest).
+  virtual bool FillsFile() const { return false; }
+  // Fills FILE, new and empty, with every byte of the package; false with
+  // *windowsError when it cannot.
+  virtual bool FillFile(ProductFiles& files, FileId file, std::uint32_t* windowsError) {
+    (void)files;
+    (void)file;
+    (void)windowsError;
+    return false;
+  }
 };
 
 // The package staged beside an installed file, as the judge sees it.

@@ -78,6 +78,8 @@ const ULONG kFileNonDirectoryFile = 0x40;
 const ULONG kFileOpenReparsePoint = 0x00200000;
 const int kFileRenameInformation = 10;
 const int kFileDispositionInformation = 13;
+const int kFileAllocationInformation = 19;
+const int kFileEndOfFileInformation = 20;
 const LONG kStatusObjectNameNotFound = static_cast<LONG>(0xC0000034);
 
 HANDLE HandleOf(FileId file) { return reinterpret_cast<HANDLE>(file); }
@@ -323,5 +325,40 @@ bool Win32ProductFiles::ScheduleReplaceAtRestart(const std::string& stagingPath,
 void Win32ProductFiles::Close(FileId file) { CloseHandle(HandleOf(file)); }
 
 void Win32ProductFiles::Pause(unsigned milliseconds) { RetrySleep(milliseconds); }
+
+bool SetFileSizeReserved(FileId file, std::uint64_t size, std::uint32_t* windowsError) {
+  const NtFileApi& api = Nt();
+  if (!api.setInformation) {
+    SetError(windowsError, ERROR_INVALID_FUNCTION);
+    return false;
+  }
+  LARGE_INTEGER bytes;
+  bytes.QuadPart = static_cast<LONGLONG>(size);
+  IoStatus io = {};
+  LONG status =
+      api.setInformation(HandleOf(file), &io, &bytes, sizeof(bytes), kFileAllocationInformation);
+  if (status < 0) {
+    const DWORD error = ErrorOf(status);
+    if (error != ERROR_INVALID_FUNCTION && error != ERROR_NOT_SUPPORTED) {
+      SetError(windowsError, error);
+      return false;
+    }
+    // A file system that cannot set room aside (Wine's) gets the file's
+    // bytes written, zeros, which takes the room as surely.
+    static std::uint8_t zeros[65536];  // never written: .bss, not the file
+    Win32ProductFiles files;
+    for (std::uint64_t left = size; left > 0;) {
+      const std::size_t piece = left < sizeof(zeros) ? static_cast<std::size_t>(left) : sizeof(zeros);
+      if (!files.Write(file, zeros, piece, windowsError)) return false;
+      left -= piece;
+    }
+  }
+  status = api.setInformation(HandleOf(file), &io, &bytes, sizeof(bytes), kFileEndOfFileInformation);
+  if (status < 0) {
+    SetError(windowsError, ErrorOf(status));
+    return false;
+  }
+  return true;
+}
 
 }  // namespace vespodar

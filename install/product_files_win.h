@@ -36,6 +36,13 @@ class Win32ProductFiles : public ProductFiles {
   void Pause(unsigned milliseconds) override;
 };
 
+// Sets FILE (open for writing) to SIZE bytes and has the file system set
+// aside the room for all of them now: a file written through a mapped view
+// then meets a full disk here, as an error, rather than as a fault on one of
+// the view's pages later (a file system that extends a file sparsely, as
+// Wine's Unix ones do, would only find out then).
+bool SetFileSizeReserved(FileId file, std::uint64_t size, std::uint32_t* windowsError);
+
 }  // namespace vespodar
 
 #endif  // VESPODAR_INSTALL_PRODUCT_FILES_WIN_H_

@@ -9,6 +9,7 @@
 #include "base/scoped_handle_win.h"
 #include "install/package_encoding.h"
 #include "install/package_writer_win.h"
+#include "install/product_files_win.h"
 #include "setup/package_step_win.h"
 #include "setup/run_log.h"
 #include "setup/setup_context.h"
@@ -61,44 +62,107 @@ class MappedInstalledFile : public PackageBase {
   std::size_t size_ = 0;
 };
 
+// The staging file as one writable view of its whole size, for a delta to be
+// decoded into: its pages are the file's, written back by the system, not
+// the process's own memory.
+class MappedStagingFile {
+ public:
+  MappedStagingFile(FileId file, std::uint64_t size, std::uint32_t* windowsError) {
+    const HANDLE handle = reinterpret_cast<HANDLE>(file);
+    if (size > static_cast<SIZE_T>(-1) / 2) {
+      *windowsError = ERROR_NOT_ENOUGH_MEMORY;
+      return;
+    }
+    // The whole size first, its room set aside: a full disk is an error
+    // here, not a fault on a page of the view.
+    if (!SetFileSizeReserved(file, size, windowsError)) return;
+    if (size == 0) {
+      valid_ = true;
+      return;
+    }
+    mapping_ = ScopedHandle(CreateFileMappingW(handle, nullptr, PAGE_READWRITE, 0, 0, nullptr));
+    if (mapping_.valid())
+      view_ = static_cast<std::uint8_t*>(MapViewOfFile(mapping_.handle, FILE_MAP_WRITE, 0, 0, 0));
+    if (!view_) {
+      *windowsError = GetLastError();
+      return;
+    }
+    valid_ = true;
+  }
+  MappedStagingFile(const MappedStagingFile&) = delete;
+  MappedStagingFile& operator=(const MappedStagingFile&) = delete;
+  ~MappedStagingFile() {
+    if (view_) UnmapViewOfFile(view_);
+  }
+  bool valid() const { return valid_; }
+  std::uint8_t* view() const { return view_; }
+  // Hands the view's pages to the file; the write's flush then takes them to
+  // the disk.
+  bool Flush(std::uint32_t* windowsError) {
+    if (!view_ || FlushViewOfFile(view_, 0)) return true;
+    *windowsError = GetLastError();
+    return false;
+  }
+
+ private:
+  ScopedHandle mapping_;
+  std::uint8_t* view_ = nullptr;
+  bool valid_ = false;
+};
+
 // The decoded bytes on their way to the write, and the progress window once
 // the write has taken longer than a second, its bar at the share written.
 // Only where somebody looks: never in a modest or unattended run.
 class ProgressingSource : public PackageSource {
  public:
-  ProgressingSource(PackageSource& inner, std::uint64_t total, bool shown,
-                    const SetupContext& context)
-      : inner_(inner), total_(total), mayShow_(shown), context_(context) {}
+  ProgressingSource(DecodedPackage& inner, bool shown, const SetupContext& context)
+      : inner_(inner), mayShow_(shown), context_(context) {}
   ~ProgressingSource() override {
     // Before the launch question, which must not stand behind it.
     if (shown_) HideProgressWindow();
   }
   bool ForEachPiece(const TakeBytes& take, std::uint32_t* windowsError) override {
-    const DWORD start = GetTickCount();
-    std::uint64_t written = 0;
+    Start();
     return inner_.ForEachPiece(
         [&](const std::uint8_t* data, std::size_t count) {
-          if (!take(data, count)) return false;
-          written += count;
-          if (mayShow_ && !shown_ && GetTickCount() - start > kWriteProgressDelayMs) {
-            ShowProgressWindow(context_.russianUi ? context_.productCaptionRu
-                                                  : context_.productCaptionEn,
-                               context_.packageDisplayName);
-            shown_ = true;
-          }
-          if (shown_) SetProgressPosition(ProgressPercent(written, total_));
-          return true;
+          return take(data, count) && Advance(count);
         },
         windowsError);
   }
   const Digest* CheckedDigest() const override { return inner_.CheckedDigest(); }
+  bool FillsFile() const override { return inner_.DecodesIntoView(); }
+  bool FillFile(ProductFiles&, FileId file, std::uint32_t* windowsError) override {
+    Start();
+    MappedStagingFile staging(file, inner_.decodedSize(), windowsError);
+    return staging.valid() &&
+           inner_.DecodeInto(staging.view(), static_cast<std::size_t>(inner_.decodedSize()),
+                             [&](const std::uint8_t*, std::size_t count) { return Advance(count); },
+                             windowsError) &&
+           staging.Flush(windowsError);
+  }
 
  private:
-  PackageSource& inner_;
-  std::uint64_t total_;
+  void Start() {
+    start_ = GetTickCount();
+    written_ = 0;
+  }
+  bool Advance(std::size_t count) {
+    written_ += count;
+    if (mayShow_ && !shown_ && GetTickCount() - start_ > kWriteProgressDelayMs) {
+      ShowProgressWindow(context_.russianUi ? context_.productCaptionRu : context_.productCaptionEn,
+                         context_.packageDisplayName);
+      shown_ = true;
+    }
+    if (shown_) SetProgressPosition(ProgressPercent(written_, inner_.decodedSize()));
+    return true;
+  }
+
+  DecodedPackage& inner_;
   bool mayShow_;
   const SetupContext& context_;
   bool shown_ = false;
+  DWORD start_ = 0;
+  std::uint64_t written_ = 0;
 };
 
 }  // namespace
@@ -116,7 +180,7 @@ PackageWrite WriteCarriedPackage(const SetupContext& context, PackageWriter& wri
     if (!base->mapped()) return failed;
   }
   DecodedPackage decoded(package, header, base ? &*base : nullptr);
-  ProgressingSource progressing(decoded, header.decodedSize, reporter.MayAsk(), context);
+  ProgressingSource progressing(decoded, reporter.MayAsk(), context);
   return WritePackageStep(context, writer, progressing, fileName, type, guardVersions, reporter);
 }
 

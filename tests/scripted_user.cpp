@@ -3,7 +3,7 @@
 //
 //   scripted_user.exe [--answers yes,no,...] [--log BOXES.jsonl] [--result RESULT.json]
 //                     [--timeout SECONDS] [--cwd DIR] [--settle MS] [--look MS]
-//                     [--shots DIR]
+//                     [--shots DIR] [--watch CLASS --watch-log WATCHED.jsonl]
 //                     -- PROGRAM [ARG...]
 //
 // Each box (a visible top-level "#32770" window of the started process whose
@@ -28,16 +28,24 @@
 // and Explorer\Desktops: Default=800x600) Wine draws the frame itself and
 // the picture is the whole box.
 //
+// With --watch, the user also keeps an eye on the program's visible top-level
+// windows of class CLASS (a progress window) while it runs: each time one
+// comes up or its progress bar moves, a JSON line goes to the watch log (its
+// title, the texts of its children, the bar's position, and with --shots a
+// picture, watch-01.bmp ..., at first sight and each quarter of the bar).
+//
 // When the program has ended (or was ended after the timeout) the result file
 // gets one JSON object: the exit code, the number of boxes, and, after the
 // settle time, the class and title of the foreground window and whether it is
 // minimised, so that a test can tell which window the user has in front.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "window_picture_win.h"
@@ -131,6 +139,8 @@ struct Options {
   DWORD timeoutMs = 60000;
   DWORD settleMs = 1000;
   DWORD lookMs = 0;
+  std::wstring watchClass;
+  std::wstring watchLog;
   std::vector<std::wstring> command;
 };
 
@@ -165,6 +175,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
     else if (arg == L"--timeout") options->timeoutMs = std::wcstoul(value.c_str(), nullptr, 10) * 1000;
     else if (arg == L"--settle") options->settleMs = std::wcstoul(value.c_str(), nullptr, 10);
     else if (arg == L"--look") options->lookMs = std::wcstoul(value.c_str(), nullptr, 10);
+    else if (arg == L"--watch") options->watchClass = value;
+    else if (arg == L"--watch-log") options->watchLog = value;
     else return false;
   }
   for (; i < argc; ++i) options->command.push_back(argv[i]);
@@ -339,15 +351,65 @@ void Answer(HWND box, int index, const Options& options) {
 
 }  // namespace
 
+// The watched windows of one program, as last seen.
+struct Watch {
+  DWORD processId;
+  const Options* options;
+  std::vector<std::pair<HWND, int>> seen;  // window, bar position
+  int pictures = 0;
+};
+
+BOOL CALLBACK LookAtWatched(HWND window, LPARAM param) {
+  Watch* watch = reinterpret_cast<Watch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != watch->processId || !IsWindowVisible(window) ||
+      ClassOf(window) != watch->options->watchClass)
+    return TRUE;
+  int position = -1;
+  std::string texts;
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (ClassOf(child) == L"msctls_progress32") {
+      position = static_cast<int>(SendMessageW(child, PBM_GETPOS, 0, 0));
+      continue;
+    }
+    if (!texts.empty()) texts += ",";
+    texts += Json(WindowText(child));
+  }
+  int last = -2;
+  for (auto& entry : watch->seen)
+    if (entry.first == window) last = entry.second;
+  if (position == last) return TRUE;
+  if (last == -2) watch->seen.push_back({window, position});
+  for (auto& entry : watch->seen)
+    if (entry.first == window) entry.second = position;
+  std::string picture;
+  const Options& options = *watch->options;
+  if (!options.shots.empty() && (last == -2 || position / 25 > last / 25)) {
+    std::wstring directory = options.shots;
+    if (directory.back() != L'\\' && directory.back() != L'/') directory += L'\\';
+    const std::wstring name = PictureName(L"watch-", watch->pictures++);
+    if (SaveWindowPicture(window, directory + name) == 0) picture = ",\"picture\":" + Json(name);
+  }
+  AppendFile(options.watchLog,
+             "{\"class\":" + Json(ClassOf(window)) + ",\"title\":" + Json(WindowText(window)) +
+                 ",\"texts\":[" + texts + "],\"position\":" + std::to_string(position) +
+                 ",\"at_ms\":" + std::to_string(GetTickCount()) + picture + "}\n",
+             false);
+  return TRUE;
+}
+
 int wmain(int argc, wchar_t** argv) {
   Options options;
   if (!ParseOptions(argc, argv, &options)) {
     std::fprintf(stderr,
                  "usage: scripted_user [--answers a,b] [--log F] [--result F] [--timeout S]"
-                 " [--cwd DIR] [--settle MS] [--look MS] [--shots DIR] -- PROGRAM [ARG...]\n");
+                 " [--cwd DIR] [--settle MS] [--look MS] [--shots DIR] [--watch CLASS --watch-log F]"
+                 " -- PROGRAM [ARG...]\n");
     return 2;
   }
   if (!options.log.empty()) AppendFile(options.log, std::string(), true);
+  if (!options.watchLog.empty()) AppendFile(options.watchLog, std::string(), true);
 
   std::wstring commandLine;
   for (size_t i = 0; i < options.command.size(); ++i) {
@@ -369,6 +431,7 @@ int wmain(int argc, wchar_t** argv) {
   CloseHandle(process.hThread);
 
   std::set<HWND> answered;
+  Watch watch = {process.dwProcessId, &options, {}};
   int index = 0;
   const DWORD started = GetTickCount();
   bool timedOut = false;
@@ -377,6 +440,7 @@ int wmain(int argc, wchar_t** argv) {
     for (auto it = answered.begin(); it != answered.end();)
       it = IsWindow(*it) ? std::next(it) : answered.erase(it);
 
+    if (!options.watchClass.empty()) EnumWindows(LookAtWatched, reinterpret_cast<LPARAM>(&watch));
     Search search = {process.dwProcessId, {}};
     EnumWindows(CollectBoxes, reinterpret_cast<LPARAM>(&search));
     for (HWND box : search.boxes) {

@@ -2,10 +2,42 @@
 import hashlib
 import os
 import struct
+import subprocess
+from contextlib import contextmanager
 from pathlib import Path
 from typing import Optional, Set
 
+import pytest
+
 from wine_machine import Machine, Product
+
+
+def mount(source_args, target):
+    """mount(8) on the host; the case is skipped where that is not permitted."""
+    done = subprocess.run(["mount", *source_args, str(target)], stdin=subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
+    if done.returncode != 0:
+        pytest.skip("mount is not permitted here: " + done.stdout.decode(errors="replace").strip())
+
+
+def unmount(target):
+    if subprocess.run(["umount", str(target)], stdin=subprocess.DEVNULL,
+                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode != 0:
+        subprocess.run(["umount", "-l", str(target)], stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+@contextmanager
+def small_drive(machine: Machine, tmp_path: Path, size: str):
+    """Drive E: of the machine: a file system of SIZE (tmpfs's size=),
+    removed afterwards; yields its root as Windows names it."""
+    mount_point = tmp_path / "small-drive"
+    mount_point.mkdir()
+    mount(["-t", "tmpfs", "-o", "size=" + size, "tmpfs"], mount_point)
+    try:
+        yield machine.link_drive("E", mount_point)
+    finally:
+        unmount(mount_point)
 
 
 def tree(root: Path) -> Set[str]:

@@ -11,7 +11,7 @@ import subprocess
 
 import pytest
 
-from checks import assert_marker, cok_version, tree
+from checks import assert_marker, cok_version, small_drive, tree
 from expected import (EXIT_FAILURE, EXIT_RESTART_REQUIRED, EXIT_SUCCESS, install_error_box)
 from updates import TITLE, build_update
 from wine_machine import windows_join
@@ -63,8 +63,8 @@ def encoded(build, tmp_path_factory):
     return updates
 
 
-def _product_with(machine, installed: bytes):
-    product = machine.install_product(windows_join(machine.program_files, "Vespodar"))
+def _product_with(machine, installed: bytes, drive: str = None):
+    product = machine.install_product(windows_join(drive or machine.program_files, "Vespodar"))
     (product.path / "vdq2.cok").write_bytes(installed)
     return product
 
@@ -113,6 +113,24 @@ def test_damaged_frame_leaves_the_old_file(machine_en, encoded):
     assert run.shown() == [install_error_box(target, "en")]
     assert product.read("vdq2.cok") == OLD
     assert tree(product.path) == before, "the staging file was left"
+
+
+@pytest.mark.parametrize("kind", ["compressed", "delta"])
+def test_full_drive_leaves_the_old_file(machine_en, encoded, kind, tmp_path):
+    # Room for the product and its old file, not for the new one beside it. A
+    # delta decodes into a view of the whole staging file: the drive must
+    # refuse it as an error, never as a fault on a page of the view.
+    with small_drive(machine_en, tmp_path, f"{len(OLD) // 1024 + 1024}k") as drive:
+        product = _product_with(machine_en, OLD, drive)
+        before = tree(product.path)
+        target = windows_join(product.windows_dir, "vdq2.cok")
+
+        run = machine_en.run_setup("modest", setup=encoded[kind], settle_ms=0, answers=("ok",))
+
+        assert run.exit_code == EXIT_FAILURE
+        assert run.shown() == [install_error_box(target, "en")]
+        assert product.read("vdq2.cok") == OLD
+        assert tree(product.path) == before, "the staging file was left"
 
 
 @pytest.mark.parametrize("kind", ["compressed", "delta"])

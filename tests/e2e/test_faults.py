@@ -11,7 +11,7 @@ import time
 
 import pytest
 
-from checks import assert_updated, tree
+from checks import assert_updated, mount, small_drive, tree, unmount
 from expected import (EXIT_ALREADY_RUNNING, EXIT_FAILURE, EXIT_NO_RIGHTS, EXIT_PRODUCT_MISSING,
                       EXIT_SUCCESS, INSTALL_QUESTION, LAUNCH_QUESTION, error_box,
                       install_error_box)
@@ -55,41 +55,17 @@ def run_quiet_update(machine, product, package, **run_options):
     assert_updated(machine, product, package, before)
 
 
-def _mount(source_args, target):
-    done = subprocess.run(["mount", *source_args, str(target)], stdin=subprocess.DEVNULL,
-                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
-    if done.returncode != 0:
-        pytest.skip("mount is not permitted here: " + done.stdout.decode(errors="replace").strip())
-
-
-def _unmount(target):
-    if subprocess.run(["umount", str(target)], stdin=subprocess.DEVNULL,
-                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode != 0:
-        subprocess.run(["umount", "-l", str(target)], stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-
 class TestFileSystem:
-    @pytest.fixture
-    def small_drive(self, machine_en, tmp_path):
-        """Drive E: of the machine: a file system of 1 MiB, too small for the
-        package (about 2 MiB) but not for the product."""
-        mount_point = tmp_path / "small-drive"
-        mount_point.mkdir()
-        _mount(["-t", "tmpfs", "-o", "size=1m", "tmpfs"], mount_point)
-        try:
-            yield machine_en.link_drive("E", mount_point)
-        finally:
-            _unmount(mount_point)
-
-    def test_full_drive_keeps_the_old_file(self, machine_en, small_drive):
+    def test_full_drive_keeps_the_old_file(self, machine_en, tmp_path):
         machine = machine_en
-        product = machine.install_product(windows_join(small_drive, "Vespodar"))
-        before = tree(product.path)
+        # 1 MiB: too small for the package (about 2 MiB) but not for the product.
+        with small_drive(machine, tmp_path, "1m") as drive:
+            product = machine.install_product(windows_join(drive, "Vespodar"))
+            before = tree(product.path)
 
-        run = machine.run_setup("modest", settle_ms=0)
+            run = machine.run_setup("modest", settle_ms=0)
 
-        assert_write_failed(machine, product, run, before)
+            assert_write_failed(machine, product, run, before)
 
     def test_directory_the_user_may_not_write(self, machine_unprivileged):
         # The product directory belongs to root; Wine runs as nobody, so the
@@ -230,12 +206,12 @@ class TestSizeWalk:
         (product.path / "vdq2.cok").write_bytes(package)  # the size after the update
         expected = product.tree_size_kib()
         product.path.joinpath("vdq2.cok").write_bytes(product.files["vdq2.cok"])
-        _mount(["--bind", str(product.path)], inner)
+        mount(["--bind", str(product.path)], inner)
         try:
             assert (inner / "data" / "again").is_dir(), "the mount does not loop"
             run = machine.run_setup("modest", settle_ms=0)
         finally:
-            _unmount(inner)
+            unmount(inner)
 
         assert run.exit_code == EXIT_SUCCESS
         assert product.read("vdq2.cok") == package

@@ -116,6 +116,9 @@ class SetupRun:
     boxes: List[Box]
     result: dict
     artifacts: Path
+    # With watch=: each sighting of a watched window (a progress window) while
+    # the setup ran: its title, texts, bar position and, with shots, picture.
+    watched: List[dict] = field(default_factory=list)
 
     @property
     def exit_code(self) -> int:
@@ -444,20 +447,23 @@ class Machine:
 
     def run_setup(self, *args: str, answers: Tuple[str, ...] = (), cwd: Optional[Path] = None,
                   setup: Optional[Path] = None, settle_ms: int = 1000,
-                  timeout_s: int = 60, shots: bool = False, look_ms: int = 0) -> SetupRun:
+                  timeout_s: int = 60, shots: bool = False, look_ms: int = 0,
+                  watch: Optional[str] = None) -> SetupRun:
         """Runs the setup as a user who answers its boxes from the script.
 
         With shots, each box is saved as a picture first (Box.picture). With
-        look_ms the user looks at each box that long before answering.
+        look_ms the user looks at each box that long before answering. With
+        watch, the user also watches the setup's windows of that class while
+        it runs (SetupRun.watched).
         """
         return self.start_setup(*args, answers=answers, cwd=cwd, setup=setup,
                                 settle_ms=settle_ms, timeout_s=timeout_s, shots=shots,
-                                look_ms=look_ms).wait()
+                                look_ms=look_ms, watch=watch).wait()
 
     def start_setup(self, *args: str, answers: Tuple[str, ...] = (), cwd: Optional[Path] = None,
                     setup: Optional[Path] = None, settle_ms: int = 1000,
                     timeout_s: int = 60, shots: bool = False,
-                    look_ms: int = 0) -> "PendingRun":
+                    look_ms: int = 0, watch: Optional[str] = None) -> "PendingRun":
         """Starts the setup under the scripted user and returns at once."""
         self._commands += 1
         run_dir = self.work / f"run-{self._commands:02d}"
@@ -479,6 +485,9 @@ class Machine:
         if shots:
             (run_dir / "shots").mkdir()
             command += ["--shots", self.windows_path(run_dir / "shots")]
+        if watch:
+            command += ["--watch", watch,
+                        "--watch-log", self.windows_path(run_dir / "watched.jsonl")]
         command += ["--", self.windows_path(setup or self.build / "VespodarUpdate.exe"), *args]
         process = self.wine_background(*command, what="scripted-user")
         return PendingRun(process, run_dir, timeout_s + 60, shots)
@@ -608,7 +617,16 @@ class PendingRun:
                              self.run_dir / "shots" / picture if picture else None,
                              entry.get("windows", []),
                              self.run_dir / "shots" / entry["screen"] if entry.get("screen") else None))
-        return SetupRun(boxes, json.loads(result.read_text(encoding="utf-8")), self.run_dir)
+        watched_log = self.run_dir / "watched.jsonl"
+        watched = []
+        for line in (watched_log.read_text(encoding="utf-8").splitlines()
+                     if watched_log.exists() else []):
+            entry = json.loads(line)
+            if entry.get("picture"):
+                entry["picture"] = self.run_dir / "shots" / entry["picture"]
+            watched.append(entry)
+        return SetupRun(boxes, json.loads(result.read_text(encoding="utf-8")), self.run_dir,
+                        watched)
 
 
 def parse_reg_export(text: str, key: str) -> Dict[str, tuple]:
