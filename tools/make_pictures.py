@@ -22,9 +22,10 @@ from typing import Callable, Dict, List, NamedTuple, Tuple
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests" / "e2e"))
 
-from expected import (INSTALL_QUESTION, LAUNCH_QUESTION, error_box,  # noqa: E402
-                      install_error_box)
+from expected import (INSTALL_QUESTION, LAUNCH_QUESTION, PROGRESS_WINDOW,  # noqa: E402
+                      error_box, install_error_box)
 from pictures import to_png  # noqa: E402
+from updates import TITLE, build_update, write_large_cok  # noqa: E402
 from wine_machine import (UNINSTALL_KEY, Machine, oversized_copy, pristine_prefix,  # noqa: E402
                           windows_join)
 
@@ -156,6 +157,40 @@ def make(build: Path, out: Path, work: Path, cache: Path, arch: str = "win32") -
     return made
 
 
+def make_progress(build: Path, out: Path, work: Path, cache: Path, arch: str = "win32") -> Path:
+    """The progress window half-way through the write of a compressed update
+    of 1 GiB, built with scripts/build-update.sh --compress."""
+    case = work / "progress"
+    shutil.rmtree(case, ignore_errors=True)
+    case.mkdir(parents=True)
+    content = case / "vdq2.cok"
+    write_large_cok(content, 1024, 8)
+    update = build_update(content, case / "update", "--title", TITLE, "--compress")
+    content.unlink()
+    if not update.ok:
+        raise SystemExit(f"the 1 GiB update was not built:\n{update.output}")
+    machine = Machine(pristine_prefix(cache, arch, case), arch, "en", case, build)
+    machine.start()
+    try:
+        machine.add_wine_fonts()
+        machine.use_virtual_desktop()
+        run = machine.run_setup(answers=("yes", "no"), settle_ms=0, shots=True, timeout_s=300,
+                                watch=PROGRESS_WINDOW, setup=update.setup,
+                                **_installed(machine, case))
+    finally:
+        machine.stop()
+    taken = [seen for seen in run.watched if seen.get("picture") and seen["position"] < 100]
+    if run.exit_code != 0 or not taken:
+        raise SystemExit(f"no picture of the progress window on the way: {run.watched}; "
+                         f"see {run.artifacts}")
+    middle = min(taken, key=lambda seen: abs(seen["position"] - 50))
+    target = out / "progress.png"
+    to_png(middle["picture"], target, colours=COLOURS)
+    print(f"{target}  (the write at {middle['position']} %)", flush=True)
+    shutil.rmtree(case)
+    return target
+
+
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("build", type=Path, help="the win32 build (VespodarUpdate.exe, tests/)")
@@ -167,7 +202,9 @@ def main() -> None:
     build = args.build.resolve()
     cache = Path(os.environ.get("VESPODAR_PREFIX_CACHE",
                                 Path.home() / ".cache" / "vespodar-prefixes"))
-    make(build, args.out.resolve(), (args.work or build / "pictures").resolve(), cache)
+    work = (args.work or build / "pictures").resolve()
+    make(build, args.out.resolve(), work, cache)
+    make_progress(build, args.out.resolve(), work, cache)
 
 
 if __name__ == "__main__":

@@ -4,6 +4,8 @@ Written out here in full, independently of the setup's own sources, so that a
 changed word in the setup shows up as a failing case.
 """
 CAPTION_EN = "Vespodar update"
+# The window class of the engine's progress window.
+PROGRESS_WINDOW = "PlainWindow"
 CAPTION_RU = "Обновление программы \"Весподар\""
 DISPLAY_NAME = "\"Тарвелин\" версии 1"
 

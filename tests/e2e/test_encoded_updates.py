@@ -12,8 +12,9 @@ import subprocess
 import pytest
 
 from checks import assert_marker, cok_version, small_drive, tree
-from expected import (EXIT_FAILURE, EXIT_RESTART_REQUIRED, EXIT_SUCCESS, install_error_box)
-from updates import TITLE, build_update
+from expected import (CAPTION_EN, EXIT_FAILURE, EXIT_RESTART_REQUIRED, EXIT_SUCCESS,
+                      PROGRESS_WINDOW, install_error_box, launch_question)
+from updates import TITLE, build_update, file_sha256, write_large_cok
 from wine_machine import windows_join
 
 EXIT_PATCH_TARGET_NOT_FOUND = 1642
@@ -149,3 +150,49 @@ def test_held_target_waits_for_the_restart_decoded(machine_en, encoded, kind):
     assert len(staged) == 1 and hashlib.sha256(staged[0].read_bytes()).digest() == \
         hashlib.sha256(NEW).digest(), "the file waiting for the restart is not the new one"
     assert_marker(machine_en.uninstall_entry(), "vdq2.cok", NEW, cok_version(NEW))
+
+
+LARGE_MIB = 1024
+
+
+@pytest.fixture(scope="module")
+def large_compressed(tmp_path_factory):
+    """A compressed update of a 1 GiB content file: long enough to write that
+    the progress window comes up."""
+    folder = tmp_path_factory.mktemp("large")
+    content = folder / "vdq2.cok"
+    digest = write_large_cok(content, LARGE_MIB, 8)
+    result = build_update(content, folder / "out", "--title", TITLE, "--compress")
+    assert result.ok, result.output
+    content.unlink()
+    return result.setup, digest
+
+
+def test_long_write_shows_its_progress(machine_en, large_compressed):
+    setup, digest = large_compressed
+    product = _product_with(machine_en, OLD)
+
+    run = machine_en.run_setup(answers=("yes", "no"), setup=setup, settle_ms=0, timeout_s=300,
+                               shots=True, watch=PROGRESS_WINDOW)
+
+    assert run.exit_code == EXIT_SUCCESS
+    assert len(run.boxes) == 2 and run.boxes[1].shown() == launch_question(TITLE + "8")
+    assert file_sha256(product.path / "vdq2.cok") == digest
+    # Up while the file was written, with the update's caption and the
+    # package's title and version, its bar moving forward.
+    assert run.watched, "the progress window never came up"
+    assert all((seen["title"], seen["texts"]) == (CAPTION_EN, [TITLE + "8"])
+               for seen in run.watched), run.watched
+    positions = [seen["position"] for seen in run.watched]
+    assert positions == sorted(positions) and positions[0] < positions[-1], positions
+    assert run.watched[0]["picture"].exists()
+    # Gone before the launch question.
+    assert [w for w in run.boxes[1].windows if w["class"] == PROGRESS_WINDOW] == []
+
+    # A modest run writes the same without it.
+    (product.path / "vdq2.cok").write_bytes(OLD)
+    quiet = machine_en.run_setup("modest", setup=setup, settle_ms=0, timeout_s=300,
+                                 watch=PROGRESS_WINDOW)
+    assert quiet.exit_code == EXIT_SUCCESS
+    assert quiet.watched == []
+    assert file_sha256(product.path / "vdq2.cok") == digest

@@ -12,7 +12,7 @@ import pytest
 
 from checks import assert_marker, tree
 from pictures import Picture
-from expected import (EXIT_DECLINED, EXIT_FAILURE, EXIT_RESTART_REQUIRED, EXIT_SUCCESS,
+from expected import (PROGRESS_WINDOW, EXIT_DECLINED, EXIT_FAILURE, EXIT_RESTART_REQUIRED, EXIT_SUCCESS,
                       downgrade_question,
                       install_error_box, install_question, language_file_error_box,
                       launch_question)
@@ -21,7 +21,6 @@ from wine_machine import windows_join
 
 PAYLOAD = bytes(range(256)) * 64
 PENDING_KEY = r"HKLM\SYSTEM\CurrentControlSet\Control\Session Manager"
-PROGRESS_WINDOW = "PlainWindow"
 # The suite's display (run_e2e.sh) and the progress window's outer size.
 SCREEN = (1024, 768)
 PROGRESS_SIZE = (408, 76)
