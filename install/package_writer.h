@@ -65,9 +65,9 @@ class PackageSource {
   // Hands every byte of the package to take, a piece at a time; false when a
   // read fails (*windowsError) or take refuses.
   virtual bool ForEachPiece(const TakeBytes& take, std::uint32_t* windowsError) = 0;
-  // The SHA-256 of the bytes, where the source checks it itself while it
-  // hands them on (a decoded package): the write then need not hash them
-  // again.
+  // The SHA-256 of the bytes, where it is known already: a decoded package
+  // checks it itself while it hands them on, a stored one carries it from
+  // its build. The write then need not hash them again.
   virtual const Digest* CheckedDigest() const { return nullptr; }
   // A source that fills the staging file itself, through the handle the
   // write created it by, rather than handing pieces to be written (a delta,

@@ -22,27 +22,39 @@ MAGIC = b"VdPkZstd"
 COMPRESSED, DELTA = 1, 2
 
 
-def header(kind: int, content: bytes, base: bytes = None) -> bytes:
+def size_and_sha256(path: Path):
+    """Read a piece at a time: a file of a GiB or more is never held whole."""
+    digest = hashlib.sha256()
+    with open(path, "rb") as f:
+        for piece in iter(lambda: f.read(1 << 20), b""):
+            digest.update(piece)
+    return path.stat().st_size, digest.digest()
+
+
+def header(kind: int, content: Path, base: Path = None) -> bytes:
     head = MAGIC + struct.pack("<II", kind, 0)
-    head += struct.pack("<Q", len(content)) + hashlib.sha256(content).digest()
+    size, digest = size_and_sha256(content)
+    head += struct.pack("<Q", size) + digest
     if base is None:
         head += struct.pack("<Q", 0) + bytes(32)
     else:
-        head += struct.pack("<Q", len(base)) + hashlib.sha256(base).digest()
+        size, digest = size_and_sha256(base)
+        head += struct.pack("<Q", size) + digest
     assert len(head) == 96
     return head
 
 
-def frame(content: Path, base: Path = None) -> bytes:
+def write_frame(content: Path, base: Path, out) -> None:
+    """zstd writes the frame straight after the header in OUT."""
     command = ["zstd", "-q", "-c", "--no-check", "-19", "--single-thread"]
     if base is None:
         command += ["--zstd=wlog=23"]
     else:
         command += ["--patch-from=" + str(base)]
-    result = subprocess.run(command + [str(content)], capture_output=True)
+    out.flush()
+    result = subprocess.run(command + [str(content)], stdout=out, stderr=subprocess.PIPE)
     if result.returncode != 0:
         sys.exit(f"encode_package.py: zstd failed: {result.stderr.decode(errors='replace')}")
-    return result.stdout
 
 
 def main() -> None:
@@ -52,13 +64,12 @@ def main() -> None:
     parser.add_argument("out", type=Path)
     parser.add_argument("--delta-from", type=Path)
     args = parser.parse_args()
-    content = args.content.read_bytes()
-    base = args.delta_from.read_bytes() if args.delta_from else None
-    if base is not None and not base:
+    if args.delta_from is not None and args.delta_from.stat().st_size == 0:
         sys.exit("encode_package.py: the old file is empty: a delta needs something to start from")
-    kind = DELTA if base is not None else COMPRESSED
-    encoded = header(kind, content, base) + frame(args.content, args.delta_from)
-    args.out.write_bytes(encoded)
+    kind = DELTA if args.delta_from is not None else COMPRESSED
+    with open(args.out, "wb") as out:
+        out.write(header(kind, args.content, args.delta_from))
+        write_frame(args.content, args.delta_from, out)
 
 
 if __name__ == "__main__":

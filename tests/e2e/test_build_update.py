@@ -76,22 +76,38 @@ def test_signature_is_timestamped_when_asked(tmp_path, timestamps):
     assert "Timestamp Server Signature verification: ok" in verified, verified
 
 
-def test_package_too_large_to_start_is_refused_before_anything_is_built(tmp_path):
-    # Sparse: the refusal comes from the size alone, before a byte is read,
-    # so the test writes nothing of it. 1901 MiB is past the limit of both
-    # kinds of setup (1536 MiB; the 64-bit twin's 1900 MiB).
+@pytest.mark.parametrize("new_mib, old_mib, said", [
+    # Past the setup's image (1536 MiB; the 64-bit twin's 1900 MiB).
+    (1901, None, "vdq2.cok is 1901 MiB"),
+    # Past the delta's window (1 GiB on 32-bit; the twin's 2 GiB).
+    (2049, 1, "must each be under"),
+    # Each within the window, but more together than a setup maps at once.
+    (1000, 1000, "at most"),
+])
+def test_package_too_large_to_install_is_refused_before_anything_is_built(tmp_path, new_mib,
+                                                                         old_mib, said):
+    # Sparse: the refusal comes from the sizes alone, before a byte is read,
+    # so the test writes nothing of them.
+    def sparse(path, mib):
+        path.parent.mkdir(exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(COK_5)
+            f.truncate(mib * 1024 * 1024)
+
     source = tmp_path / "vdq2.cok"
-    with open(source, "wb") as f:
-        f.write(COK_5)
-        f.truncate(1901 * 1024 * 1024)
+    sparse(source, new_mib)
+    options = []
+    if old_mib:
+        sparse(tmp_path / "old" / "vdq2.cok", old_mib)
+        options = ["--delta-from", str(tmp_path / "old" / "vdq2.cok")]
     out = tmp_path / "out"
 
-    result = subprocess.run([str(BUILD_UPDATE), str(source), "--title", TITLE, "--out", str(out)],
+    result = subprocess.run([str(BUILD_UPDATE), str(source), "--title", TITLE, *options,
+                             "--out", str(out)],
                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=60)
 
     assert result.returncode == 1, result.stdout
-    assert "vdq2.cok is 1901 MiB" in result.stdout
-    assert "at most" in result.stdout and "nothing was built" in result.stdout
+    assert said in result.stdout and "nothing was built" in result.stdout, result.stdout
     assert not (out / "VespodarUpdate.exe").exists()
 
 
