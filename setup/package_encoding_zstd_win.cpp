@@ -40,10 +40,14 @@ class MappedInstalledFile : public PackageBase {
         static_cast<std::uint64_t>(size.QuadPart) > static_cast<SIZE_T>(-1))
       return;
     mapping_ = ScopedHandle(CreateFileMappingW(handle, nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (!mapping_.valid()) return;
-    view_ = static_cast<const std::uint8_t*>(MapViewOfFile(mapping_.handle, FILE_MAP_READ, 0, 0, 0));
+    if (mapping_.valid())
+      view_ = static_cast<const std::uint8_t*>(MapViewOfFile(mapping_.handle, FILE_MAP_READ, 0, 0, 0));
     if (view_) size_ = static_cast<std::size_t>(size.QuadPart);
+    // No room in the address space for it, as a rule: the log says so.
+    else error_ = GetLastError();
   }
+  // Why the file could not be mapped, when it was opened.
+  std::uint32_t error() const { return error_; }
   ~MappedInstalledFile() override { Release(); }
   bool mapped() const { return view_ != nullptr; }
   const std::uint8_t* data() override { return view_; }
@@ -60,6 +64,7 @@ class MappedInstalledFile : public PackageBase {
   ScopedHandle mapping_;
   const std::uint8_t* view_ = nullptr;
   std::size_t size_ = 0;
+  std::uint32_t error_ = kErrorInvalidData;
 };
 
 // The staging file as one writable view of its whole size, for a delta to be
@@ -177,7 +182,10 @@ PackageWrite WriteCarriedPackage(const SetupContext& context, PackageWriter& wri
   std::optional<MappedInstalledFile> base;
   if (header.kind == PackageKind::kDelta) {
     base.emplace(writer, context.folders.installDir, fileName, writer.files());
-    if (!base->mapped()) return failed;
+    if (!base->mapped()) {
+      failed.windowsError = base->error();
+      return failed;
+    }
   }
   DecodedPackage decoded(package, header, base ? &*base : nullptr);
   ProgressingSource progressing(decoded, reporter.MayAsk(), context);
