@@ -220,6 +220,9 @@ def time_part(raw, out, results, meta):
         out(f"| {mib} MiB | {cell('stored')} | {cell('nsis')} | {cell('floor')} "
             f"| {t_trivial * 1000:.0f} ms, {anon_trivial:.1f} MiB private | {above('compressed')} "
             f"| {above('delta')} |")
+    splits = split_part(folder, out)
+    for entry in sizes:
+        entry["split"] = splits.get(entry["mib"], {})
     out("")
     out(f"Goals: from {TIME_FROM_MIB} MiB on at most {NSIS_TIME_RATIO} x NSIS /SOLID lzma's time and "
         f"{FLOOR_RATIO} x the floor's; decoded at {DECODE_MB_S:.0f} MB/s or more (the package's size over "
@@ -228,6 +231,47 @@ def time_part(raw, out, results, meta):
         f"{MEMORY_MIB['compressed']:g} MiB compressed, {MEMORY_MIB['delta']:g} MiB delta. The floor: "
         "floor_copy, native, reads the decoded file, hashes it (SHA-256), writes it and fsyncs.")
     results["time"] = sizes
+
+
+SPLIT_PARTS = ("read", "decode", "decode+hash", "hash", "write")
+
+
+def split_part(folder, out):
+    """The parts of an encoded package's install timed alone
+    (decode_split.cpp): medians of its runs, and each part's rate."""
+    splits = {}
+    rows = []
+    for mib in sorted(os.listdir(folder), key=int):
+        size = read_tsv(os.path.join(folder, mib, "sizes.tsv"))["new"]
+        for name in ("compressed", "delta"):
+            path = os.path.join(folder, mib, f"split-{name}.txt")
+            if not os.path.exists(path):
+                continue
+            times = {}
+            with open(path) as f:
+                for line in f:
+                    part, seconds = line.split()
+                    times.setdefault(part, []).append(float(seconds))
+            medians = {part: statistics.median(times[part]) for part in SPLIT_PARTS if part in times}
+            splits.setdefault(int(mib), {})[name] = medians
+            rows.append((mib, name, size, medians))
+    if not rows:
+        return splits
+    out("")
+    out("Where the time goes: each part alone in one Windows process, the setup's own decoder "
+        "and SHA-256 (bench/decode_split.cpp; medians of 3 runs; MB/s of the decoded size):")
+    out("")
+    out("| package | update | read of the package | decode | decode + hash (the setup's) "
+        "| hash (read included) | write + flush |")
+    out("|---|---|---|---|---|---|---|")
+    for mib, name, size, m in rows:
+        def cell(part):
+            if part not in m:
+                return "–"
+            return f"{m[part] * 1000:.0f} ms ({size / m[part] / 1e6:.0f} MB/s)" if part != "read" \
+                else f"{m[part] * 1000:.0f} ms"
+        out(f"| {mib} MiB | {name} | " + " | ".join(cell(p) for p in SPLIT_PARTS) + " |")
+    return splits
 
 
 def main() -> int:

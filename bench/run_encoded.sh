@@ -15,7 +15,8 @@
 #                   compressed and the delta setup, the stored one, NSIS
 #                   /SOLID lzma, the native floor (floor_copy of the decoded
 #                   file) and a program that does nothing, interleaved round
-#                   by round, each run from the old file.
+#                   by round, each run from the old file; then the decoding's
+#                   parts timed alone (bench/decode_split.cpp).
 #     --part all    both (default)
 #     --sizes LIST  package sizes in MiB for --part time (default 64,256, and
 #                   1024 once its inputs are built). Building them the first
@@ -43,7 +44,7 @@ while (($#)); do
     --part) part=$2; shift 2 ;;
     --sizes) sizes=$2; shift 2 ;;
     --rounds) rounds=$2; shift 2 ;;
-    -h|--help) sed -n '2,32p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,/^set -e/{/^#/p}' "$0"; exit 0 ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -59,6 +60,22 @@ echo "   machine: $(bench_machine)"
 cc -O2 -Wall -Wextra -o "$bin/run_measure" "$bench_src/run_measure.c"
 cc -O2 -Wall -Wextra -o "$bin/floor_copy" "$bench_src/floor_copy.c" -lcrypto
 "$bench_mingw-gcc-win32" -Os -s -mwindows -o "$bin/trivial.exe" "$bench_src/trivial.c"
+# The split of an encoded package's time links the setup's own decoder and
+# SHA-256 from the setup's build tree (VESPODAR_SETUP_ONLY=1 scripts/build.sh):
+# the very code, built with the very flags, that is inside the setup.
+build_dir="$root/$bench_build_default" split=0
+if [[ -f "$build_dir/install/libvespodar_encoding.a" ]]; then
+  "$bench_mingw-g++-win32" -O2 -std=c++20 -I"$root" -I"$build_dir/generated" \
+    -I"$(sed -n 's/^VESPODAR_ZSTD_SOURCE:PATH=//p' "$build_dir/CMakeCache.txt")/lib" \
+    -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0501 -DWINVER=0x0501 \
+    -ffunction-sections -fdata-sections -Wl,--gc-sections -static -s -flto -flto-partition=one \
+    -fno-rtti -fno-exceptions -o "$bin/decode_split.exe" "$bench_src/decode_split.cpp" \
+    -Wl,--start-group "$build_dir/install/libvespodar_encoding.a" "$build_dir/install/libvespodar_install.a" \
+    "$build_dir/base/libvespodar_base.a" "$build_dir/libvespodar_zstd.a" -Wl,--end-group -ladvapi32
+  split=1
+else
+  echo "   (no split of the decoding's time: $bench_build_default has no decoder; VESPODAR_SETUP_ONLY=1 scripts/build.sh)"
+fi
 
 # Heavy steps run on one core, at the lowest priority: the machine is shared.
 heavy() { nice -n 19 taskset -c 0 "$@"; }
@@ -291,6 +308,25 @@ part_time() {
       printf '\r   round %d/%d' $((round + 1)) "$rounds"
     done
     echo
+    if ((split)); then
+      echo "== $mib MiB: where the time goes (decode_split, 3 runs each)"
+      for name in compressed delta; do
+        [[ -f "$out/$name.failed" ]] && continue
+        local package="$dir/$name/package.bin" base=()
+        [[ $name == delta ]] && base=("Z:$old")
+        if ! fresh "$package" "$(identity "$dir/$name/VespodarUpdate.exe")"; then
+          python3 "$bench_src/carried_package.py" "$dir/$name/VespodarUpdate.exe" "$size" \
+            "$(cat "$dir/$name/carried")" "$package"
+          identity "$dir/$name/VespodarUpdate.exe" > "$package.key"
+        fi
+        for ((round = 0; round < 3; ++round)); do
+          cat "$package" "$new" "${base[@]/#Z:/}" > /dev/null
+          "$bench_wine" "$bin/decode_split.exe" "Z:$package" "Z:$new" "Z:$work/split-target.bin" \
+            "Z:$out/split-$name.txt" "${base[@]}" >> "$log/split.log" 2>&1 ||
+            echo "   decode_split of $name exited with $?" | tee -a "$out/split-$name.failed"
+        done
+      done
+    fi
     printf 'new\t%s\nold\t%s\n' "$size" "$(stat -c %s "$old")" > "$out/sizes.tsv"
     for name in stored compressed delta; do
       printf '%s\t%s\n%s_carried\t%s\n' "$name" "$(stat -c %s "$dir/$name/VespodarUpdate.exe")" \
