@@ -134,9 +134,10 @@ def time_part(raw, out, results, meta):
     out(f"## Install time and peak private memory ({meta['rounds']} rounds, medians; ratios are "
         "medians of the rounds' own ratios)")
     out("")
-    out("| package | update | time | / NSIS lzma | / floor | decoded MB/s | private peak above trivial "
-        "| resident peak above trivial | goals |")
-    out("|---|---|---|---|---|---|---|---|---|")
+    splits, split_rows = read_splits(folder)
+    out("| package | update | time | / NSIS lzma | / floor | install MB/s | decoding MB/s "
+        "| private peak above trivial | resident peak above trivial | goals |")
+    out("|---|---|---|---|---|---|---|---|---|---|")
     sizes = []
     references = []
     for mib in sorted(os.listdir(folder), key=int):
@@ -149,7 +150,7 @@ def time_part(raw, out, results, meta):
             if os.path.exists(path):
                 measured[name] = runs(path)
             elif os.path.exists(os.path.join(d, name + ".failed")):
-                failed[name] = open(os.path.join(d, name + ".failed")).read().strip()
+                failed[name] = open(os.path.join(d, name + ".failed")).read().strip().partition(": ")[2]
         trivial = measured["trivial"]
         t_trivial = statistics.median(r["seconds"] for r in trivial)
         anon_trivial = statistics.median(r["anon_mib"] for r in trivial)
@@ -163,7 +164,7 @@ def time_part(raw, out, results, meta):
                 "runs": len(rows), "raw": rows}
         for name in ("compressed", "delta"):
             if name in failed:
-                out(f"| {mib} MiB | {name} | failed: {failed[name]} | | | | | | missed |")
+                out(f"| {mib} MiB | {name} | failed: {failed[name]} | | | | | | | missed |")
                 entry["updates"][name] = {"failed": failed[name]}
                 continue
             rows = measured[name]
@@ -171,8 +172,13 @@ def time_part(raw, out, results, meta):
             u = {"seconds": m["seconds"],
                  "anon_above_trivial_mib": m["anon_peak_mib"] - anon_trivial,
                  "maxrss_above_trivial_mib": m["maxrss_mib"] - rss_trivial,
-                 "decoded_mb_s": paired(rows, trivial,
+                 "install_mb_s": paired(rows, trivial,
                                         lambda a, t: size["new"] / (a["seconds"] - t["seconds"]) / 1e6)}
+            # The decoding: the setup's DecodedPackage (decode and hash) alone
+            # where it was timed, else the whole install above the trivial run.
+            split = splits.get(int(mib), {}).get(name, {})
+            u["decoding_mb_s"] = (size["new"] / split["decode+hash"] / 1e6 if "decode+hash" in split
+                                  else u["install_mb_s"])
             for ref in ("nsis", "floor", "stored"):
                 if ref in measured:
                     u["to_" + ref] = paired(rows, measured[ref], lambda a, b: a["seconds"] / b["seconds"])
@@ -186,8 +192,8 @@ def time_part(raw, out, results, meta):
                     missed.append(f"{u['to_nsis']:.2f}x NSIS")
                 if u.get("to_floor", 0) > FLOOR_RATIO:
                     missed.append(f"{u['to_floor']:.2f}x floor")
-            if u["decoded_mb_s"] < DECODE_MB_S:
-                missed.append(f"{u['decoded_mb_s']:.0f} MB/s")
+            if u["decoding_mb_s"] < DECODE_MB_S:
+                missed.append(f"decoding {u['decoding_mb_s']:.0f} MB/s")
             if u["anon_above_trivial_mib"] > MEMORY_MIB[name]:
                 missed.append(f"{u['anon_above_trivial_mib']:.1f} MiB private")
             if "nsis" not in measured or "floor" not in measured:
@@ -196,7 +202,7 @@ def time_part(raw, out, results, meta):
             entry["updates"][name] = u
             fmt = lambda key: f"{u[key]:.3f}" if key in u else "–"  # noqa: E731
             out(f"| {mib} MiB | {name} | {m['seconds'] * 1000:.0f} ms | {fmt('to_nsis')} | {fmt('to_floor')} "
-                f"| {u['decoded_mb_s']:.0f} | {u['anon_above_trivial_mib']:.1f} MiB "
+                f"| {u['install_mb_s']:.0f} | {u['decoding_mb_s']:.0f} | {u['anon_above_trivial_mib']:.1f} MiB "
                 f"| {u['maxrss_above_trivial_mib']:.1f} MiB | {verdict(missed)} |")
         references.append((mib, entry, t_trivial, anon_trivial))
         sizes.append(entry)
@@ -220,13 +226,14 @@ def time_part(raw, out, results, meta):
         out(f"| {mib} MiB | {cell('stored')} | {cell('nsis')} | {cell('floor')} "
             f"| {t_trivial * 1000:.0f} ms, {anon_trivial:.1f} MiB private | {above('compressed')} "
             f"| {above('delta')} |")
-    splits = split_part(folder, out)
+    print_splits(split_rows, out)
     for entry in sizes:
         entry["split"] = splits.get(entry["mib"], {})
     out("")
     out(f"Goals: from {TIME_FROM_MIB} MiB on at most {NSIS_TIME_RATIO} x NSIS /SOLID lzma's time and "
-        f"{FLOOR_RATIO} x the floor's; decoded at {DECODE_MB_S:.0f} MB/s or more (the package's size over "
-        "the setup's time above the trivial program's, 10^6 bytes); private memory (RssAnon, sampled "
+        f"{FLOOR_RATIO} x the floor's; decoding at {DECODE_MB_S:.0f} MB/s or more (the decoded size over "
+        "the setup's decode and hash timed alone; install MB/s: over the whole run's time above the "
+        "trivial program's; 10^6 bytes); private memory (RssAnon, sampled "
         "every 2 ms) above the trivial program's at most "
         f"{MEMORY_MIB['compressed']:g} MiB compressed, {MEMORY_MIB['delta']:g} MiB delta. The floor: "
         "floor_copy, native, reads the decoded file, hashes it (SHA-256), writes it and fsyncs.")
@@ -236,9 +243,9 @@ def time_part(raw, out, results, meta):
 SPLIT_PARTS = ("read", "decode", "decode+hash", "hash", "write")
 
 
-def split_part(folder, out):
+def read_splits(folder):
     """The parts of an encoded package's install timed alone
-    (decode_split.cpp): medians of its runs, and each part's rate."""
+    (decode_split.cpp): medians of its runs, by size and update."""
     splits = {}
     rows = []
     for mib in sorted(os.listdir(folder), key=int):
@@ -255,8 +262,12 @@ def split_part(folder, out):
             medians = {part: statistics.median(times[part]) for part in SPLIT_PARTS if part in times}
             splits.setdefault(int(mib), {})[name] = medians
             rows.append((mib, name, size, medians))
+    return splits, rows
+
+
+def print_splits(rows, out):
     if not rows:
-        return splits
+        return
     out("")
     out("Where the time goes: each part alone in one Windows process, the setup's own decoder "
         "and SHA-256 (bench/decode_split.cpp; medians of 3 runs; MB/s of the decoded size):")
@@ -271,7 +282,6 @@ def split_part(folder, out):
             return f"{m[part] * 1000:.0f} ms ({size / m[part] / 1e6:.0f} MB/s)" if part != "read" \
                 else f"{m[part] * 1000:.0f} ms"
         out(f"| {mib} MiB | {name} | " + " | ".join(cell(p) for p in SPLIT_PARTS) + " |")
-    return splits
 
 
 def main() -> int:
