@@ -140,12 +140,20 @@ fetch_version() {
   mkdir -p "$debs"
   rm -rf "$tmp"
   mkdir -p "$tmp"
+  # The .deb is found by its own fields, not by its file name.
+  find_deb() {
+    local candidate
+    for candidate in "$debs/${package}_"*.deb; do
+      [[ -f "$candidate" && "$(dpkg-deb -f "$candidate" Version)" == "$version" ]] &&
+        { echo "$candidate"; return 0; }
+    done
+    return 1
+  }
   local deb
-  deb=$(ls "$debs/${package}_"*"$(sed 's/^[0-9]*://; s/+/[+]/g' <<<"$version")"_*.deb 2> /dev/null | head -1 || true)
-  if [[ -z "$deb" ]]; then
+  if ! deb=$(find_deb); then
     (cd "$debs" && apt-get download -q "$package=$version" > "$log/apt-download.log" 2>&1) ||
       { cat "$log/apt-download.log"; echo "apt-get download $package=$version failed" >&2; exit 1; }
-    deb=$(ls -t "$debs/${package}_"*.deb | head -1)
+    deb=$(find_deb) || { echo "apt-get download $package=$version left no such .deb" >&2; exit 1; }
   fi
   dpkg-deb -x "$deb" "$tmp"
   mkdir -p "$(dirname "$out")"
@@ -169,6 +177,8 @@ prepare_real_content() {
     IFS='|' read -r kind old_package old_version new_package new_version path <<<"$pair"
     fetch_version "$kind" "$old_package" "$old_version" "$path" "$content/$kind/old.bin"
     fetch_version "$kind" "$new_package" "$new_version" "$path" "$content/$kind/new/vdq2.cok"
+    ! cmp -s "$content/$kind/old.bin" "$content/$kind/new/vdq2.cok" ||
+      { echo "$kind: $old_version and $new_version carry the same file" >&2; exit 1; }
     printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$kind" "$old_package" "$old_version" "$new_package" "$new_version" "$path" \
       > "$content/$kind/source.tsv"
   done
