@@ -7,7 +7,7 @@
 #                   fetched with apt-get download): the stored, compressed
 #                   (--compress) and delta (--delta-from OLD) setups of
 #                   scripts/build-update.sh against NSIS /SOLID lzma, xz -9
-#                   and zstd -19 --patch-from. First run about 25 minutes
+#                   and zstd -19 --patch-from. First run about 20 minutes
 #                   (170 MB of packages; zstd -19, xz -9 and lzma of 270 MB),
 #                   then a minute: what was built is kept.
 #     --part time   install time and peak private memory for synthetic
@@ -19,10 +19,12 @@
 #                   parts timed alone (bench/decode_split.cpp).
 #     --part all    both (default)
 #     --sizes LIST  package sizes in MiB for --part time (default 64,256, and
-#                   1024 once its inputs are built). Building them the first
-#                   time: 64 MiB about 2 minutes, 256 MiB about 8, 1024 MiB
-#                   about 40 (zstd -19 and lzma); a round then takes about 2 s,
-#                   8 s and 40 s.
+#                   1024 once its inputs are built: --sizes 64,256,1024 builds
+#                   them). Building them the first time: 64 MiB about 3
+#                   minutes, 256 MiB about 7, 1024 MiB about 25 (zstd -19 and
+#                   lzma; 10 GB of disk); a round then takes about 6 s, 20 s
+#                   and 80 s (NSIS's LZMA alone 4, 12 and 49 s), so a run
+#                   with all three cached takes about 12 minutes.
 #     --rounds N    rounds per size (default 5)
 # Everything is built with scripts/build-update.sh under nice, on one core,
 # and kept under build/bench-encoded (inputs rebuilt when the content, the
