@@ -1,4 +1,4 @@
-// Where an encoded package's install time goes: each part of the setup's
+// Where an encoded package's install time goes: each step of the setup's
 // work on it timed alone inside one Windows process (QueryPerformanceCounter),
 // with the setup's own decoder and SHA-256 (linked from the build tree, built
 // with the setup's flags).
@@ -8,7 +8,7 @@
 //     DECODED  the content file it decodes to
 //     TARGET   a file to write (made anew, removed at the end)
 //     BASE     a delta's installed file, mapped as the setup maps it
-// appends "part seconds" lines to OUTFILE:
+// appends "step seconds" lines to OUTFILE:
 //   read     ENCODED read a MiB at a time (what the setup reads of its own file)
 //   decode   ENCODED decoded, the bytes dropped (zstd alone)
 //   decode+hash   the setup's DecodedPackage: decoded, hashed, checked

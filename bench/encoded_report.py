@@ -63,7 +63,7 @@ def verdict(missed):
     return "met" if not missed else "missed: " + "; ".join(missed)
 
 
-def bytes_part(raw, out, results):
+def bytes_table(raw, out, results):
     folder = os.path.join(raw, "bytes")
     if not os.path.isdir(folder):
         return
@@ -127,7 +127,7 @@ def bytes_part(raw, out, results):
     results["bytes"] = rows
 
 
-def time_part(raw, out, results, meta):
+def time_table(raw, out, results, meta):
     folder = os.path.join(raw, "time")
     if not os.path.isdir(folder):
         return
@@ -240,11 +240,11 @@ def time_part(raw, out, results, meta):
     results["time"] = sizes
 
 
-SPLIT_PARTS = ("read", "decode", "decode+hash", "hash", "write")
+SPLIT_STEPS = ("read", "decode", "decode+hash", "hash", "write")
 
 
 def read_splits(folder):
-    """The parts of an encoded package's install timed alone
+    """The steps of an encoded package's install timed alone
     (decode_split.cpp): medians of its runs, by size and update."""
     splits = {}
     rows = []
@@ -257,9 +257,9 @@ def read_splits(folder):
             times = {}
             with open(path) as f:
                 for line in f:
-                    part, seconds = line.split()
-                    times.setdefault(part, []).append(float(seconds))
-            medians = {part: statistics.median(times[part]) for part in SPLIT_PARTS if part in times}
+                    step, seconds = line.split()
+                    times.setdefault(step, []).append(float(seconds))
+            medians = {step: statistics.median(times[step]) for step in SPLIT_STEPS if step in times}
             splits.setdefault(int(mib), {})[name] = medians
             rows.append((mib, name, size, medians))
     return splits, rows
@@ -269,19 +269,19 @@ def print_splits(rows, out):
     if not rows:
         return
     out("")
-    out("Where the time goes: each part alone in one Windows process, the setup's own decoder "
+    out("Where the time goes: each step alone in one Windows process, the setup's own decoder "
         "and SHA-256 (bench/decode_split.cpp; medians of 3 runs; MB/s of the decoded size):")
     out("")
     out("| package | update | read of the package | decode | decode + hash (the setup's) "
         "| hash (read included) | write + flush |")
     out("|---|---|---|---|---|---|---|")
     for mib, name, size, m in rows:
-        def cell(part):
-            if part not in m:
+        def cell(step):
+            if step not in m:
                 return "–"
-            return f"{m[part] * 1000:.0f} ms ({size / m[part] / 1e6:.0f} MB/s)" if part != "read" \
-                else f"{m[part] * 1000:.0f} ms"
-        out(f"| {mib} MiB | {name} | " + " | ".join(cell(p) for p in SPLIT_PARTS) + " |")
+            return f"{m[step] * 1000:.0f} ms ({size / m[step] / 1e6:.0f} MB/s)" if step != "read" \
+                else f"{m[step] * 1000:.0f} ms"
+        out(f"| {mib} MiB | {name} | " + " | ".join(cell(p) for p in SPLIT_STEPS) + " |")
 
 
 def main() -> int:
@@ -299,8 +299,8 @@ def main() -> int:
         f"other Wine servers: {meta['other_wineservers']}")
     out("")
     results = {"meta": meta}
-    bytes_part(raw, out, results)
-    time_part(raw, out, results, meta)
+    bytes_table(raw, out, results)
+    time_table(raw, out, results, meta)
     text = "\n".join(lines) + "\n"
     print(text, end="")
     with open(text_out, "w") as f:

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Compressed and delta updates against the same job built with NSIS.
 #
-#   bench/run_encoded.sh [--part bytes|time|all] [--sizes MIB,...] [--rounds N]
-#     --part bytes  bytes shipped, for real files in two versions each (a
+#   bench/run_encoded.sh [--only bytes|time] [--sizes MIB,...] [--rounds N]
+#     --only bytes  bytes shipped, for real files in two versions each (a
 #                   library, a data file, a tar of headers; Debian packages,
 #                   fetched with apt-get download): the stored, compressed
 #                   (--compress) and delta (--delta-from OLD) setups of
@@ -10,15 +10,15 @@
 #                   and zstd -19 --patch-from. First run about 20 minutes
 #                   (170 MB of packages; zstd -19, xz -9 and lzma of 270 MB),
 #                   then a minute: what was built is kept.
-#     --part time   install time and peak private memory for synthetic
+#     --only time   install time and peak private memory for synthetic
 #                   packages (bench/synthetic_versions.py) of each size: the
 #                   compressed and the delta setup, the stored one, NSIS
 #                   /SOLID lzma, the native floor (floor_copy of the decoded
 #                   file) and a program that does nothing, interleaved round
 #                   by round, each run from the old file; then the decoding's
-#                   parts timed alone (bench/decode_split.cpp).
-#     --part all    both (default)
-#     --sizes LIST  package sizes in MiB for --part time (default 64,256, and
+#                   steps timed alone (bench/decode_split.cpp).
+#                   Without --only: both.
+#     --sizes LIST  package sizes in MiB for the install times (default 64,256, and
 #                   1024 once its inputs are built: --sizes 64,256,1024 builds
 #                   them). Building them the first time: 64 MiB about 3
 #                   minutes, 256 MiB about 7, 1024 MiB about 25 (zstd -19 and
@@ -40,17 +40,17 @@ work="${BENCH_WORK_DIR:-$root/build/bench-encoded}"
 source "$bench_src/common.sh"
 bench_detect_kind
 
-part=all rounds=5 sizes=""
+only=both rounds=5 sizes=""
 while (($#)); do
   case "$1" in
-    --part) part=$2; shift 2 ;;
+    --only) only=$2; shift 2 ;;
     --sizes) sizes=$2; shift 2 ;;
     --rounds) rounds=$2; shift 2 ;;
     -h|--help) sed -n '2,/^set -e/{/^#/p}' "$0"; exit 0 ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
   esac
 done
-[[ $part == bytes || $part == time || $part == all ]] || { echo "--part bytes, time or all" >&2; exit 2; }
+[[ $only == bytes || $only == time || $only == both ]] || { echo "--only bytes or --only time" >&2; exit 2; }
 
 content="$work/content" bin="$work/bin" log="$work/log" raw="$work/raw"
 mkdir -p "$content" "$bin" "$log"
@@ -165,11 +165,11 @@ fetch_version() {
     local tree
     tree=$(ls -d "$tmp/$path"/linux-headers-*)
     tar -C "$tree" --sort=name --owner=0 --group=0 --numeric-owner --format=gnu \
-      --transform 's,^\.,linux-headers,' -cf "$out.part" .
+      --transform 's,^\.,linux-headers,' -cf "$out.tmp" .
   else
-    cp "$tmp/$path" "$out.part"
+    cp "$tmp/$path" "$out.tmp"
   fi
-  mv "$out.part" "$out"
+  mv "$out.tmp" "$out"
   rm -rf "$tmp"
 }
 
@@ -186,8 +186,8 @@ prepare_real_content() {
   done
 }
 
-# --- part 1: bytes shipped ---------------------------------------------------
-part_bytes() {
+# --- bytes shipped -------------------------------------------------------------
+measure_bytes() {
   prepare_real_content
   echo "== Bytes shipped"
   mkdir -p "$raw/bytes"
@@ -224,7 +224,7 @@ part_bytes() {
   done
 }
 
-# --- part 2: install time and peak private memory ----------------------------
+# --- install time and peak private memory ----------------------------------
 synthetic="$work/synthetic"
 size_cached() {
   local d="$synthetic/$1"
@@ -249,7 +249,7 @@ prepare_size() {
   build_nsis "$dir/nsis-lzma.exe" "$new"
 }
 
-part_time() {
+measure_time() {
   if [[ -z "$sizes" ]]; then
     sizes="64,256"
     size_cached 1024 && sizes+=",1024"
@@ -351,8 +351,8 @@ part_time() {
 }
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg) load_after="" other_servers=0
-[[ $part == time ]] || part_bytes
-[[ $part == bytes ]] || part_time
+[[ $only == time ]] || measure_bytes
+[[ $only == bytes ]] || measure_time
 "$bench_wine" --version > "$log/wine-version.txt" 2>&1 || true
 python3 - "$raw/meta.json" <<EOF
 import json, sys

@@ -76,10 +76,10 @@ def main() -> int:
     new_path, old_path, mib = sys.argv[1], sys.argv[2], int(sys.argv[3])
     sources = sys.argv[4:]
     size = mib * MIB
-    write_new(new_path + ".part", size, sources, random.Random(f"new {mib}"))
-    os.replace(new_path + ".part", new_path)
-    changed = write_old(new_path, old_path + ".part", random.Random(f"old {mib}"))
-    os.replace(old_path + ".part", old_path)
+    write_new(new_path + ".tmp", size, sources, random.Random(f"new {mib}"))
+    os.replace(new_path + ".tmp", new_path)
+    changed = write_old(new_path, old_path + ".tmp", random.Random(f"old {mib}"))
+    os.replace(old_path + ".tmp", old_path)
     print(f"{new_path}: {size} bytes; {old_path}: {os.path.getsize(old_path)} bytes, "
           f"{changed} bytes ({changed * 100 / size:.1f} %) changed")
     return 0
