@@ -7,7 +7,12 @@
  * once each with no more I/O than they need.
  *
  *   floor_copy SETUP PACKAGE_OFFSET PACKAGE_SIZE TARGET
- * exits 0 when all went well; prints the digest to stdout. */
+ * exits 0 when all went well; prints the digest to stdout.
+ *
+ * For an encoded package the floor is the decoded file's: given that file
+ * with offset 0 and its own size (floor_copy NEW 0 SIZE TARGET), it reads,
+ * hashes, writes and flushes the decoded bytes once each, what any installer
+ * of them must do however it carried them (bench/run_encoded.sh). */
 #define _GNU_SOURCE
 #include <fcntl.h>
 #include <openssl/evp.h>

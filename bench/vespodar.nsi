@@ -3,6 +3,7 @@
 ; "VespodarUpdate.exe modest"; same exit codes for the cases that matter here.
 ;
 ;   makensis -V2 -DPACKAGE=/path/to/vdq2.cok -DOUTFILE=/path/to/VespodarNsis.exe vespodar.nsi
+;   makensis -V2 -DSOLID_LZMA -DPACKAGE=... -DOUTFILE=... vespodar.nsi   (compressed)
 
 !ifndef PACKAGE
   !error "pass -DPACKAGE=/path/to/vdq2.cok"
@@ -25,8 +26,16 @@ RequestExecutionLevel admin
 ; and the run would pay for decompressing 2 MB. SetCompress off stores the data
 ; raw; zlib then only picks the stub, and its decoder is the smallest of the
 ; three (no dictionary buffer as with lzma, no bzip2 tables).
-SetCompressor zlib
-SetCompress off
+;
+; -DSOLID_LZMA builds the installer an NSIS user would ship a large file in:
+; the whole data block compressed with LZMA in one piece (NSIS's default
+; dictionary of 8 MB), for bench/run_encoded.sh's compressed updates.
+!ifdef SOLID_LZMA
+  SetCompressor /SOLID lzma
+!else
+  SetCompressor zlib
+  SetCompress off
+!endif
 SetDatablockOptimize on
 XPStyle off
 Name "Vespodar update"
