@@ -34,12 +34,21 @@
 // title, the texts of its children, the bar's position, and with --shots a
 // picture, watch-01.bmp ..., at first sight and each quarter of the bar).
 //
+// Before it starts the program the user waits (up to a minute) until the
+// desktop's shell answers for the desktop, as it does on a desktop where
+// somebody is logged on: Wine starts its shell with the first window of a
+// prefix, and on a busy machine the shell may need longer for that than an
+// elevated setup gives it to hand a start over. The result tells how long
+// that took ("shell_ms", -1: it never answered).
+//
 // When the program has ended (or was ended after the timeout) the result file
 // gets one JSON object: the exit code, the number of boxes, and, after the
 // settle time, the class and title of the foreground window and whether it is
 // minimised, so that a test can tell which window the user has in front.
 #include <windows.h>
 #include <commctrl.h>
+#include <exdisp.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -399,6 +408,38 @@ BOOL CALLBACK LookAtWatched(HWND window, LPARAM param) {
   return TRUE;
 }
 
+// True once the shell's window list has the desktop in it.
+bool ShellAnswers() {
+  IShellWindows* windows = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                              reinterpret_cast<void**>(&windows))))
+    return false;
+  VARIANT empty;
+  VariantInit(&empty);
+  LONG desktopWindow = 0;
+  IDispatch* desktop = nullptr;
+  const bool found = windows->FindWindowSW(&empty, &empty, SWC_DESKTOP, &desktopWindow,
+                                           SWFO_NEEDDISPATCH, &desktop) == S_OK && desktop;
+  if (desktop) desktop->Release();
+  windows->Release();
+  return found;
+}
+
+long WaitForShell() {
+  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return -1;
+  const DWORD start = GetTickCount();
+  long waited = -1;
+  while (GetTickCount() - start < 60000) {
+    if (ShellAnswers()) {
+      waited = static_cast<long>(GetTickCount() - start);
+      break;
+    }
+    Sleep(100);
+  }
+  CoUninitialize();
+  return waited;
+}
+
 int wmain(int argc, wchar_t** argv) {
   Options options;
   if (!ParseOptions(argc, argv, &options)) {
@@ -416,6 +457,8 @@ int wmain(int argc, wchar_t** argv) {
     if (i) commandLine += L" ";
     commandLine += QuoteArgument(options.command[i]);
   }
+
+  const long shellMs = WaitForShell();
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
@@ -465,6 +508,7 @@ int wmain(int argc, wchar_t** argv) {
   std::string result = std::string("{\"status\":") + (timedOut ? "\"timeout\"" : "\"exited\"") +
                        ",\"exit_code\":" + std::to_string(exitCode) +
                        ",\"boxes\":" + std::to_string(index) +
+                       ",\"shell_ms\":" + std::to_string(shellMs) +
                        ",\"foreground_class\":" + Json(front ? ClassOf(front) : L"") +
                        ",\"foreground_title\":" + Json(front ? WindowText(front) : L"") +
                        ",\"foreground_iconic\":" + (front && IsIconic(front) ? "true" : "false") +
