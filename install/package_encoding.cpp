@@ -19,10 +19,12 @@ std::uint64_t Read64(const std::uint8_t* p) {
   return ReadLe32(p) | (static_cast<std::uint64_t>(ReadLe32(p + 4)) << 32);
 }
 
-// A compressed package is decoded through a window of at most 8 MiB (what
-// `zstd -19` writes): memory stays flat at any package size. A delta's
-// window must reach back over its whole base.
-const int kCompressedWindowLog = 23;
+// A compressed package streamed through the decoder's own window: at most
+// 8 MiB, so memory stays flat at any package size. Into a view, the window
+// may reach back over the whole file (compressed), and over the base too
+// (a delta).
+const int kStreamedWindowLog = 23;
+const int kWholeFileWindowLog = 29;  // kWholeFileWindowLimit
 const int kDeltaWindowLog = sizeof(void*) == 4 ? 30 : 31;
 
 // The decoder's state, freed on every way out.
@@ -78,9 +80,13 @@ bool DecodedPackage::Decode(const TakeBytes& take, std::uint8_t* view, std::size
   const Decoder decoder;
   ZSTD_DStream* stream = decoder.get();
   const bool delta = header_.kind == PackageKind::kDelta;
+  // A frame that wants more than its way of decoding allows is refused, so a
+  // crafted one cannot make the setup allocate a window of its choosing.
+  const int windowLog = delta                         ? kDeltaWindowLog
+                        : view && DecodesIntoView() ? kWholeFileWindowLog
+                                                    : kStreamedWindowLog;
   if (!stream || (delta && !base_) ||
-      ZSTD_isError(ZSTD_DCtx_setParameter(stream, ZSTD_d_windowLogMax,
-                                          delta ? kDeltaWindowLog : kCompressedWindowLog)) ||
+      ZSTD_isError(ZSTD_DCtx_setParameter(stream, ZSTD_d_windowLogMax, windowLog)) ||
       (view && ZSTD_isError(ZSTD_DCtx_setParameter(stream, ZSTD_d_stableOutBuffer, 1))) ||
       (delta && ZSTD_isError(ZSTD_DCtx_refPrefix(stream, base_->data(), base_->size())))) {
     if (base_) base_->Release();

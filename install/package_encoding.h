@@ -57,6 +57,11 @@ class PackageBase {
   virtual void Release() = 0;
 };
 
+// The largest compressed package whose frame's window spans the whole file
+// (tools/encode_package.py writes it so): its view and the carried frame
+// then fit a 32-bit process's 2 GiB together.
+constexpr std::uint64_t kWholeFileWindowLimit = std::uint64_t{512} << 20;
+
 // ERROR_INVALID_DATA: what a damaged package makes the write report.
 constexpr std::uint32_t kErrorInvalidData = 13;
 
@@ -67,11 +72,14 @@ constexpr std::uint32_t kErrorInvalidData = 13;
 // SHA-256; a damaged frame is that failure, never a crash. A delta decodes
 // against BASE, released once the frame is decoded.
 //
-// A compressed package keeps to a window of 8 MiB, which the decoder holds
-// itself. A delta's window spans its base and the whole decoded file, so a
-// delta is decoded into one view of the whole file instead (the staging
-// file, mapped: DecodeInto), and the decoder keeps no window of its own:
-// memory stays flat at any size, the pages being the files' own.
+// A delta's window spans its base and the whole decoded file, and so does a
+// compressed package's of up to kWholeFileWindowLimit bytes (the larger the
+// window, the fewer bytes to carry): those are decoded into one view of the
+// whole file (the staging file, mapped: DecodeInto), and the decoder keeps
+// no window of its own: memory stays flat, the pages being the files' own.
+// A larger compressed package keeps to a window of 8 MiB, which the decoder
+// holds itself, and is decoded a piece at a time: any size, and the address
+// space of a 32-bit process never has to hold the whole file.
 class DecodedPackage : public PackageSource {
  public:
   DecodedPackage(PackageSource& encoded, const PackageHeader& header, PackageBase* base)
@@ -80,7 +88,10 @@ class DecodedPackage : public PackageSource {
   // The header's: ForEachPiece fails unless the bytes have it.
   const Digest* CheckedDigest() const override { return &header_.decodedSha256; }
 
-  bool DecodesIntoView() const { return header_.kind == PackageKind::kDelta; }
+  bool DecodesIntoView() const { return DecodesIntoView(header_); }
+  static bool DecodesIntoView(const PackageHeader& header) {
+    return header.kind == PackageKind::kDelta || header.decodedSize <= kWholeFileWindowLimit;
+  }
   std::uint64_t decodedSize() const { return header_.decodedSize; }
   // Decodes into VIEW, SIZE bytes (the header's decoded size), under the
   // same checks as ForEachPiece; each stretch, once decoded and hashed, is

@@ -46,11 +46,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   vespodar::DecodedPackage decoding(source, header, &base);
   std::uint64_t total = 0;
   std::uint32_t error = 0;
-  decoding.ForEachPiece(
-      [&total](const std::uint8_t*, std::size_t count) {
-        total += count;
-        return true;
-      },
-      &error);
+  const auto count = [&total](const std::uint8_t*, std::size_t count) {
+    total += count;
+    return true;
+  };
+  // As the setup decodes it: into a view of the whole file where the frame's
+  // window may span it, else in pieces.
+  if (decoding.DecodesIntoView()) {
+    std::vector<std::uint8_t> view(static_cast<std::size_t>(header.decodedSize));
+    decoding.DecodeInto(view.data(), view.size(), count, &error);
+  } else {
+    decoding.ForEachPiece(count, &error);
+  }
   return 0;
 }

@@ -57,13 +57,12 @@ Bytes Header(PackageKind kind, const Bytes& decoded, const Bytes* base) {
 
 // The package as the build makes it: header, then one frame (a delta's
 // against BASE).
-Bytes Encode(const Bytes& decoded, const Bytes* base = nullptr) {
+Bytes Encode(const Bytes& decoded, const Bytes* base = nullptr, int windowLog = 0) {
   ZSTD_CCtx* context = ZSTD_createCCtx();
   ZSTD_CCtx_setParameter(context, ZSTD_c_compressionLevel, 3);
-  if (base) {
-    ZSTD_CCtx_setParameter(context, ZSTD_c_windowLog, 24);
-    ZSTD_CCtx_refPrefix(context, base->data(), base->size());
-  }
+  if (base) windowLog = 24;
+  if (windowLog) ZSTD_CCtx_setParameter(context, ZSTD_c_windowLog, windowLog);
+  if (base) ZSTD_CCtx_refPrefix(context, base->data(), base->size());
   Bytes frame(ZSTD_compressBound(decoded.size()));
   const std::size_t size = ZSTD_compress2(context, frame.data(), frame.size(), decoded.data(),
                                           decoded.size());
@@ -179,6 +178,29 @@ TEST(PackageEncodingTest, DecodesInAnyPiecesToTheStampedBytes) {
     std::uint32_t error = 0;
     EXPECT_TRUE(Decode(package, &decoded, &error, nullptr, piece)) << piece;
     EXPECT_TRUE(decoded == file) << piece;
+  }
+}
+
+// A frame whose window reaches back further than 8 MiB decodes only into a
+// view of the whole file (which then serves as the window); streamed, the
+// decoder would have to hold that window itself, and refuses it.
+TEST(PackageEncodingTest, WindowBeyondEightMibOnlyIntoAView) {
+  Bytes file = Content(12 << 20, 6);
+  std::copy(file.begin(), file.begin() + (3 << 20), file.begin() + (9 << 20));  // 9 MiB back
+  const struct {
+    int windowLog;
+    bool streamed;
+  } cases[] = {{23, true}, {24, false}};
+  for (const auto& c : cases) {
+    const Bytes package = Encode(file, nullptr, c.windowLog);
+    for (const bool intoView : {false, true}) {
+      Bytes decoded;
+      std::uint32_t error = 0;
+      const bool done = Decode(package, &decoded, &error, nullptr, 65536, intoView);
+      EXPECT_EQ(intoView || c.streamed, done) << c.windowLog << " " << intoView;
+      if (done) EXPECT_TRUE(decoded == file) << c.windowLog << " " << intoView;
+      else EXPECT_EQ(kErrorInvalidData, error) << c.windowLog;
+    }
   }
 }
 

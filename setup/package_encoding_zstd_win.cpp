@@ -67,9 +67,10 @@ class MappedInstalledFile : public PackageBase {
   std::uint32_t error_ = kErrorInvalidData;
 };
 
-// The staging file as one writable view of its whole size, for a delta to be
-// decoded into: its pages are the file's, written back by the system, not
-// the process's own memory.
+// The staging file as one writable view of its whole size, for a delta or a
+// compressed package whose window spans the file to be decoded into: its
+// pages are the file's, written back by the system, not the process's own
+// memory.
 class MappedStagingFile {
  public:
   MappedStagingFile(FileId file, std::uint64_t size, std::uint32_t* windowsError) {

@@ -8,8 +8,10 @@ of install/package_encoding.h, then one zstd frame made by Debian's zstd tool.
                                            the installed file's previous version
 
 The frame carries no checksum of its own: the header's SHA-256 of the decoded
-file is what the setup checks. A compressed frame keeps to an 8 MiB window,
-what the setup decodes through at any package size.
+file is what the setup checks. A compressed file of up to 512 MiB gets a
+window that spans it (the setup decodes it into a view of the whole file); a
+larger one keeps to an 8 MiB window, what the setup decodes through a piece
+at a time (install/package_encoding.h).
 """
 import argparse
 import hashlib
@@ -44,13 +46,28 @@ def header(kind: int, content: Path, base: Path = None) -> bytes:
     return head
 
 
+WHOLE_FILE_WINDOW_LIMIT = 512 << 20  # kWholeFileWindowLimit
+STREAMED_WINDOW_LOG = 23
+
+
+def window_log(size: int) -> int:
+    """The smallest window (zstd's least is 2^10) that spans SIZE bytes, or
+    the streamed 8 MiB for a file beyond the limit."""
+    if size > WHOLE_FILE_WINDOW_LIMIT:
+        return STREAMED_WINDOW_LOG
+    return max(10, (size - 1).bit_length())
+
+
 def write_frame(content: Path, base: Path, out) -> None:
     """zstd writes the frame straight after the header in OUT."""
-    command = ["zstd", "-q", "-c", "--no-check", "-19", "--single-thread"]
+    command = ["zstd", "-q", "-c", "--no-check", "--single-thread"]
     if base is None:
-        command += ["--zstd=wlog=23"]
+        # Level 22 with a window over the whole file: 1-5 % fewer bytes
+        # than level 19's 8 MiB window on the benchmark's real files, for a
+        # third to two thirds more build time; decoding is as fast.
+        command += ["--ultra", "-22", f"--zstd=wlog={window_log(content.stat().st_size)}"]
     else:
-        command += ["--patch-from=" + str(base)]
+        command += ["-19", "--patch-from=" + str(base)]
     out.flush()
     result = subprocess.run(command + [str(content)], stdout=out, stderr=subprocess.PIPE)
     if result.returncode != 0:
