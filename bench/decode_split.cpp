@@ -12,12 +12,18 @@
 //   read     ENCODED read a MiB at a time (what the setup reads of its own file)
 //   decode   ENCODED decoded, the bytes dropped (zstd alone)
 //   decode+hash   the setup's DecodedPackage: decoded, hashed, checked
+// Both decode as the setup does: a delta, and a compressed package whose
+// window spans the file, into one buffer of the whole decoded size (fresh
+// pages, as the setup's view of the staging file is), any other a piece at
+// a time.
 //   hash     DECODED read and hashed (SHA-256 alone, read included)
 //   write    DECODED read and written to TARGET in the decoder's pieces,
 //            flushed (FlushFileBuffers), as the setup's write does
 // Inputs come from the page cache: the caller has read them just before.
 #include <windows.h>
 
+// The stable output buffer is among the parameters zstd marks experimental.
+#define ZSTD_STATIC_LINKING_ONLY
 #include <zstd.h>
 
 #include <algorithm>
@@ -109,13 +115,34 @@ class MappedBase : public PackageBase {
   std::size_t size_ = 0;
 };
 
+// Fresh committed pages of the decoded size, for a decoding into a view.
+class FreshPages {
+ public:
+  explicit FreshPages(std::size_t size)
+      : size_(size), pages_(static_cast<std::uint8_t*>(
+                         size ? VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+                              : nullptr)) {}
+  ~FreshPages() {
+    if (pages_) VirtualFree(pages_, 0, MEM_RELEASE);
+  }
+  std::uint8_t* data() const { return pages_; }
+  std::size_t size() const { return size_; }
+
+ private:
+  std::size_t size_;
+  std::uint8_t* pages_;
+};
+
 // zstd alone: the frame after the header decoded into the decoder's piece
-// and dropped. The decoded size, or 0 on a failure.
-std::uint64_t DecodeOnly(const char* encoded, PackageBase* base) {
+// and dropped, or into VIEW. The decoded size, or 0 on a failure.
+std::uint64_t DecodeOnly(const char* encoded, PackageBase* base, FreshPages* view) {
   ZSTD_DStream* stream = ZSTD_createDStream();
-  ZSTD_DCtx_setParameter(stream, ZSTD_d_windowLogMax, base ? 30 : 23);
+  ZSTD_DCtx_setParameter(stream, ZSTD_d_windowLogMax, base ? 31 : view ? 29 : 23);
+  if (view) ZSTD_DCtx_setParameter(stream, ZSTD_d_stableOutBuffer, 1);
   if (base && ZSTD_isError(ZSTD_DCtx_refPrefix(stream, base->data(), base->size()))) return 0;
-  std::vector<std::uint8_t> out(ZSTD_DStreamOutSize());
+  std::vector<std::uint8_t> out(view ? 0 : ZSTD_DStreamOutSize());
+  ZSTD_outBuffer whole = {view ? view->data() : nullptr, view ? view->size() : 0, 0};
+  const auto next = [&] { return view ? whole : ZSTD_outBuffer{out.data(), out.size(), 0}; };
   std::uint64_t decoded = 0;
   std::size_t skip = kPackageHeaderSize;
   bool failed = false;
@@ -124,19 +151,23 @@ std::uint64_t DecodeOnly(const char* encoded, PackageBase* base) {
     skip -= drop;
     ZSTD_inBuffer in = {data + drop, count - drop, 0};
     while (in.pos < in.size) {
-      ZSTD_outBuffer output = {out.data(), out.size(), 0};
+      ZSTD_outBuffer output = next();
+      const std::size_t before = output.pos;
       if (ZSTD_isError(ZSTD_decompressStream(stream, &output, &in))) return !(failed = true);
-      decoded += output.pos;
+      decoded += output.pos - before;
+      if (view) whole = output;
     }
     return true;
   });
   for (;;) {  // what the decoder still holds
     ZSTD_inBuffer in = {nullptr, 0, 0};
-    ZSTD_outBuffer output = {out.data(), out.size(), 0};
+    ZSTD_outBuffer output = next();
+    const std::size_t before = output.pos;
     const std::size_t left = ZSTD_decompressStream(stream, &output, &in);
     if (ZSTD_isError(left)) failed = true;
-    decoded += output.pos;
-    if (failed || left == 0 || output.pos == 0) break;
+    decoded += output.pos - before;
+    if (view) whole = output;
+    if (failed || left == 0 || output.pos == before) break;
   }
   ZSTD_freeDStream(stream);
   return failed ? 0 : decoded;
@@ -160,29 +191,37 @@ int main(int argc, char** argv) {
   ReadPieces(encoded, 1 << 20, [&](const std::uint8_t*, std::size_t count) { return (bytes += count), true; });
   std::fprintf(out, "read %.6f\n", Now() - start);
 
+  std::uint8_t head[kPackageHeaderSize];
+  PackageHeader header;
+  bool haveHeader = false;
+  ReadPieces(encoded, sizeof(head), [&](const std::uint8_t* data, std::size_t count) {
+    haveHeader = count == sizeof(head) && (std::copy(data, data + count, head), true);
+    return false;  // the first piece is enough
+  });
+  if (!haveHeader || !ParsePackageHeader(head, &header)) return 2;
+  const bool intoView = DecodedPackage::DecodesIntoView(header);
+  const std::size_t size = static_cast<std::size_t>(header.decodedSize);
+
   {
     MappedBase base(basePath ? basePath : "");
+    FreshPages view(intoView ? size : 0);
     start = Now();
-    const std::uint64_t decoded = DecodeOnly(encoded, basePath ? &base : nullptr);
+    const std::uint64_t decoded =
+        DecodeOnly(encoded, basePath ? &base : nullptr, intoView ? &view : nullptr);
     std::fprintf(out, "decode %.6f\n", Now() - start);
-    if (decoded == 0) status = 1;
+    if (decoded != header.decodedSize) status = 1;
   }
 
   {
-    std::uint8_t head[kPackageHeaderSize];
-    PackageHeader header;
-    bool haveHeader = false;
-    ReadPieces(encoded, sizeof(head), [&](const std::uint8_t* data, std::size_t count) {
-      haveHeader = count == sizeof(head) && (std::copy(data, data + count, head), true);
-      return false;  // the first piece is enough
-    });
     MappedBase base(basePath ? basePath : "");
-    if (!haveHeader || !ParsePackageHeader(head, &header)) return 2;
     FileSource source(encoded);
     DecodedPackage decoded(source, header, basePath ? &base : nullptr);
+    FreshPages view(intoView ? size : 0);
     std::uint32_t error = 0;
+    const auto drop = [](const std::uint8_t*, std::size_t) { return true; };
     start = Now();
-    const bool ok = decoded.ForEachPiece([](const std::uint8_t*, std::size_t) { return true; }, &error);
+    const bool ok = intoView ? decoded.DecodeInto(view.data(), size, drop, &error)
+                             : decoded.ForEachPiece(drop, &error);
     std::fprintf(out, "decode+hash %.6f\n", Now() - start);
     if (!ok) status = 1;
   }
