@@ -8,7 +8,7 @@
 #                   (--compress) and delta (--delta-from OLD) setups of
 #                   scripts/build-update.sh against NSIS /SOLID lzma, xz -9
 #                   and zstd -19 --patch-from. First run about 20 minutes
-#                   (170 MB of packages; zstd -19, xz -9 and lzma of 270 MB),
+#                   (170 MB of packages; zstd, xz -9 and lzma of 270 MB),
 #                   then a minute: what was built is kept.
 #     --only time   install time and peak private memory for synthetic
 #                   packages (bench/synthetic_versions.py) of each size: the
