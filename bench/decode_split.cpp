@@ -12,13 +12,13 @@
 //   read     ENCODED read a MiB at a time (what the setup reads of its own file)
 //   decode   ENCODED decoded, the bytes dropped (zstd alone)
 //   decode+hash   the setup's DecodedPackage: decoded, hashed, checked
-// Both decode as the setup does: a delta, and a compressed package whose
-// window spans the file, into one buffer of the whole decoded size (fresh
-// pages, as the setup's view of the staging file is), any other a piece at
-// a time.
 //   hash     DECODED read and hashed (SHA-256 alone, read included)
 //   write    DECODED read and written to TARGET in the decoder's pieces,
 //            flushed (FlushFileBuffers), as the setup's write does
+// Both decodings go as the setup's does: a delta, and a compressed package
+// whose window spans the file, into one buffer of the whole decoded size
+// (fresh pages, as the setup's view of the staging file is), any other a
+// piece at a time.
 // Inputs come from the page cache: the caller has read them just before.
 #include <windows.h>
 
@@ -137,7 +137,8 @@ class FreshPages {
 // and dropped, or into VIEW. The decoded size, or 0 on a failure.
 std::uint64_t DecodeOnly(const char* encoded, PackageBase* base, FreshPages* view) {
   ZSTD_DStream* stream = ZSTD_createDStream();
-  ZSTD_DCtx_setParameter(stream, ZSTD_d_windowLogMax, base ? 31 : view ? 29 : 23);
+  ZSTD_DCtx_setParameter(stream, ZSTD_d_windowLogMax,
+                         base ? (sizeof(void*) == 4 ? 30 : 31) : view ? 29 : 23);
   if (view) ZSTD_DCtx_setParameter(stream, ZSTD_d_stableOutBuffer, 1);
   if (base && ZSTD_isError(ZSTD_DCtx_refPrefix(stream, base->data(), base->size()))) return 0;
   std::vector<std::uint8_t> out(view ? 0 : ZSTD_DStreamOutSize());
