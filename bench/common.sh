@@ -129,3 +129,18 @@ PYTHON
   "$bench_wine" reg add "$bench_uninstall_key" /v UninstallString \
     /d 'C:\Program Files\Vespodar\uninst.exe' /f > "$log/reg-add.log" 2>&1
 }
+
+# decode_split.exe, linked with the setup's own decoder and SHA-256 from the
+# setup's build tree TREE: the very code, built with the very flags, that is
+# inside the setup.
+#   bench_link_decode_split TREE EXE
+bench_link_decode_split() {
+  local tree=$1 exe=$2
+  "$bench_mingw-g++-win32" -O2 -std=c++20 -I"$root" -I"$tree/generated" \
+    -I"$(sed -n 's/^VESPODAR_ZSTD_SOURCE:PATH=//p' "$tree/CMakeCache.txt")/lib" \
+    -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0501 -DWINVER=0x0501 \
+    -ffunction-sections -fdata-sections -Wl,--gc-sections -static -s -flto -flto-partition=one \
+    -fno-rtti -fno-exceptions -o "$exe" "$bench_src/decode_split.cpp" \
+    -Wl,--start-group "$tree/install/libvespodar_encoding.a" "$tree/install/libvespodar_install.a" \
+    "$tree/base/libvespodar_base.a" "$tree/libvespodar_zstd.a" -Wl,--end-group -ladvapi32
+}

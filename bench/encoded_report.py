@@ -240,7 +240,7 @@ def time_table(raw, out, results, meta):
     results["time"] = sizes
 
 
-SPLIT_STEPS = ("read", "decode", "decode+hash", "hash", "write")
+SPLIT_STEPS = ("read", "decode", "decode-again", "decode+hash", "hash", "write")
 
 
 def read_splits(folder):
@@ -272,9 +272,9 @@ def print_splits(rows, out):
     out("Where the time goes: each step alone in one Windows process, the setup's own decoder "
         "and SHA-256 (bench/decode_split.cpp; medians of 3 runs; MB/s of the decoded size):")
     out("")
-    out("| package | update | read of the package | decode | decode + hash (the setup's) "
-        "| hash (read included) | write + flush |")
-    out("|---|---|---|---|---|---|---|")
+    out("| package | update | read of the package | decode | decode again (pages in memory) "
+        "| decode + hash (the setup's) | hash (read included) | write + flush |")
+    out("|---|---|---|---|---|---|---|---|")
     for mib, name, size, m in rows:
         def cell(step):
             if step not in m:

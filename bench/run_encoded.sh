@@ -63,17 +63,10 @@ cc -O2 -Wall -Wextra -o "$bin/run_measure" "$bench_src/run_measure.c"
 cc -O2 -Wall -Wextra -o "$bin/floor_copy" "$bench_src/floor_copy.c" -lcrypto
 "$bench_mingw-gcc-win32" -Os -s -mwindows -o "$bin/trivial.exe" "$bench_src/trivial.c"
 # The split of an encoded package's time links the setup's own decoder and
-# SHA-256 from the setup's build tree (VESPODAR_SETUP_ONLY=1 scripts/build.sh):
-# the very code, built with the very flags, that is inside the setup.
+# SHA-256 from the setup's build tree (VESPODAR_SETUP_ONLY=1 scripts/build.sh).
 build_dir="$root/$bench_build_default" split=0
 if [[ -f "$build_dir/install/libvespodar_encoding.a" ]]; then
-  "$bench_mingw-g++-win32" -O2 -std=c++20 -I"$root" -I"$build_dir/generated" \
-    -I"$(sed -n 's/^VESPODAR_ZSTD_SOURCE:PATH=//p' "$build_dir/CMakeCache.txt")/lib" \
-    -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0501 -DWINVER=0x0501 \
-    -ffunction-sections -fdata-sections -Wl,--gc-sections -static -s -flto -flto-partition=one \
-    -fno-rtti -fno-exceptions -o "$bin/decode_split.exe" "$bench_src/decode_split.cpp" \
-    -Wl,--start-group "$build_dir/install/libvespodar_encoding.a" "$build_dir/install/libvespodar_install.a" \
-    "$build_dir/base/libvespodar_base.a" "$build_dir/libvespodar_zstd.a" -Wl,--end-group -ladvapi32
+  bench_link_decode_split "$build_dir" "$bin/decode_split.exe"
   split=1
 else
   echo "   (no split of the decoding's time: $bench_build_default has no decoder; VESPODAR_SETUP_ONLY=1 scripts/build.sh)"
