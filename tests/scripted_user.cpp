@@ -35,7 +35,7 @@
 // picture, watch-01.bmp ..., at first sight and each quarter of the bar).
 //
 // Before it starts the program the user waits (up to a minute) until the
-// desktop's shell answers for the desktop, as it does on a desktop where
+// desktop's shell answers as a setup asks it, as it does on a desktop where
 // somebody is logged on: Wine starts its shell with the first window of a
 // prefix, and on a busy machine the shell may need longer for that than an
 // elevated setup gives it to hand a start over. The result tells how long
@@ -48,6 +48,8 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <exdisp.h>
+#include <shldisp.h>
+#include <shlguid.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -408,21 +410,50 @@ BOOL CALLBACK LookAtWatched(HWND window, LPARAM param) {
   return TRUE;
 }
 
-// True once the shell's window list has the desktop in it.
+// True once the desktop's shell answers the whole way that a setup asks it
+// to start a program: its window list has the desktop, whose browser has a
+// view, whose automation object hands out the shell's IShellDispatch2. Under
+// load Wine has listed the desktop while the setup's way through it still
+// failed for seconds.
 bool ShellAnswers() {
+  std::vector<IUnknown*> held;  // released at the end, the last first
+  // FindWindowSW says S_FALSE when the desktop is not listed (yet).
+  // The object is read once the call has returned: it is taken by reference,
+  // as an argument's value could be read before the call fills it in.
+  const auto got = [&](HRESULT result, auto*& object) {
+    if (object) held.push_back(object);
+    return SUCCEEDED(result) && result != S_FALSE && object;
+  };
   IShellWindows* windows = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
-                              reinterpret_cast<void**>(&windows))))
-    return false;
+  IDispatch* desktop = nullptr;
+  IServiceProvider* services = nullptr;
+  IShellBrowser* browser = nullptr;
+  IShellView* view = nullptr;
+  IDispatch* background = nullptr;
+  IShellFolderViewDual* folderView = nullptr;
+  IDispatch* application = nullptr;
+  IShellDispatch2* shell = nullptr;
   VARIANT empty;
   VariantInit(&empty);
   LONG desktopWindow = 0;
-  IDispatch* desktop = nullptr;
-  const bool found = windows->FindWindowSW(&empty, &empty, SWC_DESKTOP, &desktopWindow,
-                                           SWFO_NEEDDISPATCH, &desktop) == S_OK && desktop;
-  if (desktop) desktop->Release();
-  windows->Release();
-  return found;
+  const bool answers =
+      got(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                           reinterpret_cast<void**>(&windows)),
+          windows) &&
+      got(windows->FindWindowSW(&empty, &empty, SWC_DESKTOP, &desktopWindow, SWFO_NEEDDISPATCH, &desktop),
+          desktop) &&
+      got(desktop->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&services)), services) &&
+      got(services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, reinterpret_cast<void**>(&browser)),
+          browser) &&
+      got(browser->QueryActiveShellView(&view), view) &&
+      got(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, reinterpret_cast<void**>(&background)),
+          background) &&
+      got(background->QueryInterface(IID_IShellFolderViewDual, reinterpret_cast<void**>(&folderView)),
+          folderView) &&
+      got(folderView->get_Application(&application), application) &&
+      got(application->QueryInterface(IID_IShellDispatch2, reinterpret_cast<void**>(&shell)), shell);
+  for (auto it = held.rbegin(); it != held.rend(); ++it) (*it)->Release();
+  return answers;
 }
 
 long WaitForShell() {
