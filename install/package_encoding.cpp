@@ -8,6 +8,7 @@
 #include <zstd.h>
 
 #include "base/little_endian.h"
+#include "install/x86_branches.h"
 
 namespace vespodar {
 
@@ -43,12 +44,18 @@ class Decoder {
 }  // namespace
 
 bool ParsePackageHeader(const std::uint8_t* bytes, PackageHeader* header) {
-  if (std::memcmp(bytes, kMagic, sizeof(kMagic)) != 0 || ReadLe32(bytes + 12) != 0) return false;
+  if (std::memcmp(bytes, kMagic, sizeof(kMagic)) != 0) return false;
   const std::uint32_t kind = ReadLe32(bytes + 8);
+  const std::uint32_t filter = ReadLe32(bytes + 12);
   if (kind != static_cast<std::uint32_t>(PackageKind::kCompressed) &&
       kind != static_cast<std::uint32_t>(PackageKind::kDelta))
     return false;
+  if (filter != static_cast<std::uint32_t>(PackageFilter::kNone) &&
+      (filter != static_cast<std::uint32_t>(PackageFilter::kX86Branches) ||
+       kind != static_cast<std::uint32_t>(PackageKind::kCompressed)))
+    return false;
   header->kind = static_cast<PackageKind>(kind);
+  header->filter = static_cast<PackageFilter>(filter);
   header->decodedSize = Read64(bytes + 16);
   std::memcpy(header->decodedSha256.data(), bytes + 24, 32);
   header->baseSize = Read64(bytes + 56);
@@ -93,7 +100,12 @@ bool DecodedPackage::Decode(const TakeBytes& take, std::uint8_t* view, std::size
     *windowsError = kErrorInvalidData;
     return false;
   }
-  std::vector<std::uint8_t> pieces(view ? 0 : ZSTD_DStreamOutSize());
+  const bool filtered = header_.filter == PackageFilter::kX86Branches;
+  // In pieces, the last bytes of one may begin a unit of the filter that the
+  // next one ends: they wait at the front of the buffer (kFilterCarry).
+  const std::size_t kFilterCarry = 4;
+  std::vector<std::uint8_t> pieces(view ? 0 : kFilterCarry + ZSTD_DStreamOutSize());
+  std::size_t carried = 0;
   ZSTD_outBuffer whole = {view, viewSize, 0};
   Sha256State state;
   Sha256Init(&state);
@@ -103,18 +115,30 @@ bool DecodedPackage::Decode(const TakeBytes& take, std::uint8_t* view, std::size
   std::size_t frameLeft = 1;  // what ZSTD_decompressStream still expects; 0 once the frame ended
   // One call of the decoder: false once it failed or take refused.
   const auto step = [&](ZSTD_inBuffer* in) {
-    ZSTD_outBuffer output = view ? whole : ZSTD_outBuffer{pieces.data(), pieces.size(), 0};
+    ZSTD_outBuffer output =
+        view ? whole
+             : ZSTD_outBuffer{pieces.data() + carried, pieces.size() - carried, 0};
     const std::size_t before = output.pos;
     frameLeft = ZSTD_decompressStream(stream, &output, in);
     const std::size_t count = output.pos - before;
     if (ZSTD_isError(frameLeft) || count > header_.decodedSize - decoded ||
         (in->size == 0 && count == 0 && frameLeft != 0))
       return !(damaged = true);
-    if (view) whole = output;
-    const std::uint8_t* data = static_cast<const std::uint8_t*>(output.dst) + before;
     decoded += count;
-    Sha256Update(&state, data, count);
-    if (count && !take(data, count)) return !(refused = true);
+    if (view) {
+      // A filtered package is hashed once restored, after the frame.
+      whole = output;
+      if (!filtered) Sha256Update(&state, view + before, count);
+      if (count && !take(view + before, count)) return !(refused = true);
+      return true;
+    }
+    const std::size_t ready = carried + count;
+    const std::size_t done =
+        filtered ? RestoreX86Branches(pieces.data(), ready, decoded - ready) : ready;
+    Sha256Update(&state, pieces.data(), done);
+    if (done && !take(pieces.data(), done)) return !(refused = true);
+    carried = ready - done;
+    std::memmove(pieces.data(), pieces.data() + done, carried);
     return true;
   };
   std::size_t headerLeft = kPackageHeaderSize;  // the header is the caller's, read already
@@ -138,8 +162,17 @@ bool DecodedPackage::Decode(const TakeBytes& take, std::uint8_t* view, std::size
   }
   if (base_) base_->Release();
   if (refused || (!read && !damaged)) return false;
-  if (damaged || frameLeft != 0 || decoded != header_.decodedSize ||
-      Sha256Final(&state) != header_.decodedSha256) {
+  const bool wholeFrame = !damaged && frameLeft == 0 && decoded == header_.decodedSize;
+  if (wholeFrame && filtered && view) {
+    RestoreX86Branches(view, viewSize, 0);  // the last bytes stay as they are
+    Sha256Update(&state, view, viewSize);
+  }
+  // The file's last bytes, which no unit of the filter ends.
+  if (wholeFrame && carried) {
+    Sha256Update(&state, pieces.data(), carried);
+    if (!take(pieces.data(), carried)) return false;
+  }
+  if (!wholeFrame || Sha256Final(&state) != header_.decodedSha256) {
     *windowsError = kErrorInvalidData;
     return false;
   }

@@ -10,7 +10,8 @@
 //
 //   0  magic "VdPkZstd"
 //   8  kind (4): 1 compressed, 2 delta
-//  12  zero (4)
+//  12  filter (4): 0 none; 1 x86 branches (install/x86_branches.h), for a
+//      compressed package only: a delta's base would have to be filtered too
 //  16  decoded size (8)
 //  24  SHA-256 of the decoded file (32)
 //  56  base size (8): the installed file a delta applies to; 0 otherwise
@@ -32,9 +33,11 @@ namespace vespodar {
 constexpr std::size_t kPackageHeaderSize = 96;
 
 enum class PackageKind : std::uint32_t { kCompressed = 1, kDelta = 2 };
+enum class PackageFilter : std::uint32_t { kNone = 0, kX86Branches = 1 };
 
 struct PackageHeader {
   PackageKind kind = PackageKind::kCompressed;
+  PackageFilter filter = PackageFilter::kNone;
   std::uint64_t decodedSize = 0;
   Digest decodedSha256 = {};
   std::uint64_t baseSize = 0;
@@ -42,8 +45,8 @@ struct PackageHeader {
 };
 
 // Reads the header from its kPackageHeaderSize bytes; false when they are
-// none (wrong magic, an unknown kind, a base named by a compressed package,
-// a delta without one).
+// none (wrong magic, an unknown kind or filter, a base named by a compressed
+// package, a delta without one or with a filter).
 bool ParsePackageHeader(const std::uint8_t* bytes, PackageHeader* header);
 
 // The installed file a delta is decoded against, reached however the
@@ -94,8 +97,10 @@ class DecodedPackage : public PackageSource {
   }
   std::uint64_t decodedSize() const { return header_.decodedSize; }
   // Decodes into VIEW, SIZE bytes (the header's decoded size), under the
-  // same checks as ForEachPiece; each stretch, once decoded and hashed, is
-  // shown to seen, which may stop the decoding by refusing it.
+  // same checks as ForEachPiece; each stretch, once decoded, is shown to
+  // seen, which may stop the decoding by refusing it. A filtered package's
+  // bytes are restored and hashed once the frame has ended: until then the
+  // view is the decoder's window, and holds the filtered bytes.
   bool DecodeInto(std::uint8_t* view, std::size_t size, const TakeBytes& seen,
                   std::uint32_t* windowsError);
 

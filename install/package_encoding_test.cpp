@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/little_endian.h"
+#include "install/x86_branches.h"
 
 namespace vespodar {
 
@@ -57,19 +58,23 @@ Bytes Header(PackageKind kind, const Bytes& decoded, const Bytes* base) {
 
 // The package as the build makes it: header, then one frame (a delta's
 // against BASE).
-Bytes Encode(const Bytes& decoded, const Bytes* base = nullptr, int windowLog = 0) {
+Bytes Encode(const Bytes& decoded, const Bytes* base = nullptr, int windowLog = 0,
+             bool x86 = false) {
+  Bytes input = decoded;
+  if (x86) FilterX86Branches(input.data(), input.size(), 0);
   ZSTD_CCtx* context = ZSTD_createCCtx();
   ZSTD_CCtx_setParameter(context, ZSTD_c_compressionLevel, 3);
   if (base) windowLog = 24;
   if (windowLog) ZSTD_CCtx_setParameter(context, ZSTD_c_windowLog, windowLog);
   if (base) ZSTD_CCtx_refPrefix(context, base->data(), base->size());
   Bytes frame(ZSTD_compressBound(decoded.size()));
-  const std::size_t size = ZSTD_compress2(context, frame.data(), frame.size(), decoded.data(),
-                                          decoded.size());
+  const std::size_t size =
+      ZSTD_compress2(context, frame.data(), frame.size(), input.data(), input.size());
   ZSTD_freeCCtx(context);
   EXPECT_FALSE(ZSTD_isError(size));
   frame.resize(size);
   Bytes package = Header(base ? PackageKind::kDelta : PackageKind::kCompressed, decoded, base);
+  if (x86) WriteLe32(&package[12], static_cast<std::uint32_t>(PackageFilter::kX86Branches));
   package.insert(package.end(), frame.begin(), frame.end());
   return package;
 }
@@ -141,10 +146,13 @@ TEST(PackageEncodingTest, HeaderNamesItsKindAndABaseOnlyForADelta) {
   const Bytes file = Content(1000, 1);
   const Bytes compressed = Header(PackageKind::kCompressed, file, nullptr);
   const Bytes delta = Header(PackageKind::kDelta, file, &file);
-  Bytes magic = compressed, kind = compressed, reserved = compressed;
+  Bytes magic = compressed, kind = compressed, filtered = compressed, filter = compressed,
+        filteredDelta = delta;
   magic[0] = 'v';
   WriteLe32(&kind[8], 3);
-  reserved[12] = 1;
+  WriteLe32(&filtered[12], 1);
+  WriteLe32(&filter[12], 2);
+  WriteLe32(&filteredDelta[12], 1);
   Bytes compressedWithBase = delta;
   WriteLe32(&compressedWithBase[8], 1);
   Bytes deltaWithoutBase = compressed;
@@ -156,7 +164,9 @@ TEST(PackageEncodingTest, HeaderNamesItsKindAndABaseOnlyForADelta) {
   } cases[] = {
       {"compressed", compressed, true},       {"delta", delta, true},
       {"magic", magic, false},                {"unknown kind", kind, false},
-      {"reserved bytes", reserved, false},    {"compressed naming a base", compressedWithBase, false},
+      {"x86 branches", filtered, true},       {"unknown filter", filter, false},
+      {"a delta filtered", filteredDelta, false},
+      {"compressed naming a base", compressedWithBase, false},
       {"delta without a base", deltaWithoutBase, false},
   };
   for (const auto& c : cases) {
@@ -178,6 +188,32 @@ TEST(PackageEncodingTest, DecodesInAnyPiecesToTheStampedBytes) {
     std::uint32_t error = 0;
     EXPECT_TRUE(Decode(package, &decoded, &error, nullptr, piece)) << piece;
     EXPECT_TRUE(decoded == file) << piece;
+  }
+}
+
+// A package filtered for x86 code comes out as the file, in pieces of any
+// size (the filter's units cross them) and into a view; one whose filter the
+// header leaves out decodes to other bytes, which the digest refuses.
+TEST(PackageEncodingTest, FilteredPackageIsRestoredToTheStampedBytes) {
+  Bytes file = Content(1 << 20, 8);
+  for (std::size_t i = 100; i + 5 < file.size(); i += 37) file[i] = 0xE8, file[i + 4] = 0;
+  const Bytes package = Encode(file, nullptr, 0, true);
+  Bytes unfiltered = package;
+  WriteLe32(&unfiltered[12], 0);
+  const struct {
+    const Bytes& package;
+    std::size_t piece;
+    bool intoView, decodes;
+  } cases[] = {{package, 65536, false, true}, {package, 97, false, true},
+               {package, 65536, true, true},  {unfiltered, 65536, false, false},
+               {unfiltered, 65536, true, false}};
+  for (const auto& c : cases) {
+    Bytes decoded;
+    std::uint32_t error = 0;
+    EXPECT_EQ(c.decodes, Decode(c.package, &decoded, &error, nullptr, c.piece, c.intoView))
+        << c.piece << " " << c.intoView;
+    if (c.decodes) EXPECT_TRUE(decoded == file) << c.piece << " " << c.intoView;
+    else EXPECT_EQ(kErrorInvalidData, error);
   }
 }
 

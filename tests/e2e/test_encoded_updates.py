@@ -30,7 +30,23 @@ def cok(version: int, changed: int = 0) -> bytes:
     return bytes(body)
 
 
-OLD, NEW = cok(6), cok(7, changed=1)
+def code_cok(version: int) -> bytes:
+    """A content file of x86 code, roughly: calls and jumps to a few hundred
+    targets among other bytes, which the build compresses through its branch
+    filter."""
+    body = bytearray(b"vdq\0\0" + struct.pack("<H", version))
+    x = 1
+    while len(body) < 1_500_000:
+        x = (x * 1103515245 + 12345) & 0xFFFFFFFF
+        if x >> 29 < 2:
+            target = 0x1000 + (x >> 8) % 300 * 0x340
+            body += bytes([0xE8 | (x >> 16) & 1]) + struct.pack("<i", target - len(body) - 5)
+        else:
+            body += bytes([0x48, 0x89, (x >> 8) & 0xFF])
+    return bytes(body)
+
+
+OLD, NEW, CODE = cok(6), cok(7, changed=1), code_cok(7)
 
 
 @pytest.fixture(scope="module")
@@ -47,6 +63,12 @@ def encoded(build, tmp_path_factory):
         result = build_update(content, folder / kind, "--title", TITLE, *options)
         assert result.ok, result.output
         updates[kind] = result.setup
+    (folder / "code").mkdir()
+    (folder / "code" / "vdq2.cok").write_bytes(CODE)
+    result = build_update(folder / "code" / "vdq2.cok", folder / "code" / "out", "--title", TITLE,
+                          "--compress")
+    assert result.ok and "branch filter for x86 code: on" in result.output, result.output
+    updates["code"] = result.setup
     # Built beside the delta in the same run, for the machines without OLD.
     updates["full"] = folder / "delta" / "full" / "VespodarUpdate.exe"
     assert os.path.getsize(updates["delta"]) < os.path.getsize(updates["compressed"]) < \
@@ -55,7 +77,7 @@ def encoded(build, tmp_path_factory):
     # that its own check passes and only the decoding can tell.
     damaged = bytearray(updates["compressed"].read_bytes())
     at = damaged.rfind(MAGIC)  # the resource's, not the decoder's constant
-    assert at > 0
+    assert at > 0 and damaged[at + 12] == 0, "the table is no code: no filter"
     damaged[at + 96 + 2000] ^= 0x20
     updates["damaged"] = folder / "damaged.exe"
     updates["damaged"].write_bytes(bytes(damaged))
@@ -70,18 +92,19 @@ def _product_with(machine, installed: bytes, drive: str = None):
     return product
 
 
-@pytest.mark.parametrize("kind", ["stored", "compressed", "delta"])
+@pytest.mark.parametrize("kind", ["stored", "compressed", "delta", "code"])
 def test_each_kind_installs_the_file_byte_for_byte(machine_en, encoded, kind):
     product = _product_with(machine_en, OLD)
     before = tree(product.path)
+    new = CODE if kind == "code" else NEW  # compressed through the x86 branch filter
 
     run = machine_en.run_setup("modest", setup=encoded[kind], settle_ms=0)
 
     assert run.shown() == []
     assert run.exit_code == EXIT_SUCCESS
-    assert product.read("vdq2.cok") == NEW
+    assert product.read("vdq2.cok") == new
     assert tree(product.path) == before, "a staging file was left"
-    assert_marker(machine_en.uninstall_entry(), "vdq2.cok", NEW, cok_version(NEW))
+    assert_marker(machine_en.uninstall_entry(), "vdq2.cok", new, cok_version(new))
 
 
 @pytest.mark.parametrize("switch", ["modest", "/quiet"])
