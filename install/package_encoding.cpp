@@ -164,8 +164,16 @@ bool DecodedPackage::Decode(const TakeBytes& take, std::uint8_t* view, std::size
   if (refused || (!read && !damaged)) return false;
   const bool wholeFrame = !damaged && frameLeft == 0 && decoded == header_.decodedSize;
   if (wholeFrame && filtered && view) {
-    RestoreX86Branches(view, viewSize, 0);  // the last bytes stay as they are
-    Sha256Update(&state, view, viewSize);
+    // A stretch at a time, hashed while it is still in the cache.
+    const std::size_t kStretch = std::size_t{1} << 20;
+    for (std::size_t at = 0; at < viewSize;) {
+      const std::size_t left = viewSize - at;
+      const std::size_t stretch = left < kStretch ? left : kStretch;
+      std::size_t done = RestoreX86Branches(view + at, stretch, at);
+      if (stretch == left) done = left;  // the file's last bytes stay as they are
+      Sha256Update(&state, view + at, done);
+      at += done;
+    }
   }
   // The file's last bytes, which no unit of the filter ends.
   if (wholeFrame && carried) {
