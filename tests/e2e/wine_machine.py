@@ -502,7 +502,10 @@ class Machine:
                         "--watch-log", self.windows_path(run_dir / "watched.jsonl")]
         command += ["--", self.windows_path(setup or self.build / "VespodarUpdate.exe"), *args]
         process = self.wine_background(*command, what="scripted-user")
-        return PendingRun(process, run_dir, timeout_s + 60, shots)
+        # The scripted user first waits up to a minute for the desktop's shell
+        # (which, for a user it never answers, takes the whole minute), then
+        # gives the setup timeout_s: the wait here covers both, and a margin.
+        return PendingRun(process, run_dir, timeout_s + 120, shots)
 
     def run_on_hidden_station(self, *args: str, timeout_s: int = 60) -> dict:
         """Runs the setup on a window station of its own that nobody sees, as
