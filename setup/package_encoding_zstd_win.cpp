@@ -9,6 +9,7 @@
 #include "base/scoped_handle_win.h"
 #include "install/package_encoding.h"
 #include "install/package_writer_win.h"
+#include "install/mapped_staging_file_win.h"
 #include "install/product_files_win.h"
 #include "setup/package_step_win.h"
 #include "setup/run_log.h"
@@ -65,55 +66,6 @@ class MappedInstalledFile : public PackageBase {
   const std::uint8_t* view_ = nullptr;
   std::size_t size_ = 0;
   std::uint32_t error_ = kErrorInvalidData;
-};
-
-// The staging file as one writable view of its whole size, for a delta or a
-// compressed package whose window spans the file to be decoded into: its
-// pages are the file's, written back by the system, not the process's own
-// memory.
-class MappedStagingFile {
- public:
-  MappedStagingFile(FileId file, std::uint64_t size, std::uint32_t* windowsError) {
-    const HANDLE handle = reinterpret_cast<HANDLE>(file);
-    if (size > static_cast<SIZE_T>(-1) / 2) {
-      *windowsError = ERROR_NOT_ENOUGH_MEMORY;
-      return;
-    }
-    // The whole size first, its room set aside: a full disk is an error
-    // here, not a fault on a page of the view.
-    if (!SetFileSizeReserved(file, size, windowsError)) return;
-    if (size == 0) {
-      valid_ = true;
-      return;
-    }
-    mapping_ = ScopedHandle(CreateFileMappingW(handle, nullptr, PAGE_READWRITE, 0, 0, nullptr));
-    if (mapping_.valid())
-      view_ = static_cast<std::uint8_t*>(MapViewOfFile(mapping_.handle, FILE_MAP_WRITE, 0, 0, 0));
-    if (!view_) {
-      *windowsError = GetLastError();
-      return;
-    }
-    valid_ = true;
-  }
-  MappedStagingFile(const MappedStagingFile&) = delete;
-  MappedStagingFile& operator=(const MappedStagingFile&) = delete;
-  ~MappedStagingFile() {
-    if (view_) UnmapViewOfFile(view_);
-  }
-  bool valid() const { return valid_; }
-  std::uint8_t* view() const { return view_; }
-  // Hands the view's pages to the file; the write's flush then takes them to
-  // the disk.
-  bool Flush(std::uint32_t* windowsError) {
-    if (!view_ || FlushViewOfFile(view_, 0)) return true;
-    *windowsError = GetLastError();
-    return false;
-  }
-
- private:
-  ScopedHandle mapping_;
-  std::uint8_t* view_ = nullptr;
-  bool valid_ = false;
 };
 
 // The decoded bytes on their way to the write, and the progress window once

@@ -625,6 +625,11 @@ class PendingRun:
         boxes = []
         boxes_log = self.run_dir / "boxes.jsonl"
         lines = boxes_log.read_text(encoding="utf-8").splitlines() if boxes_log.exists() else []
+        outcome = json.loads(result.read_text(encoding="utf-8"))
+        if outcome.get("boxes", len(lines)) != len(lines):
+            # A box answered and not logged is the test bed's fault, not the setup's.
+            raise WineError(f"the scripted user answered {outcome['boxes']} boxes and logged "
+                            f"{len(lines)} in {self.run_dir}")
         for line in lines:
             entry = json.loads(line)
             picture = entry.get("picture")
@@ -644,8 +649,7 @@ class PendingRun:
             if entry.get("picture"):
                 entry["picture"] = self.run_dir / "shots" / entry["picture"]
             watched.append(entry)
-        return SetupRun(boxes, json.loads(result.read_text(encoding="utf-8")), self.run_dir,
-                        watched)
+        return SetupRun(boxes, outcome, self.run_dir, watched)
 
 
 def parse_reg_export(text: str, key: str) -> Dict[str, tuple]:
