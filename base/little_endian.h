@@ -17,6 +17,10 @@ inline std::uint32_t ReadLe32(const std::uint8_t* p) {
   return ReadLe16(p) | (ReadLe16(p + 2) << 16);
 }
 
+inline std::uint64_t ReadLe64(const std::uint8_t* p) {
+  return ReadLe32(p) | (static_cast<std::uint64_t>(ReadLe32(p + 4)) << 32);
+}
+
 inline void WriteLe32(std::uint8_t* p, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }

@@ -10,7 +10,9 @@
 //     BASE     a delta's installed file, mapped as the setup maps it
 // appends "step seconds" lines to OUTFILE:
 //   read     ENCODED read a MiB at a time (what the setup reads of its own file)
-//   decode   ENCODED decoded, the bytes dropped (zstd alone)
+//   decode   ENCODED decoded, the bytes dropped (zstd alone; of a delta of
+//            differences, its first frame: the alignment and the base's
+//            bytes added in are the decode+hash's)
 //   decode-again  the same into the same pages again (no first touches)
 //   decode+hash   the setup's DecodedPackage: decoded, hashed, checked; a
 //            package decoded into a view goes into the setup's view of a
@@ -151,6 +153,7 @@ std::uint64_t DecodeOnly(const char* encoded, PackageBase* base, FreshPages* vie
   std::uint64_t decoded = 0;
   std::size_t skip = kPackageHeaderSize;
   bool failed = false;
+  bool ended = false;  // the first frame: any other is the alignment's
   ReadPieces(encoded, 1 << 20, [&](const std::uint8_t* data, std::size_t count) {
     const std::size_t drop = count < skip ? count : skip;
     skip -= drop;
@@ -158,13 +161,15 @@ std::uint64_t DecodeOnly(const char* encoded, PackageBase* base, FreshPages* vie
     while (in.pos < in.size) {
       ZSTD_outBuffer output = next();
       const std::size_t before = output.pos;
-      if (ZSTD_isError(ZSTD_decompressStream(stream, &output, &in))) return !(failed = true);
+      const std::size_t left = ZSTD_decompressStream(stream, &output, &in);
+      if (ZSTD_isError(left)) return !(failed = true);
       decoded += output.pos - before;
       if (view) whole = output;
+      if (left == 0) return !(ended = true);
     }
     return true;
   });
-  for (;;) {  // what the decoder still holds
+  while (!ended) {  // what the decoder still holds
     ZSTD_inBuffer in = {nullptr, 0, 0};
     ZSTD_outBuffer output = next();
     const std::size_t before = output.pos;
@@ -209,16 +214,19 @@ int main(int argc, char** argv) {
 
   {
     MappedBase base(basePath ? basePath : "");
+    // Differences are decoded against nothing; the base is added in after.
+    PackageBase* prefix =
+        basePath && header.filter != PackageFilter::kBaseDifferences ? &base : nullptr;
     FreshPages view(intoView ? size : 0);
     start = Now();
     const std::uint64_t decoded =
-        DecodeOnly(encoded, basePath ? &base : nullptr, intoView ? &view : nullptr);
+        DecodeOnly(encoded, prefix, intoView ? &view : nullptr);
     std::fprintf(out, "decode %.6f\n", Now() - start);
     if (decoded != header.decodedSize) status = 1;
     // Once more into the same pages, now in memory: zstd's own speed, without
     // what the system charges for a page's first touch.
     start = Now();
-    if (DecodeOnly(encoded, basePath ? &base : nullptr, intoView ? &view : nullptr) != header.decodedSize)
+    if (DecodeOnly(encoded, prefix, intoView ? &view : nullptr) != header.decodedSize)
       status = 1;
     std::fprintf(out, "decode-again %.6f\n", Now() - start);
   }

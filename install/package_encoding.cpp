@@ -1,6 +1,7 @@
 #include "install/package_encoding.h"
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 // The stable output buffer is among the parameters zstd marks experimental.
@@ -8,6 +9,7 @@
 #include <zstd.h>
 
 #include "base/little_endian.h"
+#include "install/base_alignment.h"
 #include "install/x86_branches.h"
 
 namespace vespodar {
@@ -15,10 +17,6 @@ namespace vespodar {
 namespace {
 
 const char kMagic[8] = {'V', 'd', 'P', 'k', 'Z', 's', 't', 'd'};
-
-std::uint64_t Read64(const std::uint8_t* p) {
-  return ReadLe32(p) | (static_cast<std::uint64_t>(ReadLe32(p + 4)) << 32);
-}
 
 // A compressed package streamed through the decoder's own window: at most
 // 8 MiB, so memory stays flat at any package size. Into a view, the window
@@ -50,15 +48,18 @@ bool ParsePackageHeader(const std::uint8_t* bytes, PackageHeader* header) {
   if (kind != static_cast<std::uint32_t>(PackageKind::kCompressed) &&
       kind != static_cast<std::uint32_t>(PackageKind::kDelta))
     return false;
-  if (filter != static_cast<std::uint32_t>(PackageFilter::kNone) &&
-      (filter != static_cast<std::uint32_t>(PackageFilter::kX86Branches) ||
-       kind != static_cast<std::uint32_t>(PackageKind::kCompressed)))
-    return false;
+  const bool known =
+      filter == static_cast<std::uint32_t>(PackageFilter::kNone) ||
+      (filter == static_cast<std::uint32_t>(PackageFilter::kX86Branches) &&
+       kind == static_cast<std::uint32_t>(PackageKind::kCompressed)) ||
+      (filter == static_cast<std::uint32_t>(PackageFilter::kBaseDifferences) &&
+       kind == static_cast<std::uint32_t>(PackageKind::kDelta));
+  if (!known) return false;
   header->kind = static_cast<PackageKind>(kind);
   header->filter = static_cast<PackageFilter>(filter);
-  header->decodedSize = Read64(bytes + 16);
+  header->decodedSize = ReadLe64(bytes + 16);
   std::memcpy(header->decodedSha256.data(), bytes + 24, 32);
-  header->baseSize = Read64(bytes + 56);
+  header->baseSize = ReadLe64(bytes + 56);
   std::memcpy(header->baseSha256.data(), bytes + 64, 32);
   const Digest none = {};
   const bool names_base = header->baseSize != 0 || header->baseSha256 != none;
@@ -87,15 +88,24 @@ bool DecodedPackage::Decode(const TakeBytes& take, std::uint8_t* view, std::size
   const Decoder decoder;
   ZSTD_DStream* stream = decoder.get();
   const bool delta = header_.kind == PackageKind::kDelta;
+  // Differences from the base need the whole file at hand to add the base
+  // into: they decode only into a view. Their frame refers to nothing else.
+  const bool differences = header_.filter == PackageFilter::kBaseDifferences;
   // A frame that wants more than its way of decoding allows is refused, so a
   // crafted one cannot make the setup allocate a window of its choosing.
   const int windowLog = delta                         ? kDeltaWindowLog
                         : view && DecodesIntoView() ? kWholeFileWindowLog
                                                     : kStreamedWindowLog;
-  if (!stream || (delta && !base_) ||
+  // The alignment's frame has a decoder of its own, made only for it.
+  std::optional<Decoder> alignmentDecoder;
+  if (differences) alignmentDecoder.emplace();
+  if (!stream || (delta && !base_) || (differences && (!view || !alignmentDecoder->get())) ||
       ZSTD_isError(ZSTD_DCtx_setParameter(stream, ZSTD_d_windowLogMax, windowLog)) ||
+      (differences && ZSTD_isError(ZSTD_DCtx_setParameter(
+                          alignmentDecoder->get(), ZSTD_d_windowLogMax, kStreamedWindowLog))) ||
       (view && ZSTD_isError(ZSTD_DCtx_setParameter(stream, ZSTD_d_stableOutBuffer, 1))) ||
-      (delta && ZSTD_isError(ZSTD_DCtx_refPrefix(stream, base_->data(), base_->size())))) {
+      (delta && !differences &&
+       ZSTD_isError(ZSTD_DCtx_refPrefix(stream, base_->data(), base_->size())))) {
     if (base_) base_->Release();
     *windowsError = kErrorInvalidData;
     return false;
@@ -126,9 +136,10 @@ bool DecodedPackage::Decode(const TakeBytes& take, std::uint8_t* view, std::size
       return !(damaged = true);
     decoded += count;
     if (view) {
-      // A filtered package is hashed once restored, after the frame.
+      // A filtered package is hashed once restored, after the frame; one of
+      // differences as the base is added in.
       whole = output;
-      if (!filtered) Sha256Update(&state, view + before, count);
+      if (!filtered && !differences) Sha256Update(&state, view + before, count);
       if (count && !take(view + before, count)) return !(refused = true);
       return true;
     }
@@ -141,6 +152,24 @@ bool DecodedPackage::Decode(const TakeBytes& take, std::uint8_t* view, std::size
     std::memmove(pieces.data(), pieces.data() + done, carried);
     return true;
   };
+  // Differences: the alignment's frame follows the first one, its records
+  // applied as they come, a piece at a time.
+  std::optional<BaseAlignment> alignment;
+  std::vector<std::uint8_t> records(differences ? ZSTD_DStreamOutSize() : 0);
+  std::size_t alignmentLeft = 1;
+  const auto alignmentStep = [&](ZSTD_inBuffer* in) {
+    if (!alignment) {
+      // The differences all decoded, and not a byte more or less.
+      if (decoded != header_.decodedSize) return !(damaged = true);
+      alignment.emplace(view, viewSize, base_->data(), base_->size(), &state);
+    }
+    ZSTD_outBuffer output = {records.data(), records.size(), 0};
+    alignmentLeft = ZSTD_decompressStream(alignmentDecoder->get(), &output, in);
+    if (ZSTD_isError(alignmentLeft) || !alignment->Take(records.data(), output.pos) ||
+        (in->size == 0 && output.pos == 0 && alignmentLeft != 0))
+      return !(damaged = true);
+    return true;
+  };
   std::size_t headerLeft = kPackageHeaderSize;  // the header is the caller's, read already
   const bool read = encoded_.ForEachPiece(
       [&](const std::uint8_t* data, std::size_t count) {
@@ -148,21 +177,30 @@ bool DecodedPackage::Decode(const TakeBytes& take, std::uint8_t* view, std::size
         headerLeft -= skip;
         ZSTD_inBuffer in = {data + skip, count - skip, 0};
         while (in.pos < in.size) {
-          // Bytes after the frame's end are no part of any package.
-          if (frameLeft == 0) return !(damaged = true);
-          if (!step(&in)) return false;
+          if (frameLeft != 0) {
+            if (!step(&in)) return false;
+            continue;
+          }
+          // Bytes after the last frame's end are no part of any package.
+          if (!differences || alignmentLeft == 0) return !(damaged = true);
+          if (!alignmentStep(&in)) return false;
         }
         return true;
       },
       windowsError);
-  // Drains what the decoder still holds once the input has ended.
+  // Drains what the decoders still hold once the input has ended.
   while (read && frameLeft != 0 && !damaged && !refused) {
     ZSTD_inBuffer in = {nullptr, 0, 0};
     if (!step(&in)) break;
   }
+  while (read && differences && alignment && alignmentLeft != 0 && !damaged && !refused) {
+    ZSTD_inBuffer in = {nullptr, 0, 0};
+    if (!alignmentStep(&in)) break;
+  }
   if (base_) base_->Release();
   if (refused || (!read && !damaged)) return false;
-  const bool wholeFrame = !damaged && frameLeft == 0 && decoded == header_.decodedSize;
+  const bool wholeFrame = !damaged && frameLeft == 0 && decoded == header_.decodedSize &&
+                          (!differences || (alignment && alignmentLeft == 0 && alignment->Ended()));
   if (wholeFrame && filtered && view) {
     // A stretch at a time, hashed while it is still in the cache.
     const std::size_t kStretch = std::size_t{1} << 20;

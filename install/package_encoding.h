@@ -3,7 +3,7 @@
 
 // A package carried compressed, or as a delta from the installed file's
 // previous version: its resource begins with this header, then one zstd
-// frame. A stored package (the default) is the content file itself, with no
+// frame (two for a delta of differences). A stored package (the default) is the content file itself, with no
 // header: which of the three a setup carries is fixed when it is built
 // (VESPODAR_PACKAGE_ENCODING), never guessed from the bytes. The stamp
 // covers the header like every other byte of the setup.
@@ -11,12 +11,14 @@
 //   0  magic "VdPkZstd"
 //   8  kind (4): 1 compressed, 2 delta
 //  12  filter (4): 0 none; 1 x86 branches (install/x86_branches.h), for a
-//      compressed package only: a delta's base would have to be filtered too
+//      compressed package only: a delta's base would have to be filtered too;
+//      2 differences from the base (install/base_alignment.h), for a delta
+//      only: the frame of differences, then a second frame, the alignment
 //  16  decoded size (8)
 //  24  SHA-256 of the decoded file (32)
 //  56  base size (8): the installed file a delta applies to; 0 otherwise
 //  64  SHA-256 of the base (32); zeros otherwise
-//  96  the zstd frame
+//  96  the zstd frame (then the alignment's, for differences)
 //
 // Numbers are little-endian. tools/encode_package.py writes it.
 
@@ -33,7 +35,7 @@ namespace vespodar {
 constexpr std::size_t kPackageHeaderSize = 96;
 
 enum class PackageKind : std::uint32_t { kCompressed = 1, kDelta = 2 };
-enum class PackageFilter : std::uint32_t { kNone = 0, kX86Branches = 1 };
+enum class PackageFilter : std::uint32_t { kNone = 0, kX86Branches = 1, kBaseDifferences = 2 };
 
 struct PackageHeader {
   PackageKind kind = PackageKind::kCompressed;
@@ -100,7 +102,9 @@ class DecodedPackage : public PackageSource {
   // same checks as ForEachPiece; each stretch, once decoded, is shown to
   // seen, which may stop the decoding by refusing it. A filtered package's
   // bytes are restored and hashed once the frame has ended: until then the
-  // view is the decoder's window, and holds the filtered bytes.
+  // view is the decoder's window, and holds the filtered bytes. A delta of
+  // differences is hashed as the alignment adds the base in, after the
+  // first frame, and decodes only this way (ForEachPiece refuses it).
   bool DecodeInto(std::uint8_t* view, std::size_t size, const TakeBytes& seen,
                   std::uint32_t* windowsError);
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/little_endian.h"
+#include "install/base_alignment.h"
 #include "install/x86_branches.h"
 
 namespace vespodar {
@@ -76,6 +77,32 @@ Bytes Encode(const Bytes& decoded, const Bytes* base = nullptr, int windowLog = 
   Bytes package = Header(base ? PackageKind::kDelta : PackageKind::kCompressed, decoded, base);
   if (x86) WriteLe32(&package[12], static_cast<std::uint32_t>(PackageFilter::kX86Branches));
   package.insert(package.end(), frame.begin(), frame.end());
+  return package;
+}
+
+Bytes Frame(const Bytes& input) {
+  Bytes frame(ZSTD_compressBound(input.size()));
+  const std::size_t size = ZSTD_compress(frame.data(), frame.size(), input.data(), input.size(), 3);
+  EXPECT_FALSE(ZSTD_isError(size));
+  frame.resize(size);
+  return frame;
+}
+
+// A delta of differences as the build writes one for FILE against BASE, the
+// two the same length: every byte lined up with the base's at the same
+// place but the last 100, which are new; the alignment in one record.
+Bytes EncodeDifferences(const Bytes& file, const Bytes& base, bool aligned = true) {
+  Bytes differences = file;
+  const std::size_t linedUp = file.size() - 100;
+  for (std::size_t i = 0; i < linedUp; ++i)
+    differences[i] = static_cast<std::uint8_t>(file[i] - base[i]);
+  Bytes record(kAlignmentRecordSize, 0);
+  Put64(&record[0], linedUp);
+  Put64(&record[8], 100);
+  Bytes package = Header(PackageKind::kDelta, file, &base);
+  WriteLe32(&package[12], static_cast<std::uint32_t>(PackageFilter::kBaseDifferences));
+  for (const Bytes& frame : {Frame(differences), aligned ? Frame(record) : Bytes()})
+    package.insert(package.end(), frame.begin(), frame.end());
   return package;
 }
 
@@ -151,8 +178,11 @@ TEST(PackageEncodingTest, HeaderNamesItsKindAndABaseOnlyForADelta) {
   magic[0] = 'v';
   WriteLe32(&kind[8], 3);
   WriteLe32(&filtered[12], 1);
-  WriteLe32(&filter[12], 2);
+  WriteLe32(&filter[12], 3);
   WriteLe32(&filteredDelta[12], 1);
+  Bytes differences = delta, compressedDifferences = compressed;
+  WriteLe32(&differences[12], 2);
+  WriteLe32(&compressedDifferences[12], 2);
   Bytes compressedWithBase = delta;
   WriteLe32(&compressedWithBase[8], 1);
   Bytes deltaWithoutBase = compressed;
@@ -166,6 +196,8 @@ TEST(PackageEncodingTest, HeaderNamesItsKindAndABaseOnlyForADelta) {
       {"magic", magic, false},                {"unknown kind", kind, false},
       {"x86 branches", filtered, true},       {"unknown filter", filter, false},
       {"a delta filtered", filteredDelta, false},
+      {"differences", differences, true},
+      {"compressed differences", compressedDifferences, false},
       {"compressed naming a base", compressedWithBase, false},
       {"delta without a base", deltaWithoutBase, false},
   };
@@ -291,6 +323,44 @@ TEST(PackageEncodingTest, DeltaRebuildsTheFileFromItsBaseOnly) {
     other[123456] ^= 1;
     EXPECT_FALSE(Decode(delta, &decoded, &error, &other, 65536, intoView)) << intoView;
     EXPECT_EQ(kErrorInvalidData, error);
+  }
+}
+
+// Differences rebuild the file only into a view and only over their own
+// base; an alignment that is missing, cut short or followed by more bytes is
+// a damaged package.
+TEST(PackageEncodingTest, DifferencesRebuildTheFileOverTheirBase) {
+  const Bytes old = Content(1 << 20, 9);
+  Bytes file = old;
+  for (std::size_t i = 0; i < file.size(); i += 4096) file[i] += 3;  // addresses moved
+  const Bytes package = EncodeDifferences(file, old);
+  Bytes other = old, trailing = package, truncated = package;
+  other[5000] ^= 1;
+  trailing.push_back(0);
+  truncated.resize(package.size() - 3);
+  const Bytes unaligned = EncodeDifferences(file, old, false);
+  const struct {
+    const char* name;
+    const Bytes& package;
+    const Bytes& base;
+    bool intoView, decodes;
+  } cases[] = {
+      {"into a view", package, old, true, true},
+      {"in pieces", package, old, false, false},
+      {"over another base", package, other, true, false},
+      {"bytes after the alignment", trailing, old, true, false},
+      {"the alignment cut short", truncated, old, true, false},
+      {"no alignment", unaligned, old, true, false},
+  };
+  for (const auto& c : cases) {
+    for (const std::size_t piece : {std::size_t(65536), std::size_t(11)}) {
+      Bytes decoded;
+      std::uint32_t error = 0;
+      EXPECT_EQ(c.decodes, Decode(c.package, &decoded, &error, &c.base, piece, c.intoView))
+          << c.name << " " << piece;
+      if (c.decodes) EXPECT_TRUE(decoded == file) << c.name;
+      else EXPECT_EQ(kErrorInvalidData, error) << c.name;
+    }
   }
 }
 

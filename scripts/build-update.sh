@@ -17,7 +17,8 @@
 #   --compress            carry the file zstd-compressed (decoded on the way
 #                         into the product directory)
 #   --delta-from OLD      carry only the change from OLD, the file's previous
-#                         version (a zstd patch): it installs only where OLD is
+#                         version (a zstd patch, or the differences from OLD,
+#                         whichever is smaller): it installs only where OLD is
 #                         the installed file, and answers 1642 elsewhere
 #   --with-full           with --delta-from: also the full, compressed update,
 #                         in OUT/full, for the machines that do not have OLD

@@ -8,7 +8,7 @@ packages=(cmake g++ make python3 python3-pytest python3-pytest-xdist googletest 
           g++-mingw-w64-i686 binutils-mingw-w64-i686
           g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           wine wine32:i386 wine64 xvfb xauth osslsigncode locales nsis
-          imagemagick fonts-wine zstd libzstd-dev dpkg-dev)
+          imagemagick fonts-wine zstd libzstd-dev bsdiff dpkg-dev)
 locales=(en_US.UTF-8 ru_RU.UTF-8 uk_UA.UTF-8)
 
 missing=()

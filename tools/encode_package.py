@@ -4,8 +4,11 @@ of install/package_encoding.h, then one zstd frame made by Debian's zstd tool.
 
   encode_package.py CONTENT OUT            compressed
   encode_package.py CONTENT OUT --delta-from OLD
-                                           a delta: a zstd patch against OLD,
-                                           the installed file's previous version
+                                           a delta against OLD, the installed
+                                           file's previous version: a zstd
+                                           patch, or the differences from OLD
+                                           (install/base_alignment.h), whichever
+                                           is the smaller
 
 The frame carries no checksum of its own: the header's SHA-256 of the decoded
 file is what the setup checks. A compressed file of up to 512 MiB gets a
@@ -18,10 +21,21 @@ filter of install/x86_branches.h (calls and jumps made absolute), when a
 quick trial shows that it pays; the header says so, and the setup restores
 the bytes as it decodes them. A delta is never filtered: its base would have
 to be filtered too.
+
+The differences come from Debian's bsdiff (its patch's three bzip2 blocks
+read back and written as the setup takes them: the differences and new bytes
+in the file's order, one zstd frame, then the alignment's records, another).
+Where code moved between two builds they are a third of the zstd patch or
+less: matches that bsdiff allows to differ in a few bytes (the addresses)
+find the whole of the old code. bsdiff is tried for bases of up to 512 MiB
+(it holds both files and a suffix array of the base: about 9 bytes for each
+of the base's).
 """
 import argparse
+import bz2
 import hashlib
 import re
+import shutil
 import struct
 import subprocess
 import sys
@@ -30,7 +44,7 @@ from pathlib import Path
 
 MAGIC = b"VdPkZstd"
 COMPRESSED, DELTA = 1, 2
-NO_FILTER, X86_BRANCHES = 0, 1
+NO_FILTER, X86_BRANCHES, BASE_DIFFERENCES = 0, 1, 2
 
 
 def size_and_sha256(path: Path):
@@ -167,6 +181,103 @@ def write_compressed(content: Path, out) -> None:
         write_frame(Path(filtered.name) if use else content, None, out)
 
 
+DIFFERENCES_BASE_LIMIT = 512 << 20
+
+
+class Bz2Block:
+    """One bzip2 block of a bsdiff patch, decoded as it is read: a block of
+    differences, mostly zeros, may stand for a hundred times its size."""
+
+    def __init__(self, f, start: int, length: int):
+        self._f, self._at, self._left = f, start, length
+        self._decoder = bz2.BZ2Decompressor()
+        self._ready = bytearray()
+
+    def read(self, count: int) -> bytes:
+        while len(self._ready) < count:
+            if self._decoder.eof or (self._decoder.needs_input and self._left == 0):
+                sys.exit("encode_package.py: a block of bsdiff's patch ends early")
+            data = b""
+            if self._decoder.needs_input:
+                self._f.seek(self._at)
+                data = self._f.read(min(self._left, 1 << 20))
+                self._at += len(data)
+                self._left -= len(data)
+            self._ready += self._decoder.decompress(data, max_length=16 << 20)
+        piece = bytes(self._ready[:count])
+        del self._ready[:count]
+        return piece
+
+
+def _offset(field: bytes) -> int:
+    """bsdiff's numbers: 63 bits of magnitude, then the sign."""
+    value = int.from_bytes(field[:7] + bytes([field[7] & 0x7F]), "little")
+    return -value if field[7] & 0x80 else value
+
+
+def write_differences(content: Path, base: Path, out, work: Path) -> bool:
+    """The two frames of a delta of differences in OUT; False, and nothing
+    written, where bsdiff's patch does not keep to the setup's rules (every
+    stretch of differences inside the base)."""
+    patch, differences, records = work / "patch", work / "differences", work / "alignment"
+    result = subprocess.run(["bsdiff", str(base), str(content), str(patch)],
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    if result.returncode != 0:
+        sys.exit(f"encode_package.py: bsdiff failed: {result.stderr.decode(errors='replace')}")
+    size, base_size = content.stat().st_size, base.stat().st_size
+    with open(patch, "rb") as f, open(differences, "wb") as d, open(records, "wb") as r:
+        head = f.read(32)
+        if head[:8] != b"BSDIFF40" or _offset(head[24:32]) != size:
+            sys.exit("encode_package.py: bsdiff wrote no patch it is known to write")
+        control_length, differences_length = _offset(head[8:16]), _offset(head[16:24])
+        control = Bz2Block(f, 32, control_length)
+        diff = Bz2Block(f, 32 + control_length, differences_length)
+        fresh = Bz2Block(f, 32 + control_length + differences_length,
+                         patch.stat().st_size - 32 - control_length - differences_length)
+        at = position = 0
+        while at < size:
+            record = control.read(24)
+            lined_up, new, move = _offset(record[0:8]), _offset(record[8:16]), _offset(record[16:24])
+            if lined_up < 0 or new < 0 or at + lined_up + new > size or \
+                    (lined_up and (position < 0 or position + lined_up > base_size)):
+                return False
+            d.write(diff.read(lined_up))
+            d.write(fresh.read(new))
+            r.write(struct.pack("<QQq", lined_up, new, move))
+            at += lined_up + new
+            position += lined_up + move
+    out.flush()
+    for command in (["--ultra", "-22", f"--zstd=wlog={window_log(size)}", str(differences)],
+                    ["-19", str(records)]):
+        result = subprocess.run(["zstd", "-q", "-c", "--no-check", "--single-thread"] + command,
+                                stdout=out, stderr=subprocess.PIPE)
+        if result.returncode != 0:
+            sys.exit(f"encode_package.py: zstd failed: {result.stderr.decode(errors='replace')}")
+    return True
+
+
+def write_delta(content: Path, base: Path, out) -> None:
+    """The header and the smaller of the zstd patch and the differences."""
+    with tempfile.TemporaryDirectory(dir=Path(out.name).parent, prefix=".delta-") as folder:
+        work = Path(folder)
+        with open(work / "patch.zst", "wb") as patch:
+            write_frame(content, base, patch)
+        chosen, kind = work / "patch.zst", NO_FILTER
+        if base.stat().st_size <= DIFFERENCES_BASE_LIMIT:
+            if shutil.which("bsdiff") is None:
+                sys.exit("encode_package.py: bsdiff is missing: scripts/install-deps.sh installs it")
+            with open(work / "differences.zst", "wb") as frames:
+                made = write_differences(content, base, frames, work)
+            if made and (work / "differences.zst").stat().st_size < chosen.stat().st_size:
+                chosen, kind = work / "differences.zst", BASE_DIFFERENCES
+            print(f"delta: {'the differences from the old file' if kind else 'a zstd patch'} "
+                  f"({(work / 'differences.zst').stat().st_size if made else 'none'} B of "
+                  f"differences against a {(work / 'patch.zst').stat().st_size} B patch)")
+        out.write(header(DELTA, content, base, kind))
+        with open(chosen, "rb") as frames:
+            shutil.copyfileobj(frames, out, 1 << 20)
+
+
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -180,8 +291,7 @@ def main() -> None:
         if args.delta_from is None:
             write_compressed(args.content, out)
         else:
-            out.write(header(DELTA, args.content, args.delta_from))
-            write_frame(args.content, args.delta_from, out)
+            write_delta(args.content, args.delta_from, out)
 
 
 if __name__ == "__main__":

@@ -6,6 +6,7 @@ its base (1642 elsewhere, nothing touched), a damaged frame leaves the old
 file as it was (1603), and a held target waits for the restart (3010)."""
 import hashlib
 import os
+import random
 import struct
 import subprocess
 
@@ -30,13 +31,17 @@ def cok(version: int, changed: int = 0) -> bytes:
     return bytes(body)
 
 
-def code_cok(version: int) -> bytes:
+def code_cok(version: int, moved: bool = False) -> bytes:
     """A content file of x86 code, roughly: calls and jumps to a few hundred
     targets among other bytes, which the build compresses through its branch
-    filter."""
+    filter. MOVED: the same code with 37 bytes more at 700,000, so that every
+    call after them reaches back by 37 more (as in the next build of a
+    program), which a delta carries as its differences from the old file."""
     body = bytearray(b"vdq\0\0" + struct.pack("<H", version))
     x = 1
     while len(body) < 1_500_000:
+        if moved and len(body) >= 700_000 and len(body) < 700_005:
+            body += bytes(range(37))
         x = (x * 1103515245 + 12345) & 0xFFFFFFFF
         if x >> 29 < 2:
             target = 0x1000 + (x >> 8) % 300 * 0x340
@@ -46,7 +51,28 @@ def code_cok(version: int) -> bytes:
     return bytes(body)
 
 
+def random_cok(version: int, edited: bool = False) -> bytes:
+    """2 MiB of seeded random bytes, as media inside a content file; EDITED:
+    300 runs of a few bytes put in or taken out, which a zstd patch carries in
+    fewer bytes than the differences (each run one more record)."""
+    generator = random.Random(3)
+    body = bytearray(generator.getrandbits(8) for _ in range(2 << 20))
+    for i in range(300 if edited else 0):
+        at = generator.randrange(100, len(body) - 100)
+        if i % 2:
+            body[at:at] = bytes(generator.getrandbits(8) for _ in range(generator.randrange(1, 8)))
+        else:
+            del body[at:at + generator.randrange(1, 8)]
+    body[0:7] = b"vdq\0\0" + struct.pack("<H", version)
+    return bytes(body)
+
+
 OLD, NEW, CODE = cok(6), cok(7, changed=1), code_cok(7)
+OLD_CODE, MOVED_CODE = code_cok(6), code_cok(7, moved=True)
+OLD_RANDOM, EDITED_RANDOM = random_cok(6), random_cok(7, edited=True)
+# What each kind of update installs over what (the rest: NEW over OLD).
+PAIRS = {"code": (OLD, CODE), "code delta": (OLD_CODE, MOVED_CODE),
+         "patch delta": (OLD_RANDOM, EDITED_RANDOM)}
 
 
 @pytest.fixture(scope="module")
@@ -69,6 +95,21 @@ def encoded(build, tmp_path_factory):
                           "--compress")
     assert result.ok and "branch filter for x86 code: on" in result.output, result.output
     updates["code"] = result.setup
+    (folder / "code" / "old").mkdir()
+    (folder / "code" / "old" / "vdq2.cok").write_bytes(OLD_CODE)
+    (folder / "code" / "moved").mkdir()
+    (folder / "code" / "moved" / "vdq2.cok").write_bytes(MOVED_CODE)
+    result = build_update(folder / "code" / "moved" / "vdq2.cok", folder / "code" / "delta",
+                          "--title", TITLE, "--delta-from", str(folder / "code" / "old" / "vdq2.cok"))
+    assert result.ok and "delta: the differences from the old file" in result.output, result.output
+    updates["code delta"] = result.setup
+    (folder / "random" / "old").mkdir(parents=True)
+    (folder / "random" / "old" / "vdq2.cok").write_bytes(OLD_RANDOM)
+    (folder / "random" / "vdq2.cok").write_bytes(EDITED_RANDOM)
+    result = build_update(folder / "random" / "vdq2.cok", folder / "random" / "delta",
+                          "--title", TITLE, "--delta-from", str(folder / "random" / "old" / "vdq2.cok"))
+    assert result.ok and "delta: a zstd patch" in result.output, result.output
+    updates["patch delta"] = result.setup
     # Built beside the delta in the same run, for the machines without OLD.
     updates["full"] = folder / "delta" / "full" / "VespodarUpdate.exe"
     assert os.path.getsize(updates["delta"]) < os.path.getsize(updates["compressed"]) < \
@@ -92,11 +133,14 @@ def _product_with(machine, installed: bytes, drive: str = None):
     return product
 
 
-@pytest.mark.parametrize("kind", ["stored", "compressed", "delta", "code"])
+@pytest.mark.parametrize("kind", ["stored", "compressed", "delta", "code", "code delta",
+                                  "patch delta"])
 def test_each_kind_installs_the_file_byte_for_byte(machine_en, encoded, kind):
-    product = _product_with(machine_en, OLD)
+    # The code compressed through the x86 branch filter; the moved code as
+    # differences; the edited random bytes as a zstd patch.
+    old, new = PAIRS.get(kind, (OLD, NEW))
+    product = _product_with(machine_en, old)
     before = tree(product.path)
-    new = CODE if kind == "code" else NEW  # compressed through the x86 branch filter
 
     run = machine_en.run_setup("modest", setup=encoded[kind], settle_ms=0)
 
