@@ -1,110 +1,25 @@
 #include "install/package_encoding.h"
 
 #include <gtest/gtest.h>
-#include <zstd.h>
 
 #include <algorithm>
-#include <cstring>
-#include <string>
 #include <utility>
 #include <vector>
 
 #include "base/little_endian.h"
-#include "install/base_alignment.h"
-#include "install/x86_branches.h"
+#include "install/package_encoding_testing.h"
 
 namespace vespodar {
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Digest DigestOf(const Bytes& bytes) {
-  Sha256State state;
-  Sha256Init(&state);
-  Sha256Update(&state, bytes.data(), bytes.size());
-  return Sha256Final(&state);
-}
-
-// Content with runs and repeats, as a content file has, and no short period.
-Bytes Content(std::size_t size, std::uint32_t seed) {
-  Bytes bytes(size);
-  std::uint32_t x = seed;
-  for (std::size_t i = 0; i < size; ++i) {
-    x = x * 1103515245 + 12345;
-    bytes[i] = (i / 512) % 3 == 0 ? static_cast<std::uint8_t>(i) : static_cast<std::uint8_t>(x >> 24);
-  }
-  return bytes;
-}
-
-void Put64(std::uint8_t* p, std::uint64_t value) {
-  WriteLe32(p, static_cast<std::uint32_t>(value));
-  WriteLe32(p + 4, static_cast<std::uint32_t>(value >> 32));
-}
-
-Bytes Header(PackageKind kind, const Bytes& decoded, const Bytes* base) {
-  Bytes header(kPackageHeaderSize, 0);
-  std::memcpy(header.data(), "VdPkZstd", 8);
-  WriteLe32(&header[8], static_cast<std::uint32_t>(kind));
-  Put64(&header[16], decoded.size());
-  const Digest digest = DigestOf(decoded);
-  std::memcpy(&header[24], digest.data(), 32);
-  if (base) {
-    Put64(&header[56], base->size());
-    const Digest baseDigest = DigestOf(*base);
-    std::memcpy(&header[64], baseDigest.data(), 32);
-  }
-  return header;
-}
-
-// The package as the build makes it: header, then one frame (a delta's
-// against BASE).
-Bytes Encode(const Bytes& decoded, const Bytes* base = nullptr, int windowLog = 0,
-             bool x86 = false) {
-  Bytes input = decoded;
-  if (x86) FilterX86Branches(input.data(), input.size(), 0);
-  ZSTD_CCtx* context = ZSTD_createCCtx();
-  ZSTD_CCtx_setParameter(context, ZSTD_c_compressionLevel, 3);
-  if (base) windowLog = 24;
-  if (windowLog) ZSTD_CCtx_setParameter(context, ZSTD_c_windowLog, windowLog);
-  if (base) ZSTD_CCtx_refPrefix(context, base->data(), base->size());
-  Bytes frame(ZSTD_compressBound(decoded.size()));
-  const std::size_t size =
-      ZSTD_compress2(context, frame.data(), frame.size(), input.data(), input.size());
-  ZSTD_freeCCtx(context);
-  EXPECT_FALSE(ZSTD_isError(size));
-  frame.resize(size);
-  Bytes package = Header(base ? PackageKind::kDelta : PackageKind::kCompressed, decoded, base);
-  if (x86) WriteLe32(&package[12], static_cast<std::uint32_t>(PackageFilter::kX86Branches));
-  package.insert(package.end(), frame.begin(), frame.end());
-  return package;
-}
-
-Bytes Frame(const Bytes& input) {
-  Bytes frame(ZSTD_compressBound(input.size()));
-  const std::size_t size = ZSTD_compress(frame.data(), frame.size(), input.data(), input.size(), 3);
-  EXPECT_FALSE(ZSTD_isError(size));
-  frame.resize(size);
-  return frame;
-}
-
-// A delta of differences as the build writes one for FILE against BASE, the
-// two the same length: every byte lined up with the base's at the same
-// place but the last 100, which are new; the alignment in one record.
-Bytes EncodeDifferences(const Bytes& file, const Bytes& base, bool aligned = true) {
-  Bytes differences = file;
-  const std::size_t linedUp = file.size() - 100;
-  for (std::size_t i = 0; i < linedUp; ++i)
-    differences[i] = static_cast<std::uint8_t>(file[i] - base[i]);
-  Bytes record(kAlignmentRecordSize, 0);
-  Put64(&record[0], linedUp);
-  Put64(&record[8], 100);
-  Bytes package = Header(PackageKind::kDelta, file, &base);
-  WriteLe32(&package[12], static_cast<std::uint32_t>(PackageFilter::kBaseDifferences));
-  for (const Bytes& frame : {Frame(differences), aligned ? Frame(record) : Bytes()})
-    package.insert(package.end(), frame.begin(), frame.end());
-  return package;
-}
+using test_packages::Bytes;
+using test_packages::Content;
+using test_packages::DigestOf;
+using test_packages::Encode;
+using test_packages::EncodeDifferences;
+using test_packages::Header;
+using test_packages::Put64;
 
 // Hands the bytes on in pieces of PIECE bytes.
 class PiecesSource : public PackageSource {
