@@ -216,7 +216,7 @@ int main(int argc, char** argv) {
     MappedBase base(basePath ? basePath : "");
     // Differences are decoded against nothing; the base is added in after.
     PackageBase* prefix =
-        basePath && header.filter != PackageFilter::kBaseDifferences ? &base : nullptr;
+        basePath && !CarriesDifferences(header.filter) ? &base : nullptr;
     FreshPages view(intoView ? size : 0);
     start = Now();
     const std::uint64_t decoded =

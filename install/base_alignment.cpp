@@ -1,5 +1,7 @@
 #include "install/base_alignment.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "base/little_endian.h"
@@ -62,19 +64,74 @@ bool BaseAlignment::Apply(const std::uint8_t* record) {
   if (differences > left || fresh > left - differences || move > kLongestMove ||
       move < -kLongestMove)
     return false;
-  if (differences) {
-    // Only where it is used must the base's position lie inside the base.
-    if (basePosition_ < 0 || static_cast<std::uint64_t>(basePosition_) > baseSize_ ||
-        differences > baseSize_ - static_cast<std::uint64_t>(basePosition_))
-      return false;
-    AddBytes(view_ + at_, base_ + basePosition_, static_cast<std::size_t>(differences));
+  // Only where it is used must the base's position lie inside the base.
+  if (differences &&
+      (basePosition_ < 0 || static_cast<std::uint64_t>(basePosition_) > baseSize_ ||
+       differences > baseSize_ - static_cast<std::uint64_t>(basePosition_)))
+    return false;
+  const Stretch stretch = {static_cast<std::uint64_t>(differences ? basePosition_ : 0), at_,
+                           differences, fresh};
+  if (moveBranches_) {
+    held_ = true;
+    if (stretches_.size() == kMostMovedStretches) tooMany_ = true;
+    else stretches_.push_back(stretch);
+  } else {
+    Write(stretch);
   }
-  const std::size_t stretch = static_cast<std::size_t>(differences + fresh);
-  Sha256Update(hash_, view_ + at_, stretch);
-  at_ += stretch;
+  at_ += static_cast<std::size_t>(differences + fresh);
   basePosition_ += static_cast<std::int64_t>(differences) + move;
   // Kept within reach of any later check: never further than a move from the base.
-  return basePosition_ >= -kLongestMove && basePosition_ <= kLongestMove;
+  return !tooMany_ && basePosition_ >= -kLongestMove && basePosition_ <= kLongestMove;
+}
+
+void BaseAlignment::Write(const Stretch& stretch) {
+  const std::size_t at = static_cast<std::size_t>(stretch.at);
+  const std::size_t differences = static_cast<std::size_t>(stretch.differences);
+  AddBytes(view_ + at, base_ + stretch.base, differences);
+  if (moveBranches_) MoveBranches(stretch);
+  Sha256Update(hash_, view_ + at, differences + static_cast<std::size_t>(stretch.fresh));
+}
+
+bool BaseAlignment::Finish() {
+  if (!held_) return true;
+  if (tooMany_ || carried_ != 0) return false;
+  for (std::size_t i = 0; i < stretches_.size(); ++i)
+    if (stretches_[i].differences) byBase_.push_back(static_cast<std::uint32_t>(i));
+  std::sort(byBase_.begin(), byBase_.end(), [this](std::uint32_t a, std::uint32_t b) {
+    const Stretch& x = stretches_[a];
+    const Stretch& y = stretches_[b];
+    return x.base != y.base ? x.base < y.base : x.at < y.at;
+  });
+  for (const Stretch& stretch : stretches_) Write(stretch);
+  held_ = false;
+  return true;
+}
+
+void BaseAlignment::MoveBranches(const Stretch& stretch) {
+  const std::uint8_t* old = base_ + stretch.base;
+  std::uint8_t* now = view_ + stretch.at;
+  for (std::uint64_t i = 0; i + 5 <= stretch.differences; ++i) {
+    if (old[i] != 0xE8 && old[i] != 0xE9) continue;
+    const std::int32_t was = static_cast<std::int32_t>(ReadLe32(old + i + 1));
+    const std::int64_t target = static_cast<std::int64_t>(stretch.base + i + 5) + was;
+    if (target < 0 || static_cast<std::uint64_t>(target) >= baseSize_) continue;
+    // The last lined-up stretch that starts at or before the target.
+    const auto after = std::upper_bound(
+        byBase_.begin(), byBase_.end(), static_cast<std::uint64_t>(target),
+        [this](std::uint64_t position, std::uint32_t k) { return position < stretches_[k].base; });
+    if (after == byBase_.begin()) continue;
+    const Stretch& holder = stretches_[*(after - 1)];
+    const std::uint64_t into = static_cast<std::uint64_t>(target) - holder.base;
+    if (into >= holder.differences) continue;
+    const std::int64_t moved = static_cast<std::int64_t>(holder.at + into) -
+                               static_cast<std::int64_t>(stretch.at + i + 5);
+    if (moved < INT32_MIN || moved > INT32_MAX || moved == was) continue;
+    std::uint8_t from[4], to[4];
+    WriteLe32(from, static_cast<std::uint32_t>(was));
+    WriteLe32(to, static_cast<std::uint32_t>(moved));
+    for (int k = 0; k < 4; ++k)
+      now[i + 1 + k] = static_cast<std::uint8_t>(now[i + 1 + k] + to[k] - from[k]);
+  }
 }
 
 }  // namespace vespodar

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -97,6 +98,63 @@ TEST(BaseAlignmentTest, RecordsAddTheLinedUpBaseAndStayInside) {
   }
   const Bytes expected = {103, 104, 105, 100, 100, 100, 101, 102, 103, 104};
   EXPECT_EQ(expected, Apply(good, 5).view);
+}
+
+// A call in a stretch that stays put, into code that moved 3 bytes on: the
+// differences carry only the zeros the moved call leaves, once the base's
+// call is moved through the alignment. A "call" whose target lies in no
+// lined-up stretch, and an E8 whose operand would leave its stretch, stay
+// as they are.
+TEST(BaseAlignmentTest, MovedBranchesFollowTheirTargets) {
+  Bytes base(64, 0x90);
+  const auto call = [&base](std::size_t at, std::int32_t displacement) {
+    base[at] = 0xE8;
+    WriteLe32(&base[at + 1], static_cast<std::uint32_t>(displacement));
+  };
+  call(4, 40 - 9);    // into the second stretch, at 40
+  call(12, 60 - 17);  // into the base's tail, which lines up with nothing
+  call(29, 39 - 34);  // a jump, its operand across the first stretch's end
+  base[29] = 0xE9;
+  // The new file: base 0..31 in place, 3 new bytes, then base 32..63.
+  Bytes file(base.begin(), base.begin() + 32);
+  file.insert(file.end(), {1, 2, 3});
+  file.insert(file.end(), base.begin() + 32, base.end());
+  WriteLe32(&file[5], 43 - 9);  // the call to 40 reaches 43 now
+  Bytes records;
+  Record(&records, 32, 3, 0);
+  Record(&records, 20, 0, 12);  // base 32..51; 52..63 not lined up
+  Record(&records, 0, 12, 0);
+  std::copy(base.begin() + 52, base.end(), file.begin() + 55);
+  const Bytes expected = file;
+  for (const bool moved : {true, false}) {
+    Bytes view(file.size(), 0);  // the differences: zero where lined up
+    std::copy(file.begin() + 32, file.begin() + 35, view.begin() + 32);
+    std::copy(file.begin() + 55, file.end(), view.begin() + 55);
+    Sha256State hash;
+    Sha256Init(&hash);
+    BaseAlignment alignment(view.data(), view.size(), base.data(), base.size(), &hash, moved);
+    ASSERT_TRUE(alignment.Take(records.data(), records.size()));
+    ASSERT_TRUE(alignment.Finish());
+    EXPECT_TRUE(alignment.Ended());
+    EXPECT_EQ(moved, view == expected) << moved;
+    EXPECT_EQ(moved ? 3 : 0, view[5] - base[5]) << "the call's new target, from no differences";
+  }
+}
+
+// Moved branches hold their stretches until the end, and no more than they may.
+TEST(BaseAlignmentTest, MovedBranchesRefuseAnAlignmentTooLongToHold) {
+  for (const std::size_t count : {kMostMovedStretches, kMostMovedStretches + 1}) {
+    Bytes records;
+    for (std::size_t i = 0; i < count; ++i) Record(&records, 0, 1, 0);
+    Bytes view(count, 7);
+    const Bytes base = {1};
+    Sha256State hash;
+    Sha256Init(&hash);
+    BaseAlignment alignment(view.data(), view.size(), base.data(), base.size(), &hash, true);
+    const bool taken = alignment.Take(records.data(), records.size());
+    const bool held = count == kMostMovedStretches;
+    EXPECT_EQ(held, taken && alignment.Finish() && alignment.Ended()) << count;
+  }
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ bool ParsePackageHeader(const std::uint8_t* bytes, PackageHeader* header) {
       filter == static_cast<std::uint32_t>(PackageFilter::kNone) ||
       (filter == static_cast<std::uint32_t>(PackageFilter::kX86Branches) &&
        kind == static_cast<std::uint32_t>(PackageKind::kCompressed)) ||
-      (filter == static_cast<std::uint32_t>(PackageFilter::kBaseDifferences) &&
+      (CarriesDifferences(static_cast<PackageFilter>(filter)) &&
        kind == static_cast<std::uint32_t>(PackageKind::kDelta));
   if (!known) return false;
   header->kind = static_cast<PackageKind>(kind);
@@ -90,7 +90,8 @@ bool DecodedPackage::Decode(const TakeBytes& take, std::uint8_t* view, std::size
   const bool delta = header_.kind == PackageKind::kDelta;
   // Differences from the base need the whole file at hand to add the base
   // into: they decode only into a view. Their frame refers to nothing else.
-  const bool differences = header_.filter == PackageFilter::kBaseDifferences;
+  const bool moved = header_.filter == PackageFilter::kBaseDifferencesMovedBranches;
+  const bool differences = CarriesDifferences(header_.filter);
   // A frame that wants more than its way of decoding allows is refused, so a
   // crafted one cannot make the setup allocate a window of its choosing.
   const int windowLog = delta                         ? kDeltaWindowLog
@@ -161,7 +162,7 @@ bool DecodedPackage::Decode(const TakeBytes& take, std::uint8_t* view, std::size
     if (!alignment) {
       // The differences all decoded, and not a byte more or less.
       if (decoded != header_.decodedSize) return !(damaged = true);
-      alignment.emplace(view, viewSize, base_->data(), base_->size(), &state);
+      alignment.emplace(view, viewSize, base_->data(), base_->size(), &state, moved);
     }
     ZSTD_outBuffer output = {records.data(), records.size(), 0};
     alignmentLeft = ZSTD_decompressStream(alignmentDecoder->get(), &output, in);
@@ -197,6 +198,10 @@ bool DecodedPackage::Decode(const TakeBytes& take, std::uint8_t* view, std::size
     ZSTD_inBuffer in = {nullptr, 0, 0};
     if (!alignmentStep(&in)) break;
   }
+  // Moved branches need every record before the first is applied; the base
+  // is still at hand here.
+  if (read && alignment && alignmentLeft == 0 && !damaged && !refused && !alignment->Finish())
+    damaged = true;
   if (base_) base_->Release();
   if (refused || (!read && !damaged)) return false;
   const bool wholeFrame = !damaged && frameLeft == 0 && decoded == header_.decodedSize &&

@@ -35,7 +35,21 @@ namespace vespodar {
 constexpr std::size_t kPackageHeaderSize = 96;
 
 enum class PackageKind : std::uint32_t { kCompressed = 1, kDelta = 2 };
-enum class PackageFilter : std::uint32_t { kNone = 0, kX86Branches = 1, kBaseDifferences = 2 };
+// kBaseDifferences: a delta of differences from its base
+// (install/base_alignment.h); kBaseDifferencesMovedBranches: the same, its
+// base's calls and jumps first moved through the alignment.
+enum class PackageFilter : std::uint32_t {
+  kNone = 0,
+  kX86Branches = 1,
+  kBaseDifferences = 2,
+  kBaseDifferencesMovedBranches = 3,
+};
+
+// Whether a delta carries differences from its base rather than a patch.
+inline bool CarriesDifferences(PackageFilter filter) {
+  return filter == PackageFilter::kBaseDifferences ||
+         filter == PackageFilter::kBaseDifferencesMovedBranches;
+}
 
 struct PackageHeader {
   PackageKind kind = PackageKind::kCompressed;

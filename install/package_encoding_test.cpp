@@ -93,11 +93,14 @@ TEST(PackageEncodingTest, HeaderNamesItsKindAndABaseOnlyForADelta) {
   magic[0] = 'v';
   WriteLe32(&kind[8], 3);
   WriteLe32(&filtered[12], 1);
-  WriteLe32(&filter[12], 3);
+  WriteLe32(&filter[12], 4);
   WriteLe32(&filteredDelta[12], 1);
-  Bytes differences = delta, compressedDifferences = compressed;
+  Bytes differences = delta, compressedDifferences = compressed, moved = delta,
+        compressedMoved = compressed;
   WriteLe32(&differences[12], 2);
   WriteLe32(&compressedDifferences[12], 2);
+  WriteLe32(&moved[12], 3);
+  WriteLe32(&compressedMoved[12], 3);
   Bytes compressedWithBase = delta;
   WriteLe32(&compressedWithBase[8], 1);
   Bytes deltaWithoutBase = compressed;
@@ -113,6 +116,8 @@ TEST(PackageEncodingTest, HeaderNamesItsKindAndABaseOnlyForADelta) {
       {"a delta filtered", filteredDelta, false},
       {"differences", differences, true},
       {"compressed differences", compressedDifferences, false},
+      {"differences, branches moved", moved, true},
+      {"compressed, branches moved", compressedMoved, false},
       {"compressed naming a base", compressedWithBase, false},
       {"delta without a base", deltaWithoutBase, false},
   };

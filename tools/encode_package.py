@@ -32,7 +32,9 @@ find the whole of the old code. bsdiff is tried for bases of up to 512 MiB
 of the base's).
 """
 import argparse
+import bisect
 import bz2
+import mmap
 import hashlib
 import re
 import shutil
@@ -44,7 +46,7 @@ from pathlib import Path
 
 MAGIC = b"VdPkZstd"
 COMPRESSED, DELTA = 1, 2
-NO_FILTER, X86_BRANCHES, BASE_DIFFERENCES = 0, 1, 2
+NO_FILTER, X86_BRANCHES, BASE_DIFFERENCES, BASE_DIFFERENCES_MOVED_BRANCHES = 0, 1, 2, 3
 
 
 def size_and_sha256(path: Path):
@@ -215,16 +217,58 @@ def _offset(field: bytes) -> int:
     return -value if field[7] & 0x80 else value
 
 
-def write_differences(content: Path, base: Path, out, work: Path) -> bool:
-    """The two frames of a delta of differences in OUT; False, and nothing
-    written, where bsdiff's patch does not keep to the setup's rules (every
-    stretch of differences inside the base)."""
+# Moved branches hold the alignment whole in the setup: at most this many
+# lined-up stretches (kMostMovedStretches of install/base_alignment.h).
+MOST_MOVED_STRETCHES = 1 << 18
+
+
+def move_branches(differences: Path, base: Path, stretches) -> None:
+    """Takes from the DIFFERENCES file, in place, what the setup adds back
+    for the base's calls and jumps moved through the alignment (STRETCHES:
+    base position, file position, length of each lined-up stretch), exactly
+    as install/base_alignment.h describes it."""
+    by_base = sorted(stretches)
+    starts = [s[0] for s in by_base]
+    base_size = base.stat().st_size
+    with open(base, "rb") as b, open(differences, "r+b") as d, \
+            mmap.mmap(b.fileno(), 0, access=mmap.ACCESS_READ) as old, \
+            mmap.mmap(d.fileno(), 0) as now:
+        for origin, at, length in stretches:
+            end = origin + length - 4  # an operand's last byte inside the stretch
+            i = origin
+            while True:
+                e8, e9 = old.find(b"\xe8", i, end), old.find(b"\xe9", i, end)
+                found = min(e8, e9) if e8 >= 0 and e9 >= 0 else max(e8, e9)
+                if found < 0:
+                    break
+                i = found + 1
+                was = struct.unpack_from("<i", old, found + 1)[0]
+                target = found + 5 + was
+                if target < 0 or target >= base_size:
+                    continue
+                k = bisect.bisect_right(starts, target) - 1
+                if k < 0 or target - by_base[k][0] >= by_base[k][2]:
+                    continue
+                moved = by_base[k][1] + target - by_base[k][0] - (at + found - origin + 5)
+                if moved == was or not -(1 << 31) <= moved < (1 << 31):
+                    continue
+                place = at + found - origin + 1
+                for byte, (to, fro) in enumerate(zip(struct.pack("<i", moved), struct.pack("<i", was))):
+                    now[place + byte] = (now[place + byte] - to + fro) & 0xFF
+
+
+def write_differences(content: Path, base: Path, out, work: Path) -> int:
+    """The two frames of a delta of differences in OUT, and which filter
+    they are (the base's branches moved where a quick trial shows that it
+    pays); NO_FILTER, and nothing written, where bsdiff's patch does not keep
+    to the setup's rules (every stretch of differences inside the base)."""
     patch, differences, records = work / "patch", work / "differences", work / "alignment"
     result = subprocess.run(["bsdiff", str(base), str(content), str(patch)],
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     if result.returncode != 0:
         sys.exit(f"encode_package.py: bsdiff failed: {result.stderr.decode(errors='replace')}")
     size, base_size = content.stat().st_size, base.stat().st_size
+    stretches = []
     with open(patch, "rb") as f, open(differences, "wb") as d, open(records, "wb") as r:
         head = f.read(32)
         if head[:8] != b"BSDIFF40" or _offset(head[24:32]) != size:
@@ -240,12 +284,26 @@ def write_differences(content: Path, base: Path, out, work: Path) -> bool:
             lined_up, new, move = _offset(record[0:8]), _offset(record[8:16]), _offset(record[16:24])
             if lined_up < 0 or new < 0 or at + lined_up + new > size or \
                     (lined_up and (position < 0 or position + lined_up > base_size)):
-                return False
+                return NO_FILTER
             d.write(diff.read(lined_up))
             d.write(fresh.read(new))
             r.write(struct.pack("<QQq", lined_up, new, move))
+            if lined_up:
+                stretches.append((position, at, lined_up))
             at += lined_up + new
             position += lined_up + move
+    kind = BASE_DIFFERENCES
+    if 0 < size and len(stretches) <= MOST_MOVED_STRETCHES:
+        moved = work / "moved"
+        shutil.copyfile(differences, moved)
+        move_branches(moved, base, stretches)
+        plain, through = trial_size(differences), trial_size(moved)
+        use = (plain - through) / plain >= FILTER_TRIAL_SAVING
+        print(f"delta: the old file's branches moved through the alignment: {'on' if use else 'off'} "
+              f"({(through - plain) * 100 / plain:+.1f} % of the differences' bytes in a trial "
+              "at zstd's level 3)")
+        if use:
+            differences, kind = moved, BASE_DIFFERENCES_MOVED_BRANCHES
     out.flush()
     for command in (["--ultra", "-22", f"--zstd=wlog={window_log(size)}", str(differences)],
                     ["-19", str(records)]):
@@ -253,7 +311,7 @@ def write_differences(content: Path, base: Path, out, work: Path) -> bool:
                                 stdout=out, stderr=subprocess.PIPE)
         if result.returncode != 0:
             sys.exit(f"encode_package.py: zstd failed: {result.stderr.decode(errors='replace')}")
-    return True
+    return kind
 
 
 def write_delta(content: Path, base: Path, out) -> None:
@@ -269,7 +327,7 @@ def write_delta(content: Path, base: Path, out) -> None:
             with open(work / "differences.zst", "wb") as frames:
                 made = write_differences(content, base, frames, work)
             if made and (work / "differences.zst").stat().st_size < chosen.stat().st_size:
-                chosen, kind = work / "differences.zst", BASE_DIFFERENCES
+                chosen, kind = work / "differences.zst", made
             print(f"delta: {'the differences from the old file' if kind else 'a zstd patch'} "
                   f"({(work / 'differences.zst').stat().st_size if made else 'none'} B of "
                   f"differences against a {(work / 'patch.zst').stat().st_size} B patch)")

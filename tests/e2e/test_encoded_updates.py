@@ -36,7 +36,8 @@ def code_cok(version: int, moved: bool = False) -> bytes:
     targets among other bytes, which the build compresses through its branch
     filter. MOVED: the same code with 37 bytes more at 700,000, so that every
     call after them reaches back by 37 more (as in the next build of a
-    program), which a delta carries as its differences from the old file."""
+    program), which a delta carries as its differences from the old file,
+    the old calls moved through the alignment."""
     body = bytearray(b"vdq\0\0" + struct.pack("<H", version))
     x = 1
     while len(body) < 1_500_000:
@@ -101,7 +102,8 @@ def encoded(build, tmp_path_factory):
     (folder / "code" / "moved" / "vdq2.cok").write_bytes(MOVED_CODE)
     result = build_update(folder / "code" / "moved" / "vdq2.cok", folder / "code" / "delta",
                           "--title", TITLE, "--delta-from", str(folder / "code" / "old" / "vdq2.cok"))
-    assert result.ok and "delta: the differences from the old file" in result.output, result.output
+    assert result.ok and "delta: the differences from the old file" in result.output and \
+        "branches moved through the alignment: on" in result.output, result.output
     updates["code delta"] = result.setup
     (folder / "random" / "old").mkdir(parents=True)
     (folder / "random" / "old" / "vdq2.cok").write_bytes(OLD_RANDOM)
