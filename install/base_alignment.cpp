@@ -102,35 +102,75 @@ bool BaseAlignment::Finish() {
     const Stretch& y = stretches_[b];
     return x.base != y.base ? x.base < y.base : x.at < y.at;
   });
+  // The searches run over the positions alone, side by side in memory.
+  bases_.reserve(byBase_.size());
+  for (const std::uint32_t k : byBase_) bases_.push_back(stretches_[k].base);
   for (const Stretch& stretch : stretches_) Write(stretch);
   held_ = false;
   return true;
 }
 
+namespace {
+
+// Opcodes (alone, or after 0F) whose ModRM byte may name a 32-bit
+// displacement from the next instruction (RIP-relative, on x86-64) and that
+// take no immediate, so that the instruction ends with the displacement:
+// the arithmetic and compare forms, test, xchg, mov, lea, FF's call, jmp
+// and push through memory; after 0F the SSE moves and arithmetic, movzx and
+// movsx. tools/encode_package.py names the same ones.
+constexpr std::uint8_t kRelativeOperandOpcodes[] = {
+    0x01, 0x03, 0x09, 0x0B, 0x10, 0x11, 0x12, 0x16, 0x21, 0x23, 0x28, 0x29, 0x2B, 0x2E,
+    0x2F, 0x31, 0x33, 0x39, 0x3B, 0x51, 0x54, 0x57, 0x58, 0x59, 0x5A, 0x5C, 0x5E, 0x6E,
+    0x6F, 0x7E, 0x7F, 0x85, 0x87, 0x89, 0x8B, 0x8D, 0xB6, 0xB7, 0xBE, 0xBF, 0xD6, 0xFF};
+
+// What each byte may begin (kBranch: E8, E9; kRelative: an opcode of the
+// list) and what each may be as the byte after it (kRelative: a ModRM byte
+// of mod 00, r/m 101), so that one AND of two lookups tells a guess from
+// the many bytes that are none, with one branch that is seldom taken.
+constexpr std::uint8_t kBranch = 1, kRelative = 2;
+struct GuessTables {
+  std::uint8_t first[256] = {};
+  std::uint8_t second[256] = {};
+  constexpr GuessTables() {
+    first[0xE8] = first[0xE9] = kBranch;
+    for (const std::uint8_t opcode : kRelativeOperandOpcodes) first[opcode] |= kRelative;
+    for (int byte = 0; byte < 256; ++byte)
+      second[byte] = static_cast<std::uint8_t>(kBranch | ((byte & 0xC7) == 0x05 ? kRelative : 0));
+  }
+};
+constexpr GuessTables kGuesses;
+
+}  // namespace
+
 void BaseAlignment::MoveBranches(const Stretch& stretch) {
   const std::uint8_t* old = base_ + stretch.base;
   std::uint8_t* now = view_ + stretch.at;
-  for (std::uint64_t i = 0; i + 5 <= stretch.differences; ++i) {
-    if (old[i] != 0xE8 && old[i] != 0xE9) continue;
-    const std::int32_t was = static_cast<std::int32_t>(ReadLe32(old + i + 1));
-    const std::int64_t target = static_cast<std::int64_t>(stretch.base + i + 5) + was;
-    if (target < 0 || static_cast<std::uint64_t>(target) >= baseSize_) continue;
+  // The operand at OPERAND (from the stretch's start), reaching from NEXT.
+  const auto move = [&](std::uint64_t operand, std::uint64_t next) {
+    const std::int32_t was = static_cast<std::int32_t>(ReadLe32(old + operand));
+    const std::int64_t target = static_cast<std::int64_t>(stretch.base + next) + was;
+    if (target < 0 || static_cast<std::uint64_t>(target) >= baseSize_) return;
     // The last lined-up stretch that starts at or before the target.
-    const auto after = std::upper_bound(
-        byBase_.begin(), byBase_.end(), static_cast<std::uint64_t>(target),
-        [this](std::uint64_t position, std::uint32_t k) { return position < stretches_[k].base; });
-    if (after == byBase_.begin()) continue;
-    const Stretch& holder = stretches_[*(after - 1)];
+    const auto after =
+        std::upper_bound(bases_.begin(), bases_.end(), static_cast<std::uint64_t>(target));
+    if (after == bases_.begin()) return;
+    const Stretch& holder = stretches_[byBase_[static_cast<std::size_t>(after - bases_.begin()) - 1]];
     const std::uint64_t into = static_cast<std::uint64_t>(target) - holder.base;
-    if (into >= holder.differences) continue;
+    if (into >= holder.differences) return;
     const std::int64_t moved = static_cast<std::int64_t>(holder.at + into) -
-                               static_cast<std::int64_t>(stretch.at + i + 5);
-    if (moved < INT32_MIN || moved > INT32_MAX || moved == was) continue;
+                               static_cast<std::int64_t>(stretch.at + next);
+    if (moved < INT32_MIN || moved > INT32_MAX || moved == was) return;
     std::uint8_t from[4], to[4];
     WriteLe32(from, static_cast<std::uint32_t>(was));
     WriteLe32(to, static_cast<std::uint32_t>(moved));
     for (int k = 0; k < 4; ++k)
-      now[i + 1 + k] = static_cast<std::uint8_t>(now[i + 1 + k] + to[k] - from[k]);
+      now[operand + k] = static_cast<std::uint8_t>(now[operand + k] + to[k] - from[k]);
+  };
+  for (std::uint64_t i = 0; i + 5 <= stretch.differences; ++i) {
+    const std::uint8_t guess = kGuesses.first[old[i]] & kGuesses.second[old[i + 1]];
+    if (!guess) continue;
+    if (guess & kBranch) move(i + 1, i + 5);
+    if ((guess & kRelative) && i + 6 <= stretch.differences) move(i + 2, i + 6);
   }
 }
 

@@ -25,15 +25,18 @@
 // as they stand but from what a call or jump of the base would read once
 // its target had moved as the alignment moves it: most of what differs
 // between two builds of a program is the operands of calls into code that
-// moved by another distance than the call itself. Every E8 or E9 byte in a
-// lined-up stretch of the base whose next four bytes lie in the same stretch
-// is taken as a call or jump with a 32-bit displacement; where its target
-// lies in a lined-up stretch (the last one, in the order of their base
-// positions and then their file positions, that starts at or before it),
-// and the displacement to where that stretch puts it fits 32 bits, the new
-// displacement less the old is added in, byte by byte. Guesses that are no
-// branch cost a few bytes of differences, never a wrong file: the encoder
-// makes the same guesses.
+// moved by another distance than the call itself, and of x86-64's
+// references to data relative to the instruction. In a lined-up stretch of
+// the base, every E8 or E9 byte is taken as a call or jump whose 32-bit
+// displacement follows it, and every opcode of a short list followed by a
+// ModRM byte that names a displacement from the next instruction (mod 00,
+// r/m 101) as such a reference, where the whole instruction lies in the
+// stretch. Where its target lies in a lined-up stretch (the last one, in the
+// order of their base positions and then their file positions, that starts
+// at or before it), and the displacement to where that stretch puts it fits
+// 32 bits, the new displacement less the old is added in, byte by byte.
+// Guesses that are no instruction cost a few bytes of differences, never a
+// wrong file: the encoder makes the same guesses.
 
 #include <cstddef>
 #include <cstdint>
@@ -46,7 +49,7 @@ namespace vespodar {
 constexpr std::size_t kAlignmentRecordSize = 24;
 
 // Moved branches hold the alignment until it has ended: at most this many
-// lined-up stretches (8 MiB), as tools/encode_package.py keeps to.
+// stretches (11 MiB with their index), as tools/encode_package.py keeps to.
 constexpr std::size_t kMostMovedStretches = std::size_t{1} << 18;
 
 // TO[i] += FROM[i] for COUNT bytes, each modulo 256.
@@ -92,6 +95,7 @@ class BaseAlignment {
   bool tooMany_ = false;
   std::vector<Stretch> stretches_;
   std::vector<std::uint32_t> byBase_;  // the lined-up ones, by base position
+  std::vector<std::uint64_t> bases_;   // their base positions, in that order
 };
 
 }  // namespace vespodar

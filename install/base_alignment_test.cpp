@@ -100,9 +100,9 @@ TEST(BaseAlignmentTest, RecordsAddTheLinedUpBaseAndStayInside) {
   EXPECT_EQ(expected, Apply(good, 5).view);
 }
 
-// A call in a stretch that stays put, into code that moved 3 bytes on: the
-// differences carry only the zeros the moved call leaves, once the base's
-// call is moved through the alignment. A "call" whose target lies in no
+// A call and a RIP-relative lea in a stretch that stays put, into a stretch
+// that moved 3 bytes on: the differences are all zeros once the base's
+// branches are moved through the alignment. A "call" whose target lies in no
 // lined-up stretch, and an E8 whose operand would leave its stretch, stay
 // as they are.
 TEST(BaseAlignmentTest, MovedBranchesFollowTheirTargets) {
@@ -115,11 +115,15 @@ TEST(BaseAlignmentTest, MovedBranchesFollowTheirTargets) {
   call(12, 60 - 17);  // into the base's tail, which lines up with nothing
   call(29, 39 - 34);  // a jump, its operand across the first stretch's end
   base[29] = 0xE9;
+  const std::uint8_t lea[] = {0x48, 0x8D, 0x05};  // lea rax, [rip + 44 - 24]
+  std::copy(lea, lea + 3, base.begin() + 17);
+  WriteLe32(&base[20], 44 - 24);
   // The new file: base 0..31 in place, 3 new bytes, then base 32..63.
   Bytes file(base.begin(), base.begin() + 32);
   file.insert(file.end(), {1, 2, 3});
   file.insert(file.end(), base.begin() + 32, base.end());
   WriteLe32(&file[5], 43 - 9);  // the call to 40 reaches 43 now
+  WriteLe32(&file[20], 47 - 24);  // and the lea 47
   Bytes records;
   Record(&records, 32, 3, 0);
   Record(&records, 20, 0, 12);  // base 32..51; 52..63 not lined up

@@ -29,7 +29,9 @@ Where code moved between two builds they are a third of the zstd patch or
 less: matches that bsdiff allows to differ in a few bytes (the addresses)
 find the whole of the old code. bsdiff is tried for bases of up to 512 MiB
 (it holds both files and a suffix array of the base: about 9 bytes for each
-of the base's).
+of the base's). Where a quick trial shows that it pays, the differences are
+taken from the old file's calls, jumps and relative references moved through
+the alignment (install/base_alignment.h), as the setup adds them back.
 """
 import argparse
 import bisect
@@ -222,11 +224,27 @@ def _offset(field: bytes) -> int:
 MOST_MOVED_STRETCHES = 1 << 18
 
 
+# The opcodes (alone, or after 0F) whose ModRM byte may name a displacement
+# from the next instruction and that take no immediate: the list of
+# install/base_alignment.cpp.
+RELATIVE_OPERAND_OPCODES = bytes([
+    0x01, 0x03, 0x09, 0x0B, 0x10, 0x11, 0x12, 0x16, 0x21, 0x23, 0x28, 0x29, 0x2B, 0x2E,
+    0x2F, 0x31, 0x33, 0x39, 0x3B, 0x51, 0x54, 0x57, 0x58, 0x59, 0x5A, 0x5C, 0x5E, 0x6E,
+    0x6F, 0x7E, 0x7F, 0x85, 0x87, 0x89, 0x8B, 0x8D, 0xB6, 0xB7, 0xBE, 0xBF, 0xD6, 0xFF])
+# Each kind of guess: where it starts, where its displacement starts and
+# where the instruction ends, from the guess's first byte.
+GUESSES = (
+    (re.compile(rb"[\xe8\xe9]"), 1, 5),  # call, jmp
+    (re.compile(b"[" + b"".join(b"\\x%02x" % o for o in RELATIVE_OPERAND_OPCODES) + b"]"
+                rb"(?=[\x05\x0d\x15\x1d\x25\x2d\x35\x3d])"), 2, 6),  # ModRM mod 00, r/m 101
+)
+
+
 def move_branches(differences: Path, base: Path, stretches) -> None:
     """Takes from the DIFFERENCES file, in place, what the setup adds back
-    for the base's calls and jumps moved through the alignment (STRETCHES:
-    base position, file position, length of each lined-up stretch), exactly
-    as install/base_alignment.h describes it."""
+    for the base's calls, jumps and relative references moved through the
+    alignment (STRETCHES: base position, file position, length of each
+    lined-up stretch), exactly as install/base_alignment.h describes it."""
     by_base = sorted(stretches)
     starts = [s[0] for s in by_base]
     base_size = base.stat().st_size
@@ -234,27 +252,25 @@ def move_branches(differences: Path, base: Path, stretches) -> None:
             mmap.mmap(b.fileno(), 0, access=mmap.ACCESS_READ) as old, \
             mmap.mmap(d.fileno(), 0) as now:
         for origin, at, length in stretches:
-            end = origin + length - 4  # an operand's last byte inside the stretch
-            i = origin
-            while True:
-                e8, e9 = old.find(b"\xe8", i, end), old.find(b"\xe9", i, end)
-                found = min(e8, e9) if e8 >= 0 and e9 >= 0 else max(e8, e9)
-                if found < 0:
-                    break
-                i = found + 1
-                was = struct.unpack_from("<i", old, found + 1)[0]
-                target = found + 5 + was
-                if target < 0 or target >= base_size:
-                    continue
-                k = bisect.bisect_right(starts, target) - 1
-                if k < 0 or target - by_base[k][0] >= by_base[k][2]:
-                    continue
-                moved = by_base[k][1] + target - by_base[k][0] - (at + found - origin + 5)
-                if moved == was or not -(1 << 31) <= moved < (1 << 31):
-                    continue
-                place = at + found - origin + 1
-                for byte, (to, fro) in enumerate(zip(struct.pack("<i", moved), struct.pack("<i", was))):
-                    now[place + byte] = (now[place + byte] - to + fro) & 0xFF
+            for pattern, operand, end in GUESSES:
+                for match in pattern.finditer(old, origin, origin + length):
+                    found = match.start()
+                    if found + end > origin + length:
+                        continue
+                    was = struct.unpack_from("<i", old, found + operand)[0]
+                    target = found + end + was
+                    if target < 0 or target >= base_size:
+                        continue
+                    k = bisect.bisect_right(starts, target) - 1
+                    if k < 0 or target - by_base[k][0] >= by_base[k][2]:
+                        continue
+                    moved = by_base[k][1] + target - by_base[k][0] - (at + found - origin + end)
+                    if moved == was or not -(1 << 31) <= moved < (1 << 31):
+                        continue
+                    place = at + found - origin + operand
+                    for byte, (to, fro) in enumerate(zip(struct.pack("<i", moved),
+                                                         struct.pack("<i", was))):
+                        now[place + byte] = (now[place + byte] - to + fro) & 0xFF
 
 
 def write_differences(content: Path, base: Path, out, work: Path) -> int:
