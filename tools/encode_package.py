@@ -220,7 +220,7 @@ def _offset(field: bytes) -> int:
 
 
 # Moved branches hold the alignment whole in the setup: at most this many
-# lined-up stretches (kMostMovedStretches of install/base_alignment.h).
+# records, lined up or not (kMostMovedStretches of install/base_alignment.h).
 MOST_MOVED_STRETCHES = 1 << 18
 
 
@@ -309,7 +309,7 @@ def write_differences(content: Path, base: Path, out, work: Path) -> int:
             at += lined_up + new
             position += lined_up + move
     kind = BASE_DIFFERENCES
-    if 0 < size and len(stretches) <= MOST_MOVED_STRETCHES:
+    if 0 < size and records.stat().st_size // 24 <= MOST_MOVED_STRETCHES:
         moved = work / "moved"
         shutil.copyfile(differences, moved)
         move_branches(moved, base, stretches)
